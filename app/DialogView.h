@@ -1,0 +1,47 @@
+#pragma once
+#include <string>
+
+// The few things the dialog's logic (CFlashDlg) asks of a toolkit. A view
+// only creates the controls, forwards their events to CFlashDlg and carries
+// out these requests; it holds no behaviour of its own. Control ids are those
+// of res/resource.h.
+enum class MessageIcon { None, Exclamation };
+
+class IDialogView {
+public:
+    virtual ~IDialogView() = default;
+
+    // Replaces a control's text (IDC_STATUS, IDC_FILE_PATH).
+    virtual void SetItemText(int id, const std::string& text) = 0;
+    virtual void EnableItem(int id, bool enable) = 0;
+
+    // The port list (IDC_PORT): unsorted, items kept in the order added.
+    virtual void ResetPortList() = 0;
+    virtual void AddPortItem(const std::string& text) = 0;
+    // Selects the item at index; -1 selects nothing. Raises no change event.
+    virtual void SetPortSelection(int index) = 0;
+    // Index of the selected item, -1 when none.
+    virtual int GetPortSelection() const = 0;
+    // Text of the item at index, empty when there is no such item.
+    virtual std::string GetPortItemText(int index) const = 0;
+    virtual void SetPortToolTip(const std::string& text) = 0;
+
+    // Progress bar, range 0..100; a larger position shows a full bar.
+    virtual void SetProgressPos(int pos) = 0;
+
+    // A modal box with an OK button.
+    virtual void ShowMessageBox(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+    // The open-file dialog with the filter "hex files (*.hex)". true on OK,
+    // with the chosen file's full path and bare name (name and extension).
+    virtual bool ChooseFile(const std::string& filterLabel, const std::string& pattern,
+                            std::string& fullPath, std::string& bareName) = 0;
+
+    // Starts a periodic timer that calls CFlashDlg::OnTimer(id).
+    virtual void StartTimer(int id, int periodMs) = 0;
+    // Ends the dialog (Enter, Escape, close box while idle).
+    virtual void EndDialog(int result) = 0;
+    // Dispatches pending events and returns. false once the window has been
+    // closed while a run waits: the run must end.
+    virtual bool PumpMessages() = 0;
+    virtual void Beep() = 0;
+};

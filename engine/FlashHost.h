@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// What a programming run needs from the front end that hosts it: somewhere to
+// report, a tick countdown and a pump that keeps the front end alive while the
+// engine waits. The dialog, the command line and the tests each provide one.
+class IFlashHost {
+public:
+    virtual ~IFlashHost() = default;
+
+    // Replaces the whole status text.
+    virtual void SetStatus(const std::string& text) = 0;
+    // Moves the progress bar (range 0..100; larger values show a full bar).
+    virtual void SetProgressPos(int pos) = 0;
+
+    // The tick countdown: the engine stores a number of 20 ms ticks and polls
+    // it; the host counts it down to zero, one per tick that passes.
+    virtual void SetCountdown(int ticks) = 0;
+    virtual int GetCountdown() const = 0;
+
+    // Handles whatever is pending in the front end (timer ticks, window
+    // events, signals) and returns at once. false means the run must be
+    // abandoned now (window closed, Ctrl-C, search time used up): the engine
+    // then stops without touching the status line.
+    virtual bool PumpMessages() = 0;
+
+    // A modal box with an OK button, captioned as given. Used for the
+    // boot-area refusal.
+    virtual void ShowMessageBox(const std::string& text, const std::string& caption) = 0;
+    // The default system beep, sounded when a run succeeds.
+    virtual void Beep() = 0;
+
+    // Told once the file has been loaded, before the target is searched for.
+    // badChecksumRecords counts records whose checksum did not match; they
+    // were loaded all the same.
+    virtual void OnHexLoaded(uint32_t badChecksumRecords) { (void)badChecksumRecords; }
+};

@@ -1,0 +1,97 @@
+#pragma once
+#include "ByteSource.h"
+#include "ChipTable.h"
+#include "FlashHost.h"
+#include "HexFile.h"
+#include "SerialLink.h"
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// How the last run ended; the status line says the same in words.
+enum class FlashOutcome {
+    None,                // no run yet
+    Programmed,          // "Pic successfully programmed! "
+    FileReadError,       // the file could not be read (or no image could be had): nothing sent
+    BootAreaOverlap,     // refused before anything was sent
+    UnexpectedAnswer,    // "Unexpected responce form target"
+    Timeout,             // "Timeout!"
+    TransmissionProblem, // "Transmission problem"
+    Abandoned,           // the host's pump asked to stop
+};
+
+// The programming engine: loads an Intel HEX file into the image, finds the
+// bootloader and writes the image to it block by block.
+class CFlashWriter {
+public:
+    CFlashWriter(ISerialLink& link, IFlashHost& host);
+    CFlashWriter(const CFlashWriter&) = delete;
+    CFlashWriter& operator=(const CFlashWriter&) = delete;
+
+    // 1 when the file is open for the next LoadHexAndProgram, 0 when not.
+    int OpenHexFile(const std::string& fileName);
+    // Loads the open file into a fresh image, closes the file, runs Program
+    // and frees the image. LastOutcome() tells how it went.
+    void LoadHexAndProgram();
+    // Same, reading from any byte stream (the file is not involved).
+    void LoadAndProgram(IByteSource& source);
+
+    // Parses source into a fresh image without programming. false when the
+    // stream failed or no image could be allocated (then no image is kept).
+    bool LoadHex(IByteSource& source);
+    // Searches and identifies the target, then writes the loaded image.
+    // 1 when the whole image has been written, 0 otherwise.
+    int Program();
+    // Frees the image.
+    void ReleaseImage() { m_pImage.reset(); }
+
+    // Appends the checksum after length bytes of frame, writes length + 1
+    // bytes and advances the progress. Returns 1.
+    int SendFrame(uint8_t* frame, uint32_t length);
+    uint8_t HexPairToByte(const char* pair) const;
+
+    FlashOutcome LastOutcome() const { return m_outcome; }
+    const ChipInfo* Chip() const { return m_pChip; }
+    uint32_t HighAddr() const { return m_nHighAddr; }
+    uint32_t HighCount() const { return m_nHighCount; }
+    uint32_t TotalBytes() const { return m_nTotalBytes; }
+    uint32_t BadChecksumRecords() const { return m_nBadChecksums; }
+    int32_t BytesSent() const { return m_nBytesSent; }
+    int32_t PayloadSent() const { return m_nPayloadSent; }
+    int32_t LastPercent() const { return m_nLastPercent; }
+    int32_t ReplyState() const { return m_nReplyState; }
+    // The image while one is loaded (nullptr otherwise), kImageSize bytes.
+    const uint8_t* Image() const { return m_pImage.get(); }
+
+private:
+    bool ParseRecords(IByteSource& source);
+    bool ReadRecordData(IByteSource& source, uint32_t count, uint8_t& sum);
+    void CheckRecordChecksum(IByteSource& source, uint8_t sum);
+    bool SearchTarget(uint8_t answer[2]);
+    int WriteBlocks();
+    bool WaitForAnswer(uint8_t* answer, uint32_t count);
+    int Finish(FlashOutcome outcome, const char* status);
+
+    ISerialLink& m_link;
+    IFlashHost& m_host;
+
+    uint8_t m_bIsF819 = 0;
+    int32_t m_nFlashWords = 0;
+    uint32_t m_nLoadAddr = 0;
+    int32_t m_nReplyState = 0;
+    uint32_t m_nHighCount = 0;
+    uint8_t m_frame[256] = {};
+    uint32_t m_nHighAddr = 0;
+    int32_t m_nLastPercent = 0;
+    int32_t m_nPayloadSent = 0;
+    uint32_t m_nTotalBytes = 0;
+    std::unique_ptr<uint8_t[]> m_pImage;
+    int32_t m_nBytesSent = 0;
+    CHexFile m_file;
+
+    // One past the highest image offset a record stored a byte at (0: none).
+    uint32_t m_nLoadEnd = 0;
+    uint32_t m_nBadChecksums = 0;
+    const ChipInfo* m_pChip = nullptr;
+    FlashOutcome m_outcome = FlashOutcome::None;
+};

@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+
+// The serial line as the engine and the front ends see it. CSerialPort is the
+// real one; tests script their own.
+class ISerialLink {
+public:
+    virtual ~ISerialLink() = default;
+
+    // 1 when the line is open afterwards (also when it already was), 0 when not.
+    virtual int Open() = 0;
+    // Closes the line if it is open. The platform's close result, or 0 when it
+    // was not open. Afterwards the line is always closed.
+    virtual int Close() = 0;
+    // Reads up to count bytes into buffer. Returns as soon as count bytes are
+    // there, otherwise after about 5 ms with what has arrived (possibly 0).
+    // Returns 0 without touching buffer when the line is closed.
+    virtual int Read(uint8_t* buffer, uint32_t count) = 0;
+    // Discards everything unread and unsent in both directions, then writes
+    // count bytes, giving up after about 100 ms. Nonzero on success; a closed
+    // line writes nothing and returns 0.
+    virtual int Write(const uint8_t* buffer, uint32_t count) = 0;
+    virtual bool IsOpen() const = 0;
+};

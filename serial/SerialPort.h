@@ -1,0 +1,40 @@
+#pragma once
+#include "../engine/SerialLink.h"
+#include <string>
+
+// Which port CSerialPort opens and at what rate. The dialog owns these
+// numbers; the command line fills them from its options.
+struct CLineSettings {
+    int m_nBaudRate = 0;   // Open stores 19200 here before opening
+    int m_nComPort = 0;    // n of COMn, mapped to a device by DeviceForComPort
+    std::string m_strDevice;  // when not empty, this device is opened instead of COMn
+};
+
+// The one serial connection to the target board: 19200 8N1, no flow control,
+// DTR raised, RTS lowered, exclusive. Read waits at most 5 ms, Write purges
+// both directions first and gives up after 100 ms.
+class CSerialPort : public ISerialLink {
+public:
+    explicit CSerialPort(CLineSettings& settings);
+    ~CSerialPort() override;
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    int Open() override;
+    int Close() override;
+    int Read(uint8_t* buffer, uint32_t count) override;
+    int Write(const uint8_t* buffer, uint32_t count) override;
+    bool IsOpen() const override { return m_bOpen != 0; }
+
+    // The OS error (errno / GetLastError) of the last failed Open, 0 if none.
+    int LastOpenError() const { return m_nLastError; }
+    // The device the last Open tried.
+    const std::string& DevicePath() const { return m_strDevicePath; }
+
+private:
+    CLineSettings& m_settings;
+    intptr_t m_hComm = -1;
+    int m_bOpen = 0;
+    int m_nLastError = 0;
+    std::string m_strDevicePath;
+};

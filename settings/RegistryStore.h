@@ -1,0 +1,22 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The two remembered settings ("ComNr", "FileName"), kept as registry-style
+// binary values: key Software\Corvane\Fernbow\Settings\<name>, holding one
+// value whose name is that same whole path. A read creates the key, a write
+// never does; failures are silent (reads give 0 or "").
+class CRegistryStore {
+public:
+    // hiveRoot stands for HKEY_LOCAL_MACHINE\Software\ ; empty means the
+    // platform default (ConfigHome() on POSIX).
+    explicit CRegistryStore(std::string hiveRoot = std::string());
+
+    int32_t ReadRegInt(const std::string& name) const;
+    void ReadRegString(const std::string& name, std::string& value) const;
+    void WriteRegInt(const std::string& name, int32_t value) const;
+    void WriteRegString(const std::string& name, const std::string& value) const;
+
+private:
+    std::string m_hiveRoot;
+};
