@@ -1,1 +1,140 @@
 #include "FlashWriter.h"
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr int kAnswerTicks = 2;      // for the chip's answer to the wake-up byte
+constexpr int kRetryPauseTicks = 10; // before the next wake-up byte
+constexpr int kBlockTicks = 150;     // for the answer to a block (3 s)
+constexpr int kMaxSends = 10;        // per block
+
+constexpr int32_t kStateRefused = 10;
+constexpr int32_t kStateNoAnswer = 20;
+constexpr int32_t kStateAccepted = 30;
+
+const char kSearching[] = "Searching PIC!";
+const char kUnexpected[] = "Unexpected responce form target";
+const char kBootOverlap[] = "hex file address overlaps boot area. Programming aborted.";
+const char kTimeout[] = "Timeout!";
+const char kTransmission[] = "Transmission problem";
+const char kSuccess[] = "Pic successfully programmed! ";
+
+bool IsErased(const uint8_t* block)
+{
+    return std::all_of(block, block + kBlockSize, [](uint8_t b) { return b == 0xFF; });
+}
+}  // namespace
+
+int CFlashWriter::Finish(FlashOutcome outcome, const char* status)
+{
+    m_outcome = outcome;
+    if (status) m_host.SetStatus(status);
+    return outcome == FlashOutcome::Programmed ? 1 : 0;
+}
+
+int CFlashWriter::Program()
+{
+    if (!m_pImage) return Finish(FlashOutcome::FileReadError, nullptr);
+
+    uint8_t answer[2] = {0, 0};
+    if (!SearchTarget(answer)) return Finish(FlashOutcome::Abandoned, nullptr);
+
+    m_pChip = FindChip(answer[0]);
+    if (!m_pChip) return Finish(FlashOutcome::UnexpectedAnswer, kUnexpected);
+    m_host.SetStatus(m_pChip->foundText);
+    m_nFlashWords = m_pChip->flashWords;
+    m_bIsF819 = m_pChip->isF819 ? 1 : 0;
+    return WriteBlocks();
+}
+
+// Wakes the bootloader until it answers; false when abandoned.
+bool CFlashWriter::SearchTarget(uint8_t answer[2])
+{
+    for (;;) {
+        m_link.Write(&kWakeUpByte, 1);
+        m_host.SetStatus(kSearching);
+
+        answer[0] = 0;
+        m_nReplyState = 0;
+        m_host.SetCountdown(kAnswerTicks);
+        // Both bytes, or the first of them.
+        uint32_t got = 0;
+        do {
+            if (!m_host.PumpMessages()) return false;
+            got = static_cast<uint32_t>(std::max(0, m_link.Read(answer, 2)));
+        } while (got == 0 && m_host.GetCountdown() != 0);
+        m_nReplyState = static_cast<int32_t>(std::min<uint32_t>(got, 2));
+
+        if (m_nReplyState == 1) {
+            // Half an answer: give the second byte two more ticks, then go on
+            // with what has come.
+            m_host.SetCountdown(kAnswerTicks);
+            m_nReplyState = 0;
+            do {
+                if (!m_host.PumpMessages()) return false;
+                if (m_link.Read(answer + 1, 1) == 1) m_nReplyState = 2;
+            } while (m_nReplyState == 0 && m_host.GetCountdown() != 0);
+            return true;
+        }
+        // An answer completed only as the countdown ran out is not trusted.
+        if (m_nReplyState == 2 && m_host.GetCountdown() != 0) return true;
+
+        m_host.SetCountdown(kRetryPauseTicks);
+        while (m_host.GetCountdown() != 0)
+            if (!m_host.PumpMessages()) return false;
+    }
+}
+
+int CFlashWriter::WriteBlocks()
+{
+    uint8_t* const image = m_pImage.get();
+    const uint32_t boundary = m_pChip->BootBoundary();
+
+    // The highest record's start is one measure; any byte loaded at or above
+    // the boundary is the other: a record may start below it and run into it.
+    if (m_nHighAddr > boundary || m_nLoadEnd > boundary) {
+        m_host.SetStatus("");
+        m_host.ShowMessageBox(kBootOverlap, m_pChip->name);
+        return Finish(FlashOutcome::BootAreaOverlap, nullptr);
+    }
+
+    // The program's own first four words move below the bootloader's entry;
+    // address 0 jumps to the bootloader.
+    std::memcpy(image + boundary, image, 8);
+    std::memcpy(image, m_pChip->jump, m_pChip->jumpSize);
+
+    // Every block that holds data, up to the one with the moved reset vector.
+    const uint32_t lastBlock = m_pChip->VectorBlock();
+    for (uint32_t block = 0; block <= lastBlock; ++block) {
+        const uint32_t offset = block * kBlockSize;
+        if (IsErased(image + offset)) continue;
+
+        m_frame[0] = static_cast<uint8_t>(offset >> 9);
+        m_frame[1] = static_cast<uint8_t>(offset >> 1);
+        m_frame[2] = static_cast<uint8_t>(kBlockSize);
+        std::memcpy(m_frame + kFrameHeaderSize, image + offset, kBlockSize);
+        m_nReplyState = 0;
+        // Kept across attempts: silence after an "N" counts as another "N".
+        uint8_t reply = 0;
+        do {
+            SendFrame(m_frame, kFrameHeaderSize + kBlockSize);
+            m_host.SetCountdown(kBlockTicks);
+            do {
+                if (!m_host.PumpMessages()) return Finish(FlashOutcome::Abandoned, nullptr);
+            } while (m_link.Read(&reply, 1) <= 0 && m_host.GetCountdown() != 0);
+
+            if (reply == kAnswerAccepted)
+                m_nReplyState = kStateAccepted;
+            else if (reply == kAnswerResend)
+                ++m_nReplyState;
+            else
+                m_nReplyState = kStateNoAnswer;
+        } while (m_nReplyState < kMaxSends);
+
+        if (m_nReplyState == kStateNoAnswer) return Finish(FlashOutcome::Timeout, kTimeout);
+        if (m_nReplyState == kStateRefused) return Finish(FlashOutcome::TransmissionProblem, kTransmission);
+    }
+
+    m_host.Beep();
+    return Finish(FlashOutcome::Programmed, kSuccess);
+}

@@ -69,7 +69,6 @@ private:
     void CheckRecordChecksum(IByteSource& source, uint8_t sum);
     bool SearchTarget(uint8_t answer[2]);
     int WriteBlocks();
-    bool WaitForAnswer(uint8_t* answer, uint32_t count);
     int Finish(FlashOutcome outcome, const char* status);
 
     ISerialLink& m_link;
