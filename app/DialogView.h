@@ -5,6 +5,18 @@
 // only creates the controls, forwards their events to CFlashDlg and carries
 // out these requests; it holds no behaviour of its own. Control ids are those
 // of res/resource.h.
+//
+// Added since the first draft (all additive): RunModal. How a view plugs in
+// (who calls OnInitDialog, when the window is shown) is told in FlashApp.h.
+//
+// Events a view forwards to CFlashDlg:
+//   "&Write Flash" clicked          -> OnWriteFlash()
+//   ". . ." clicked                 -> OnBrowse()
+//   port list selection by the user -> OnSelchangePort()
+//   timer started by StartTimer     -> OnTimer(id)
+//   Enter in the path field         -> OnOK()
+//   Escape, close box, system menu  -> OnCancel()   (the view never closes
+//                                      itself: CFlashDlg calls EndDialog)
 enum class MessageIcon { None, Exclamation };
 
 class IDialogView {
@@ -38,10 +50,17 @@ public:
 
     // Starts a periodic timer that calls CFlashDlg::OnTimer(id).
     virtual void StartTimer(int id, int periodMs) = 0;
-    // Ends the dialog (Enter, Escape, close box while idle).
+    // Ends the dialog (Enter, Escape, close box while idle): RunModal returns
+    // result once control is back in its loop.
     virtual void EndDialog(int result) = 0;
     // Dispatches pending events and returns. false once the window has been
-    // closed while a run waits: the run must end.
+    // closed while a run waits: the run must end. (CFlashDlg also tracks a
+    // close that reached it through OnCancel, so a view may simply return
+    // true here.)
     virtual bool PumpMessages() = 0;
     virtual void Beep() = 0;
+
+    // Shows the window (CFlashDlg::OnInitDialog has already run) and runs its
+    // modal loop until EndDialog; returns EndDialog's result.
+    virtual int RunModal() = 0;
 };
