@@ -1,0 +1,257 @@
+#include "FlashDlg.h"
+#include "../res/resource.h"
+#include "../serial/ComPortMap.h"
+
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace {
+
+const char kComNr[] = "ComNr";
+const char kFileName[] = "FileName";
+const char kPortPrefix[] = "COM";
+const char kPortMissing[] = "Last selected comport not available! Please select com port.";
+const char kCantOpenPort[] = "Can't open comport";
+const char kCantOpenFile[] = "Can't open file";
+const char kCantReadFile[] = "Can't read file";
+const char kMustBeHex[] = "Must be HEX file!";
+const char kHexFilterLabel[] = "hex files (*.hex)";
+const char kHexPattern[] = "*.hex";
+constexpr int kBaudRate = 19200;
+constexpr int kTickPeriodMs = 20;
+constexpr int kEndOk = 1;
+constexpr int kEndCancel = 2;
+
+// The number of an item text "COMn": the leading decimal digits after
+// "COM", 0 when there are none. Stops before the value could overflow.
+int PortNumberFromText(const std::string& text)
+{
+    int n = 0;
+    for (size_t i = sizeof(kPortPrefix) - 1; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!std::isdigit(c) || n > 100000000) break;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+std::string LowerAscii(std::string text)
+{
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+}  // namespace
+
+CFlashDlg::CFlashDlg(CRegistryStore& store, IComPorts& ports, std::string appName)
+    : m_store(store), m_ports(ports), m_strAppName(std::move(appName))
+{
+}
+
+bool CFlashDlg::OnInitDialog()
+{
+    m_pView->SetItemText(IDC_FILE_PATH, m_strEditPath);
+    m_nBaudRate = kBaudRate;
+    m_nComPort = ReadRegInt(kComNr);
+    ReadRegString(kFileName, m_strFileName);
+    m_strEditPath = m_strFileName;
+    FillPortList();
+    m_pView->SetItemText(IDC_FILE_PATH, m_strEditPath);
+    m_pView->StartTimer(kTickTimerId, kTickPeriodMs);
+    return true;
+}
+
+void CFlashDlg::FillPortList()
+{
+    int remembered = -1;
+    int count = 0;
+    m_pView->ResetPortList();
+    for (int n = kFirstComPort; n <= kLastComPort; ++n) {
+        if (!m_ports.Probe(n)) continue;
+        m_pView->AddPortItem(kPortPrefix + std::to_string(n));
+        if (n == m_nComPort) remembered = count;
+        ++count;
+    }
+
+    if (remembered < 0) {
+        // Shown while the window is still hidden, so it comes first.
+        m_pView->SetPortSelection(-1);
+        m_pView->ShowMessageBox(kPortMissing, m_strAppName, MessageIcon::None);
+    } else {
+        m_pView->SetPortSelection(remembered);
+        // Not being able to open it now is learnt at "&Write Flash".
+        if (!m_pSerial->IsOpen()) m_pSerial->Open();
+    }
+    UpdatePortToolTip();
+}
+
+void CFlashDlg::OnSelchangePort()
+{
+    if (m_bRunning) {
+        // The list is disabled during a run; a change that slips through must
+        // not close the port in use, so the list goes back to that port.
+        const std::string current = kPortPrefix + std::to_string(m_nComPort);
+        int index = -1;
+        for (int i = 0;; ++i) {
+            const std::string text = m_pView->GetPortItemText(i);
+            if (text.empty()) break;
+            if (text == current) {
+                index = i;
+                break;
+            }
+        }
+        m_pView->SetPortSelection(index);
+        return;
+    }
+
+    if (m_pSerial->IsOpen()) m_pSerial->Close();
+    const std::string text = m_pView->GetPortItemText(m_pView->GetPortSelection());
+    if (text.empty()) {
+        UpdatePortToolTip();
+        return;
+    }
+    m_nComPort = PortNumberFromText(text);
+    m_pSerial->Open();
+    WriteRegInt(kComNr, m_nComPort);
+    UpdatePortToolTip();
+}
+
+void CFlashDlg::UpdatePortToolTip()
+{
+    const std::string text = m_pView->GetPortItemText(m_pView->GetPortSelection());
+    m_pView->SetPortToolTip(text.empty() ? std::string() : m_ports.DeviceFor(PortNumberFromText(text)));
+}
+
+void CFlashDlg::OnBrowse()
+{
+    if (m_bRunning) return;  // the run is reading m_strFileName's file
+
+    m_strFileName.clear();
+    std::string fullPath;
+    std::string bareName;
+    if (!m_pView->ChooseFile(kHexFilterLabel, kHexPattern, fullPath, bareName) || fullPath.empty())
+        return;
+
+    m_strPathName = fullPath;
+    m_strFileName = bareName;
+    // "&Write Flash" opens the bare name, which must find the chosen file:
+    // make its folder current. Where that folder cannot be entered (it need
+    // not exist), the full path is kept instead so that no file of the same
+    // name in another folder is taken by mistake.
+    std::error_code error;
+    const std::filesystem::path folder = std::filesystem::path(fullPath).parent_path();
+    if (!folder.empty()) std::filesystem::current_path(folder, error);
+    if (folder.empty() || error) m_strFileName = fullPath;
+
+    const size_t dot = bareName.rfind('.');
+    if (dot == std::string::npos || dot == 0) return;
+    if (LowerAscii(bareName.substr(dot + 1)) == "hex") {
+        WriteRegString(kFileName, m_strPathName);
+        m_pView->SetItemText(IDC_FILE_PATH, m_strPathName);
+    } else {
+        MessageBoxExclamation(kMustBeHex);
+    }
+}
+
+void CFlashDlg::OnWriteFlash()
+{
+    if (m_bRunning) return;  // a second press while the first run waits
+
+    if (!m_pSerial->Open()) {
+        MessageBoxExclamation(kCantOpenPort);
+        return;
+    }
+    if (!m_pWriter->OpenHexFile(m_strFileName)) {
+        MessageBoxExclamation(kCantOpenFile);
+        return;
+    }
+
+    m_bRunning = true;
+    EnableCommands(false);
+    m_pWriter->LoadHexAndProgram();
+    m_bRunning = false;
+    m_pSerial->Close();
+
+    if (m_bCloseRequested) {
+        // The window was closed while the run waited: end now, as the idle
+        // close would have.
+        m_pView->EndDialog(kEndCancel);
+        return;
+    }
+    EnableCommands(true);
+    if (m_pWriter->LastOutcome() == FlashOutcome::FileReadError) MessageBoxExclamation(kCantReadFile);
+}
+
+void CFlashDlg::OnTimer(int id)
+{
+    if (id != kTickTimerId) return;
+    if (m_nCountdown > 0)
+        --m_nCountdown;
+    else
+        m_nCountdown = 0;
+}
+
+void CFlashDlg::OnOK()
+{
+    if (m_bRunning) {
+        m_bCloseRequested = true;
+        return;
+    }
+    m_pView->EndDialog(kEndOk);
+}
+
+void CFlashDlg::OnCancel()
+{
+    if (m_bRunning) {
+        m_bCloseRequested = true;
+        return;
+    }
+    m_pView->EndDialog(kEndCancel);
+}
+
+void CFlashDlg::EnableCommands(bool enable)
+{
+    m_pView->EnableItem(IDC_WRITE_FLASH, enable);
+    m_pView->EnableItem(IDC_BROWSE, enable);
+    m_pView->EnableItem(IDC_PORT, enable);
+}
+
+void CFlashDlg::MessageBoxExclamation(const std::string& text)
+{
+    m_pView->ShowMessageBox(text, m_strAppName, MessageIcon::Exclamation);
+}
+
+int32_t CFlashDlg::ReadRegInt(const std::string& name) const { return m_store.ReadRegInt(name); }
+
+void CFlashDlg::ReadRegString(const std::string& name, std::string& value) const
+{
+    m_store.ReadRegString(name, value);
+}
+
+void CFlashDlg::WriteRegInt(const std::string& name, int32_t value) const { m_store.WriteRegInt(name, value); }
+
+void CFlashDlg::WriteRegString(const std::string& name, const std::string& value) const
+{
+    m_store.WriteRegString(name, value);
+}
+
+void CFlashDlg::SetStatus(const std::string& text) { m_pView->SetItemText(IDC_STATUS, text); }
+
+void CFlashDlg::SetProgressPos(int pos) { m_pView->SetProgressPos(pos); }
+
+bool CFlashDlg::PumpMessages()
+{
+    if (m_bCloseRequested) return false;
+    const bool alive = m_pView->PumpMessages();
+    if (!alive) m_bCloseRequested = true;
+    return !m_bCloseRequested;
+}
+
+void CFlashDlg::ShowMessageBox(const std::string& text, const std::string& caption)
+{
+    m_pView->ShowMessageBox(text, caption, MessageIcon::None);
+}
+
+void CFlashDlg::Beep() { m_pView->Beep(); }
