@@ -14,5 +14,8 @@ std::string ComPortLinkFolder();
 // true when the device exists and can be opened exclusively right now; the
 // probe opens it with the same flags as CSerialPort::Open and closes it again.
 bool ProbeComPort(int n);
+// Same probe for a device path: 0 when it opened, else the OS error.
+int ProbeDevice(const std::string& device);
 // A short readable reason for an OS error from Open ("permission denied ...").
-std::string DescribeOpenError(int osError);
+// With the device path the text says what to do about it (the group to join).
+std::string DescribeOpenError(int osError, const std::string& device = std::string());

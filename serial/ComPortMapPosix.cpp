@@ -1,0 +1,119 @@
+#include "ComPortMap.h"
+
+#include "SerialDevicePosix.h"
+#include "ConfigHome.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <grp.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+// Without a link in the Ports folder the numbers follow a fixed table, so
+// that the common adapters get stable numbers:
+//   COM0          no device (only a link gives it one)
+//   COM1..COM4    /dev/ttyS0..3    on-board UARTs
+//   COM5..COM12   /dev/ttyUSB0..7  USB adapters (FTDI, CH340, CP210x, PL2303)
+//   COM13..COM19  /dev/ttyACM0..6  USB CDC-ACM boards
+// Numbers above 19 have a device only through a link.
+namespace {
+
+std::string TableDevice(int n)
+{
+    if (n >= 1 && n <= 4)
+        return "/dev/ttyS" + std::to_string(n - 1);
+    if (n >= 5 && n <= 12)
+        return "/dev/ttyUSB" + std::to_string(n - 5);
+    if (n >= 13 && n <= 19)
+        return "/dev/ttyACM" + std::to_string(n - 13);
+    return std::string();
+}
+
+// The target of the link COMn, made absolute; empty when there is no link.
+std::string LinkedDevice(int n)
+{
+    const std::string folder = ComPortLinkFolder();
+    if (folder.empty())
+        return std::string();
+    std::error_code ec;
+    fs::path link = fs::path(folder) / ("COM" + std::to_string(n));
+    if (!fs::is_symlink(fs::symlink_status(link, ec)))
+        return std::string();
+    fs::path target = fs::read_symlink(link, ec);
+    if (ec || target.empty())
+        return std::string();
+    if (target.is_relative())
+        target = link.parent_path() / target;
+    return target.lexically_normal().string();
+}
+
+std::string GroupOf(const std::string& device)
+{
+    struct stat st {};
+    if (device.empty() || ::stat(device.c_str(), &st) != 0)
+        return std::string();
+    const group* gr = ::getgrgid(st.st_gid);
+    return gr && gr->gr_name ? std::string(gr->gr_name) : std::string();
+}
+
+} // namespace
+
+std::string ComPortLinkFolder()
+{
+    std::string root = FernbowConfigFolder();
+    return root.empty() ? std::string() : root + "/Ports";
+}
+
+std::string DeviceForComPort(int n)
+{
+    if (n < 0)
+        return std::string();
+    std::string linked = LinkedDevice(n);
+    return linked.empty() ? TableDevice(n) : linked;
+}
+
+int ProbeDevice(const std::string& device)
+{
+    int error = 0;
+    CUniqueFd fd = OpenSerialDeviceExclusive(device, error);
+    return fd.Valid() ? 0 : error;
+}
+
+bool ProbeComPort(int n)
+{
+    std::string device = DeviceForComPort(n);
+    return !device.empty() && ProbeDevice(device) == 0;
+}
+
+std::string DescribeOpenError(int osError, const std::string& device)
+{
+    const std::string name = device.empty() ? std::string("the port") : device;
+    switch (osError) {
+    case 0:
+        return "no error";
+    case EACCES:
+    case EPERM: {
+        std::string group = GroupOf(device);
+        if (group.empty())
+            return "permission denied on " + name + ": ask for read and write access to it";
+        return "permission denied on " + name + ": join the group \"" + group +
+               "\" that owns it (sudo usermod -aG " + group +
+               " \"$USER\", then log out and in again)";
+    }
+    case EBUSY:
+    case EWOULDBLOCK:
+        return name + " is busy: another program holds the port; close that program and try again";
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return "no such device: " + name;
+    case ENOTTY:
+        return name + " is not a serial device";
+    case EIO:
+        return name + " does not respond (is there serial hardware behind it?)";
+    default:
+        return name + ": " + std::strerror(osError);
+    }
+}
