@@ -1,0 +1,218 @@
+#include "EngineFixture.h"
+#include <algorithm>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<uint8_t> FrameData(const std::vector<uint8_t>& frame)
+{
+    return std::vector<uint8_t>(frame.begin() + 3, frame.begin() + 67);
+}
+
+// Every block below the bootloader filled with data.
+std::string FullProgram(uint32_t boundary)
+{
+    std::string hex;
+    for (uint32_t a = 0; a < boundary; a += 16) hex += Record(a, Bytes(std::min<uint32_t>(16, boundary - a), static_cast<uint8_t>(a)));
+    return hex + EndRecord();
+}
+
+TEST(EngineBlocks, RelocatesTheResetVectorForBothChips)
+{
+    const std::vector<uint8_t> start = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA};
+    const struct { uint8_t chip; std::vector<uint8_t> jump; uint32_t vectorBlock; } cases[] = {
+        {'8', {0x60, 0x2F}, 58},
+        {'H', {0x8A, 0x15, 0x60, 0x2F}, 122},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chip);
+        EngineRig rig;
+        rig.board.chip = c.chip;
+        rig.Run(Record(0, start) + EndRecord());
+        ASSERT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0, c.vectorBlock}));
+        const auto frames = rig.link.Frames();
+        std::vector<uint8_t> block0 = FrameData(frames[0]);
+        std::vector<uint8_t> expected(64, 0xFF);
+        std::copy(start.begin(), start.end(), expected.begin());
+        std::copy(c.jump.begin(), c.jump.end(), expected.begin());
+        EXPECT_EQ(block0, expected);
+        // The program's first four words, just below the bootloader's entry.
+        std::vector<uint8_t> vector(64, 0xFF);
+        std::copy(start.begin(), start.begin() + 8, vector.begin() + 0x38);
+        EXPECT_EQ(FrameData(frames[1]), vector);
+        EXPECT_EQ(rig.host.LastStatus(), "Pic successfully programmed! ");
+        EXPECT_EQ(rig.host.beeps, 1);
+    }
+}
+
+TEST(EngineBlocks, VectorBlockAddressOnTheWire)
+{
+    EngineRig rig;
+    rig.board.chip = '8';
+    rig.Run(Record(0, Bytes(8)) + EndRecord());
+    const auto frames = rig.link.Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1][0], 0x07);
+    EXPECT_EQ(frames[1][1], 0x40);
+    EXPECT_EQ(frames[1][2], 0x40);
+}
+
+TEST(EngineBlocks, ProgramWithoutResetVectorStillSendsTheJump)
+{
+    EngineRig rig;
+    rig.board.chip = '8';
+    rig.Run(Record(0x100, Bytes(4)) + EndRecord());
+    // The moved vector is all 0xFF, so its block is empty and skipped.
+    EXPECT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0, 4}));
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+}
+
+TEST(EngineBlocks, EmptyFileSendsJumpAndVector)
+{
+    EngineRig rig;
+    rig.Run("");
+    // Only the jump: the moved vector is erased, so its block is skipped.
+    EXPECT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0}));
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+}
+
+// Every non-empty block from 0 up to the vector block is sent, in order, and
+// nothing beyond it: the chips' block counts do not end the run.
+TEST(EngineBlocks, BlockRangeEndsAtTheVectorBlock)
+{
+    const struct { const char* name; uint8_t chip; std::string hex; std::vector<uint32_t> blocks; } cases[] = {
+        {"F88 data in block 118", 'H', Record(0, Bytes(8)) + Record(118 * 64, Bytes(16)) + EndRecord(), {0, 118, 122}},
+        {"F88 data in 118 and 120", 'H', Record(0, Bytes(8)) + Record(118 * 64, Bytes(4)) + Record(120 * 64, Bytes(4)) + EndRecord(),
+         {0, 118, 120, 122}},
+        {"F88 data next to the vector", 'H', Record(0, Bytes(8)) + Record(122 * 64, Bytes(16)) + EndRecord(), {0, 122}},
+        {"F819 data in block 57", '8', Record(0, Bytes(8)) + Record(57 * 64, Bytes(16)) + EndRecord(), {0, 57, 58}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineRig rig;
+        rig.board.chip = c.chip;
+        rig.Run(c.hex);
+        EXPECT_EQ(rig.BlocksSent(), c.blocks);
+        EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+    }
+}
+
+TEST(EngineBlocks, FullSizeImagesSendEveryBlockOnce)
+{
+    const struct { uint8_t chip; uint32_t boundary; uint32_t blocks; } cases[] = {{'8', 0x0EB8, 59}, {'H', 0x1EB8, 123}};
+    for (const auto& c : cases) {
+        EngineRig rig;
+        rig.board.chip = c.chip;
+        rig.Run(FullProgram(c.boundary));
+        std::vector<uint32_t> all(c.blocks);
+        for (uint32_t i = 0; i < c.blocks; ++i) all[i] = i;
+        EXPECT_EQ(rig.BlocksSent(), all);
+        EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+        EXPECT_EQ(rig.writer.BytesSent(), static_cast<int32_t>(68 * c.blocks));
+    }
+}
+
+TEST(EngineBlocks, BootAreaGuard)
+{
+    const struct { const char* name; uint8_t chip; std::string hex; bool refused; } cases[] = {
+        {"F819 ends just below", '8', Record(0x0EA8, Bytes(16)) + EndRecord(), false},
+        {"F819 record at the boundary", '8', Record(0x0EB8, Bytes(2)) + EndRecord(), true},
+        {"F819 long record over it", '8', Record(0x0E80, Bytes(64)) + EndRecord(), true},
+        {"F819 highest record above it", '8', Record(0x0EC0, Bytes(2)) + EndRecord(), true},
+        {"F819 long record below it", '8', Record(0x0E40, Bytes(120)) + EndRecord(), false},
+        {"F819 long highest record raised over it", '8', Record(0x0E80, Bytes(128)) + EndRecord(), true},
+        {"F819 empty record above it", '8', Record(0, Bytes(8)) + Record(0x0F00, {}) + EndRecord(), true},
+        {"F88 ends just below", 'H', Record(0x1EA8, Bytes(16)) + EndRecord(), false},
+        {"F88 record over it", 'H', Record(0x1EB0, Bytes(16)) + EndRecord(), true},
+        {"ID locations", 'H', Record(0, Bytes(8)) + Record(0x4000, Bytes(8)) + EndRecord(), true},
+        {"F88 program fits F88 but not F819", '8', Record(0x1000, Bytes(16)) + EndRecord(), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineRig rig;
+        rig.board.chip = c.chip;
+        rig.Run(c.hex);
+        if (c.refused) {
+            EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::BootAreaOverlap);
+            EXPECT_EQ(rig.host.LastStatus(), "");
+            ASSERT_EQ(rig.host.boxes.size(), 1u);
+            EXPECT_EQ(rig.host.boxes[0].first, "hex file address overlaps boot area. Programming aborted.");
+            EXPECT_EQ(rig.host.boxes[0].second, c.chip == '8' ? "PIC16F819" : "PIC16F88");
+            EXPECT_TRUE(rig.link.Frames().empty());
+        } else {
+            EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+            EXPECT_TRUE(rig.host.boxes.empty());
+        }
+    }
+}
+
+struct AnswerCase {
+    const char* name;
+    std::function<std::vector<uint8_t>(uint32_t, int)> reply;
+    FlashOutcome outcome;
+    const char* status;
+    size_t framesForBlock0;
+};
+
+TEST(EngineBlocks, AnswerOutcomes)
+{
+    const std::vector<uint8_t> silence;
+    const AnswerCase cases[] = {
+        {"silent", [&](uint32_t, int) { return silence; }, FlashOutcome::Timeout, "Timeout!", 1},
+        {"garbage", [](uint32_t, int) { return std::vector<uint8_t>{'?'}; }, FlashOutcome::Timeout, "Timeout!", 1},
+        {"always N", [](uint32_t, int) { return std::vector<uint8_t>{'N'}; }, FlashOutcome::TransmissionProblem,
+         "Transmission problem", 10},
+        {"N then silence counts as N", [&](uint32_t, int a) { return a == 0 ? std::vector<uint8_t>{'N'} : silence; },
+         FlashOutcome::TransmissionProblem, "Transmission problem", 10},
+        {"N, two silences, K", [&](uint32_t, int a) {
+             return a == 0 ? std::vector<uint8_t>{'N'} : a < 3 ? silence : std::vector<uint8_t>{'K'}; },
+         FlashOutcome::Programmed, "Pic successfully programmed! ", 4},
+        {"nine N then K", [](uint32_t, int a) { return std::vector<uint8_t>{a < 9 ? uint8_t('N') : uint8_t('K')}; },
+         FlashOutcome::Programmed, "Pic successfully programmed! ", 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EngineRig rig;
+        rig.board.blockReply = [&](uint32_t block, int attempt) {
+            return block == 0 ? c.reply(block, attempt) : std::vector<uint8_t>{'K'};
+        };
+        rig.Run(Record(0, Bytes(8)) + EndRecord());
+        EXPECT_EQ(rig.writer.LastOutcome(), c.outcome);
+        EXPECT_EQ(rig.host.LastStatus(), c.status);
+        EXPECT_EQ(std::count(rig.board.blocksSeen.begin(), rig.board.blocksSeen.end(), 0u),
+                  static_cast<long>(c.framesForBlock0));
+    }
+}
+
+TEST(EngineBlocks, TimeoutComesAfterOneHundredFiftyTicks)
+{
+    EngineRig rig;
+    int frameTick = -1;
+    rig.board.blockReply = [&](uint32_t, int) { frameTick = rig.host.tick; return std::vector<uint8_t>{}; };
+    rig.Run(Record(0, Bytes(8)) + EndRecord());
+    EXPECT_EQ(rig.host.LastStatus(), "Timeout!");
+    EXPECT_EQ(rig.host.tick - frameTick, 150);
+}
+
+TEST(EngineBlocks, AbandonedWhileWaitingForABlock)
+{
+    EngineRig rig;
+    rig.board.blockReply = [](uint32_t, int) { return std::vector<uint8_t>{}; };
+    rig.host.abandonAtTick = 50;
+    rig.Run(Record(0, Bytes(8)) + EndRecord());
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Abandoned);
+    EXPECT_EQ(rig.host.LastStatus(), "PIC16F88 found");
+    EXPECT_EQ(rig.writer.Image(), nullptr);
+}
+
+TEST(EngineBlocks, EachRunStartsFromAFreshImage)
+{
+    EngineRig rig;
+    rig.Run(Record(0x200, Bytes(16)) + EndRecord());
+    rig.link.writes.clear();
+    rig.board.blocksSeen.clear();
+    rig.Run(Record(0x400, Bytes(16)) + EndRecord());
+    EXPECT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0, 16}));
+}
+
+}  // namespace
