@@ -1,0 +1,215 @@
+#include "RegistryStore.h"
+#include "ConfigHome.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+// The hive on POSIX: HKEY_LOCAL_MACHINE\Software\ is a folder (the hive
+// root), a key is a folder below it, a value is a file inside its key named
+// after the value name, backslashes and all (a backslash is an ordinary
+// character in a POSIX file name), holding exactly the value's bytes.
+namespace {
+
+const char kSettingsPrefix[] = "Software\\Corvane\\Fernbow\\Settings\\";
+const char kHivePrefix[] = "Software\\";
+// Nothing this program stores comes near this; a bigger file is not ours.
+constexpr off_t kMaxValueSize = 1 << 20;
+
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
+    ~UniqueFd() { Reset(); }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int Get() const { return m_fd; }
+    bool Valid() const { return m_fd >= 0; }
+    // Closes now and reports whether the close succeeded.
+    bool Reset()
+    {
+        bool ok = true;
+        if (m_fd >= 0) ok = ::close(m_fd) == 0;
+        m_fd = -1;
+        return ok;
+    }
+
+private:
+    int m_fd;
+};
+
+struct SettingPaths {
+    std::string keyFolder;  // <root>/Corvane/Fernbow/Settings/<name>
+    std::string valueFile;  // <keyFolder>/Software\Corvane\...\<name>
+    std::string valueName;
+};
+
+// The key folder and value file of a setting; false when the name cannot be
+// a key (empty parts, "." or "..", a slash) or there is no hive root.
+bool PathsFor(const std::string& root, const std::string& name, SettingPaths& paths)
+{
+    if (root.empty()) return false;
+    const std::string full = kSettingsPrefix + name;
+    std::string folder = root;
+    if (folder.back() != '/') folder += '/';
+
+    const std::string keyPath = full.substr(sizeof(kHivePrefix) - 1);
+    size_t start = 0;
+    for (;;) {
+        const size_t end = keyPath.find('\\', start);
+        const std::string part = keyPath.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (part.empty() || part == "." || part == ".." || part.find('/') != std::string::npos) return false;
+        folder += part;
+        if (end == std::string::npos) break;
+        folder += '/';
+        start = end + 1;
+    }
+    paths.keyFolder = folder;
+    paths.valueName = full;
+    paths.valueFile = folder + '/' + full;
+    return true;
+}
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// mkdir -p: creates the key and the keys above it. Only folders below the
+// hive root are created, never the root itself.
+bool CreateKey(const std::string& root, const std::string& keyFolder)
+{
+    if (!IsFolder(root)) {
+        // The root is ~/.config or $XDG_CONFIG_HOME: create it like any
+        // program would, but only when what lies above it exists.
+        if (::mkdir(root.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        if (!IsFolder(root)) return false;
+    }
+    for (size_t pos = root.size() + 1; pos <= keyFolder.size(); ++pos) {
+        if (pos != keyFolder.size() && keyFolder[pos] != '/') continue;
+        const std::string part = keyFolder.substr(0, pos);
+        if (::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+        if (!IsFolder(part)) return false;
+    }
+    return true;
+}
+
+// The whole value, or false when it is missing, not a plain file, too big
+// or unreadable.
+bool ReadValue(const std::string& root, const std::string& name, std::vector<unsigned char>& data)
+{
+    SettingPaths paths;
+    if (!PathsFor(root, name, paths) || !CreateKey(root, paths.keyFolder)) return false;
+
+    UniqueFd fd(::open(paths.valueFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.Valid()) return false;
+    struct stat st;
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxValueSize) return false;
+
+    data.clear();
+    unsigned char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        data.insert(data.end(), buffer, buffer + got);
+        if (data.size() > static_cast<size_t>(kMaxValueSize)) return false;
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const unsigned char* data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t done = ::write(fd, data, size);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        data += done;
+        size -= static_cast<size_t>(done);
+    }
+    return true;
+}
+
+// A new file beside the value, created with the usual permissions (0666
+// less the umask); its path goes to temp. -1 when none could be created.
+int CreateTempFile(const std::string& folder, std::string& temp)
+{
+    static unsigned counter = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temp = folder + "/.value-" + std::to_string(::getpid()) + '-' + std::to_string(++counter) + ".tmp";
+        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// Replaces the value with data: written in full to a temporary file in the
+// key's folder, flushed to disk, then renamed over the value, so the value
+// is always either the old bytes or the new ones. The key is not created.
+void WriteValue(const std::string& root, const std::string& name, const unsigned char* data, size_t size)
+{
+    SettingPaths paths;
+    if (!PathsFor(root, name, paths) || !IsFolder(paths.keyFolder)) return;
+
+    std::string temp;
+    UniqueFd fd(CreateTempFile(paths.keyFolder, temp));
+    if (!fd.Valid()) return;
+
+    bool ok = WriteAll(fd.Get(), data, size);
+    ok = ok && ::fsync(fd.Get()) == 0;
+    ok = fd.Reset() && ok;
+    ok = ok && ::rename(temp.c_str(), paths.valueFile.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return;
+    }
+    // Make the rename itself durable.
+    UniqueFd folder(::open(paths.keyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Valid()) ::fsync(folder.Get());
+}
+
+}  // namespace
+
+CRegistryStore::CRegistryStore(std::string hiveRoot) : m_hiveRoot(std::move(hiveRoot))
+{
+    if (m_hiveRoot.empty()) m_hiveRoot = ConfigHome();
+}
+
+int32_t CRegistryStore::ReadRegInt(const std::string& name) const
+{
+    std::vector<unsigned char> data;
+    // Anything but exactly four bytes was not written by this program.
+    if (!ReadValue(m_hiveRoot, name, data) || data.size() != 4) return 0;
+    const uint32_t value = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
+                           static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
+    return static_cast<int32_t>(value);
+}
+
+void CRegistryStore::ReadRegString(const std::string& name, std::string& value) const
+{
+    value.clear();
+    std::vector<unsigned char> data;
+    if (!ReadValue(m_hiveRoot, name, data)) return;
+    size_t length = 0;
+    while (length < data.size() && data[length] != 0) ++length;
+    value.assign(reinterpret_cast<const char*>(data.data()), length);
+}
+
+void CRegistryStore::WriteRegInt(const std::string& name, int32_t value) const
+{
+    const uint32_t bits = static_cast<uint32_t>(value);
+    const unsigned char data[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+                                   static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
+    WriteValue(m_hiveRoot, name, data, sizeof data);
+}
+
+void CRegistryStore::WriteRegString(const std::string& name, const std::string& value) const
+{
+    // The text and its terminating zero byte.
+    WriteValue(m_hiveRoot, name, reinterpret_cast<const unsigned char*>(value.c_str()), value.size() + 1);
+}
