@@ -16,7 +16,7 @@ const DlgControl kFlashControls[] = {
     {IDC_STATUS, DlgControlKind::StaticText, "", kStyleLeft | kStyleGroup, {65, 25, 125, 8}},
     {IDC_PROGRESS, DlgControlKind::ProgressBar, "Progress1", kStyleBorder | kStyleSmooth,
      {65, 40, 130, 10}},
-    {IDC_STATIC, DlgControlKind::StaticText, "Fernbow: serial bootloader programmer",
+    {IDC_STATIC, DlgControlKind::StaticText, "Fernbow bootloader programmer",
      kStyleLeft | kStyleGroup, {5, 55, 120, 10}},
 };
 

@@ -1,5 +1,6 @@
 #include "WxFlashView.h"
 #include "FlashDlg.h"
+#include "WxToolkitStyle.h"
 #include "icon/flash16.xpm"
 #include "icon/flash32.xpm"
 #include <wx/app.h>
@@ -41,6 +42,8 @@ CWxFlashView::CWxFlashView(const DlgTemplate& dlg)
     SetFont(font);
 
     SetClientSize(DialogToPixels(dlg.rect).GetSize());
+    const DlgControl* progress = FindDlgControl(dlg, IDC_PROGRESS);
+    FitToolkitStyle(*this, progress ? DialogToPixels(progress->rect).height : 0);
     CreateControls(dlg);
 
     wxIconBundle icons;
