@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+
+// Makes the board appear as COMn to the host: a symlink COMn in the Ports
+// folder of the configuration home, pointing at the pty. Removed again when
+// the object goes, if it still points at that pty.
+class ComLink {
+public:
+    ComLink() = default;
+    ComLink(const ComLink&) = delete;
+    ComLink& operator=(const ComLink&) = delete;
+    ~ComLink() { Remove(); }
+
+    bool Create(int port, const std::string& target, std::string& error);
+    void Remove();
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+    std::string m_target;
+};
