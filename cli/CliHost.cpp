@@ -1,0 +1,164 @@
+#include "CliHost.h"
+
+#include "ChipTable.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <thread>
+
+namespace {
+
+const char kSearching[] = "Searching PIC!";
+constexpr int kBarWidth = 40;
+
+int64_t SteadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+CCliHost::CCliHost(Options options) : m_options(std::move(options))
+{
+    if (!m_options.clock)
+        m_options.clock = SteadyMs;
+    if (!m_options.sleepMs)
+        m_options.sleepMs = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    m_startMs = m_tickBaseMs = Now();
+}
+
+int64_t CCliHost::Now() const
+{
+    return m_options.clock();
+}
+
+void CCliHost::EndLine()
+{
+    if (m_bBarOnLine) {
+        std::fputc('\n', m_options.out);
+        std::fflush(m_options.out);
+        m_bBarOnLine = false;
+    }
+}
+
+void CCliHost::SetStatus(const std::string& text)
+{
+    // Anything but the search message means the target has answered.
+    if (text != kSearching)
+        m_bTargetAnswered = true;
+    if (m_bHaveStatus && text == m_lastStatus)
+        return;
+    m_bHaveStatus = true;
+    m_lastStatus = text;
+    if (text.empty())
+        return;  // the engine clears the line; there is nothing to print
+    EndLine();
+    std::fprintf(m_options.out, "%s\n", text.c_str());
+    std::fflush(m_options.out);
+}
+
+void CCliHost::SetProgressPos(int pos)
+{
+    const int percent = std::clamp(pos, 0, 100);
+    if (percent == m_nShownPercent)
+        return;
+    if (m_options.terminal) {
+        const int filled = percent * kBarWidth / 100;
+        std::fprintf(m_options.out, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
+                     std::string(kBarWidth - filled, '.').c_str(), percent);
+        std::fflush(m_options.out);
+        m_bBarOnLine = true;
+        m_nShownPercent = percent;
+        return;
+    }
+    // In a log a line per tenth is enough; a reset to 0 is not worth one.
+    const int step = percent / 10 * 10;
+    if (m_nShownPercent < 0)
+        m_nShownPercent = 0;
+    if (step != m_nShownPercent) {
+        if (step > 0) {
+            std::fprintf(m_options.out, "Progress %d%%\n", step);
+            std::fflush(m_options.out);
+        }
+        m_nShownPercent = step;
+    }
+}
+
+void CCliHost::SetCountdown(int ticks)
+{
+    m_nCountdown = std::max(0, ticks);
+}
+
+void CCliHost::AdvanceTicks()
+{
+    // A free-running 20 ms timer: whole ticks are taken off the countdown,
+    // the part of a tick already gone counts towards the next one.
+    const int64_t now = Now();
+    const int64_t ticks = (now - m_tickBaseMs) / kTickMs;
+    if (ticks <= 0)
+        return;
+    m_tickBaseMs += ticks * kTickMs;
+    m_nCountdown = static_cast<int>(std::max<int64_t>(0, m_nCountdown - ticks));
+}
+
+bool CCliHost::PumpMessages()
+{
+    if (m_abandoned != AbandonReason::None)
+        return false;
+    if (m_options.interrupted && *m_options.interrupted) {
+        m_abandoned = AbandonReason::Interrupted;
+        return false;
+    }
+    // The engine waits out a pause by pumping in a loop with no read in
+    // between; a pump that comes within the same millisecond as the last one
+    // yields the processor instead of spinning.
+    if (m_lastPumpMs >= 0 && Now() - m_lastPumpMs < 1)
+        m_options.sleepMs(1);
+    m_lastPumpMs = Now();
+    AdvanceTicks();
+    if (m_options.waitMs >= 0 && !m_bTargetAnswered && ElapsedMs() >= m_options.waitMs) {
+        m_abandoned = AbandonReason::WaitExpired;
+        return false;
+    }
+    return true;
+}
+
+void CCliHost::ShowMessageBox(const std::string& text, const std::string& caption)
+{
+    EndLine();
+    std::fflush(m_options.out);
+    std::fprintf(m_options.err, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fflush(m_options.err);
+}
+
+void CCliHost::Beep()
+{
+    if (!m_options.terminal)
+        return;
+    std::fputc('\a', m_options.out);
+    std::fflush(m_options.out);
+}
+
+void CCliHost::OnHexLoaded(uint32_t badChecksumRecords)
+{
+    if (badChecksumRecords == 0)
+        return;
+    EndLine();
+    std::fprintf(m_options.err,
+                 "warning: %" PRIu32 " record%s with a wrong checksum (loaded all the same; "
+                 "check that the file is intact)\n",
+                 badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
+    std::fflush(m_options.err);
+}
+
+std::string CCliHost::Summary(int32_t bytesSent) const
+{
+    const int64_t ms = std::max<int64_t>(ElapsedMs(), 0);
+    const long long rate = ms > 0 ? static_cast<long long>(bytesSent) * 1000 / ms : 0;
+    char text[128];
+    std::snprintf(text, sizeof text, "Sent %" PRId32 " bytes in %.1f s (%lld bytes/s)", bytesSent,
+                  static_cast<double>(ms) / 1000.0, rate);
+    return text;
+}

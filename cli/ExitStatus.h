@@ -1,0 +1,22 @@
+#pragma once
+#include "FlashWriter.h"
+
+// fernbow-cli's exit statuses; 0 only when the chip has been programmed.
+namespace ExitStatus {
+constexpr int kProgrammed = 0;
+constexpr int kUsage = 1;            // bad command line
+constexpr int kPort = 2;             // the port cannot be opened (or names no device)
+constexpr int kFile = 3;             // the HEX file cannot be opened or read
+constexpr int kBootArea = 4;         // the program reaches into the bootloader's area
+constexpr int kUnexpectedAnswer = 5; // the target answered with neither chip
+constexpr int kTimeout = 6;          // a block went unanswered
+constexpr int kTransmission = 7;     // a block was refused ten times
+constexpr int kNoTarget = 8;         // no target answered within --wait
+constexpr int kInternal = 9;         // the run ended without an outcome (a bug)
+constexpr int kInterrupted = 130;    // Ctrl-C or SIGTERM
+} // namespace ExitStatus
+
+// Why the host asked the engine to stop.
+enum class AbandonReason { None, Interrupted, WaitExpired };
+
+int ExitStatusFor(FlashOutcome outcome, AbandonReason reason);

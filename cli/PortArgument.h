@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+// What --port named: a port number (COMn or n) or a device path.
+struct PortArgument {
+    bool ok = false;
+    int comPort = -1;      // n of COMn when a number was given
+    std::string device;    // the path when a device was given
+    std::string error;     // why the text was refused
+};
+
+// "COM3", "com3" and "3" give port 3; anything with a '/' is a device path
+// (/dev/ttyUSB0, /dev/pts/4, ./board). Anything else is refused.
+PortArgument ParsePortArgument(const std::string& text);

@@ -1,0 +1,60 @@
+#include "TraceLink.h"
+
+#include <chrono>
+
+namespace {
+
+int64_t SteadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+CTraceLink::CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock)
+    : m_inner(inner), m_log(log), m_clock(clock ? std::move(clock) : ClockMs(SteadyMs)),
+      m_startMs(m_clock())
+{
+}
+
+void CTraceLink::Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note)
+{
+    std::fprintf(m_log, "%8lld ms %s", static_cast<long long>(m_clock() - m_startMs), what);
+    for (uint32_t i = 0; i < count; ++i)
+        std::fprintf(m_log, " %02X", bytes[i]);
+    if (note)
+        std::fprintf(m_log, " %s", note);
+    std::fputc('\n', m_log);
+    std::fflush(m_log);
+}
+
+int CTraceLink::Open()
+{
+    int result = m_inner.Open();
+    Log("open", nullptr, 0, result ? "ok" : "failed");
+    return result;
+}
+
+int CTraceLink::Close()
+{
+    if (m_inner.IsOpen())
+        Log("close", nullptr, 0, nullptr);
+    return m_inner.Close();
+}
+
+int CTraceLink::Read(uint8_t* buffer, uint32_t count)
+{
+    int n = m_inner.Read(buffer, count);
+    // Empty reads are the engine polling; logging them would drown the bytes.
+    if (n > 0)
+        Log("<", buffer, static_cast<uint32_t>(n), nullptr);
+    return n;
+}
+
+int CTraceLink::Write(const uint8_t* buffer, uint32_t count)
+{
+    int result = m_inner.Write(buffer, count);
+    Log(">", buffer, count, result ? nullptr : "(write failed)");
+    return result;
+}

@@ -1,0 +1,29 @@
+#pragma once
+#include "SerialLink.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+
+// Passes everything through to the real link and logs each byte sent ('>')
+// and received ('<') in hex, stamped with milliseconds since the trace began.
+class CTraceLink : public ISerialLink {
+public:
+    using ClockMs = std::function<int64_t()>;
+
+    CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock = ClockMs());
+
+    int Open() override;
+    int Close() override;
+    int Read(uint8_t* buffer, uint32_t count) override;
+    int Write(const uint8_t* buffer, uint32_t count) override;
+    bool IsOpen() const override { return m_inner.IsOpen(); }
+
+private:
+    void Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note);
+
+    ISerialLink& m_inner;
+    std::FILE* m_log;
+    ClockMs m_clock;
+    int64_t m_startMs;
+};

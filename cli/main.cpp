@@ -1,0 +1,183 @@
+// fernbow-cli: the programming run of the dialog's "&Write Flash", from a
+// terminal or a script. The engine does the work; this file only turns the
+// command line into a run and the run into an exit status.
+#include "CliArgs.h"
+#include "CliHost.h"
+#include "ComPortMap.h"
+#include "ExitStatus.h"
+#include "FlashWriter.h"
+#include "PortList.h"
+#include "RegistryStore.h"
+#include "SerialPort.h"
+#include "TraceLink.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+
+#ifndef FERNBOW_VERSION
+#define FERNBOW_VERSION "1.1"
+#endif
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+// The first Ctrl-C asks the run to stop at its next pump; the handler then
+// resets itself, so a second one ends the program even if something is stuck.
+void InstallInterruptHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool IsMissingDevice(int error)
+{
+    return error == ENOENT || error == ENODEV || error == ENXIO;
+}
+
+int ListPorts()
+{
+    std::fputs(FormatPortTable(SurveyPorts()).c_str(), stdout);
+    std::printf("A link COMn in %s overrides this table.\n", ComPortLinkFolder().c_str());
+    return ExitStatus::kProgrammed;
+}
+
+void FillLineSettings(const CliArgs& args, CLineSettings& line, std::string& portName)
+{
+    if (args.hasPort && !args.port.device.empty()) {
+        line.m_strDevice = args.port.device;
+        portName = args.port.device;
+        return;
+    }
+    line.m_nComPort = args.hasPort ? args.port.comPort : CRegistryStore().ReadRegInt("ComNr");
+    portName = "COM" + std::to_string(line.m_nComPort);
+}
+
+int ReportOpenFailure(const std::string& portName, const CSerialPort& serial)
+{
+    const int error = serial.LastOpenError();
+    if (serial.DevicePath().empty()) {
+        std::fprintf(stderr,
+                     "Can't open comport: %s has no device; link one as %s/%s or give "
+                     "--port /dev/ttyUSB0\n",
+                     portName.c_str(), ComPortLinkFolder().c_str(), portName.c_str());
+    } else {
+        std::string where = portName == serial.DevicePath() ? portName
+                                                            : portName + " (" + serial.DevicePath() + ")";
+        std::fprintf(stderr, "Can't open comport %s: %s\n", where.c_str(),
+                     DescribeOpenError(error, serial.DevicePath()).c_str());
+    }
+    if (serial.DevicePath().empty() || IsMissingDevice(error))
+        std::fprintf(stderr, "Ports that can be opened now: %s\n",
+                     FormatOpenablePorts(SurveyPorts()).c_str());
+    return ExitStatus::kPort;
+}
+
+void ReportOutcome(const CliArgs& args, const std::string& portName, const CFlashWriter& writer,
+                   const CCliHost& host)
+{
+    if (host.Abandoned() == AbandonReason::Interrupted) {
+        std::fprintf(stderr, "Interrupted\n");
+        return;
+    }
+    switch (writer.LastOutcome()) {
+    case FlashOutcome::FileReadError:
+        std::fprintf(stderr, "Can't read file %s\n", args.hexFile.c_str());
+        return;
+    case FlashOutcome::Abandoned:
+        if (host.Abandoned() == AbandonReason::WaitExpired)
+            std::fprintf(stderr,
+                         "No target answered on %s within %g s: check the port and the cable, "
+                         "and that the board is powered and its bootloader is running\n",
+                         portName.c_str(), args.waitSeconds);
+        return;
+    default:
+        return;
+    }
+}
+
+int RunProgramming(const CliArgs& args)
+{
+    CLineSettings line;
+    std::string portName;
+    FillLineSettings(args, line, portName);
+
+    CSerialPort serial(line);
+    std::unique_ptr<CTraceLink> trace;
+    ISerialLink* link = &serial;
+    if (args.trace) {
+        trace = std::make_unique<CTraceLink>(serial, stderr);
+        link = trace.get();
+    }
+
+    if (!link->Open())
+        return ReportOpenFailure(portName, serial);
+    if (g_interrupted) {
+        link->Close();
+        std::fprintf(stderr, "Interrupted\n");
+        return ExitStatus::kInterrupted;
+    }
+
+    CCliHost::Options options;
+    options.terminal = ::isatty(STDOUT_FILENO) != 0;
+    options.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
+    options.interrupted = &g_interrupted;
+    CCliHost host(options);
+    CFlashWriter writer(*link, host);
+
+    errno = 0;
+    if (!writer.OpenHexFile(args.hexFile)) {
+        const int error = errno;
+        link->Close();
+        std::fprintf(stderr, "Can't open file %s%s%s\n", args.hexFile.c_str(), error ? ": " : "",
+                     error ? std::strerror(error) : "");
+        return ExitStatus::kFile;
+    }
+    writer.LoadHexAndProgram();
+    host.EndLine();
+    link->Close();
+
+    ReportOutcome(args, portName, writer, host);
+    if (host.TargetAnswered())
+        std::printf("%s\n", host.Summary(writer.BytesSent()).c_str());
+    std::fflush(stdout);
+    return ExitStatusFor(writer.LastOutcome(), host.Abandoned());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    InstallInterruptHandlers();
+    const CliArgs args = ParseCliArgs(std::vector<std::string>(argv + 1, argv + argc));
+    if (!args.error.empty()) {
+        std::fprintf(stderr, "fernbow-cli: %s\nTry 'fernbow-cli --help'.\n", args.error.c_str());
+        return ExitStatus::kUsage;
+    }
+    switch (args.mode) {
+    case CliArgs::Mode::Help:
+        std::fputs(CliUsage().c_str(), stdout);
+        return ExitStatus::kProgrammed;
+    case CliArgs::Mode::Version:
+        std::printf("fernbow-cli %s\n", FERNBOW_VERSION);
+        return ExitStatus::kProgrammed;
+    case CliArgs::Mode::List:
+        return ListPorts();
+    case CliArgs::Mode::Run:
+        break;
+    }
+    return RunProgramming(args);
+}
