@@ -1,0 +1,134 @@
+#include "CliArgs.h"
+#include "ExitStatus.h"
+#include "PortArgument.h"
+
+#include <gtest/gtest.h>
+
+TEST(CliPortArgument, NumbersAndDevices)
+{
+    struct Row {
+        const char* text;
+        int comPort;
+        const char* device;
+    };
+    const Row rows[] = {
+        {"COM3", 3, ""},   {"com12", 12, ""},  {"Com0", 0, ""}, {"7", 7, ""}, {"019", 19, ""},
+        {"/dev/ttyUSB0", -1, "/dev/ttyUSB0"}, {"/dev/pts/4", -1, "/dev/pts/4"},
+        {"./board", -1, "./board"},
+    };
+    for (const Row& row : rows) {
+        PortArgument port = ParsePortArgument(row.text);
+        EXPECT_TRUE(port.ok) << row.text;
+        EXPECT_EQ(port.comPort, row.comPort) << row.text;
+        EXPECT_EQ(port.device, row.device) << row.text;
+    }
+}
+
+TEST(CliPortArgument, RefusesWhatIsNeitherWithAHint)
+{
+    for (const char* text : {"", "COM", "COMx", "COM3a", "ttyUSB0", "-1", "COM-1", "1234567", " 3"}) {
+        PortArgument port = ParsePortArgument(text);
+        EXPECT_FALSE(port.ok) << '"' << text << '"';
+        EXPECT_NE(port.error.find("/dev/ttyUSB0"), std::string::npos) << port.error;
+    }
+}
+
+TEST(CliArgs, FullRunLine)
+{
+    CliArgs args = ParseCliArgs({"--port", "COM5", "--wait", "2.5", "--trace", "blink.hex"});
+    ASSERT_EQ(args.error, "");
+    EXPECT_EQ(args.mode, CliArgs::Mode::Run);
+    EXPECT_TRUE(args.hasPort);
+    EXPECT_EQ(args.port.comPort, 5);
+    EXPECT_DOUBLE_EQ(args.waitSeconds, 2.5);
+    EXPECT_TRUE(args.trace);
+    EXPECT_EQ(args.hexFile, "blink.hex");
+}
+
+TEST(CliArgs, DefaultsAndInlineValues)
+{
+    CliArgs plain = ParseCliArgs({"a.hex"});
+    EXPECT_EQ(plain.error, "");
+    EXPECT_FALSE(plain.hasPort);
+    EXPECT_LT(plain.waitSeconds, 0);
+    EXPECT_FALSE(plain.trace);
+
+    CliArgs inlined = ParseCliArgs({"--port=/dev/pts/3", "--wait=10", "a.hex"});
+    EXPECT_EQ(inlined.error, "");
+    EXPECT_EQ(inlined.port.device, "/dev/pts/3");
+    EXPECT_DOUBLE_EQ(inlined.waitSeconds, 10);
+
+    CliArgs dashFile = ParseCliArgs({"--", "-odd.hex"});
+    EXPECT_EQ(dashFile.error, "");
+    EXPECT_EQ(dashFile.hexFile, "-odd.hex");
+}
+
+TEST(CliArgs, ModesWinOverTheRunLine)
+{
+    EXPECT_EQ(ParseCliArgs({"--help"}).mode, CliArgs::Mode::Help);
+    EXPECT_EQ(ParseCliArgs({"-h", "x.hex"}).mode, CliArgs::Mode::Help);
+    EXPECT_EQ(ParseCliArgs({"--version"}).mode, CliArgs::Mode::Version);
+    CliArgs list = ParseCliArgs({"--list"});
+    EXPECT_EQ(list.mode, CliArgs::Mode::List);
+    EXPECT_EQ(list.error, "");
+}
+
+TEST(CliArgs, UsageErrorsAreNamed)
+{
+    struct Row {
+        std::vector<std::string> args;
+        const char* says;
+    };
+    const Row rows[] = {
+        {{}, "no HEX file"},
+        {{"a.hex", "b.hex"}, "only one HEX file"},
+        {{"--port"}, "needs a value"},
+        {{"--port", "tty0", "a.hex"}, "invalid port"},
+        {{"--wait", "0", "a.hex"}, "invalid --wait"},
+        {{"--wait", "-3", "a.hex"}, "invalid --wait"},
+        {{"--wait", "soon", "a.hex"}, "invalid --wait"},
+        {{"--wait", "5s", "a.hex"}, "invalid --wait"},
+        {{"--wait", "inf", "a.hex"}, "invalid --wait"},
+        {{"--trace=yes", "a.hex"}, "takes no value"},
+        {{"--frobnicate", "a.hex"}, "unknown option --frobnicate"},
+        {{"--list", "a.hex"}, "--list takes no file"},
+    };
+    for (const Row& row : rows) {
+        CliArgs args = ParseCliArgs(row.args);
+        EXPECT_NE(args.error.find(row.says), std::string::npos)
+            << "got \"" << args.error << "\", wanted \"" << row.says << '"';
+    }
+}
+
+TEST(CliExitStatus, EveryOutcomeHasItsOwnStatus)
+{
+    struct Row {
+        FlashOutcome outcome;
+        AbandonReason reason;
+        int status;
+    };
+    const Row rows[] = {
+        {FlashOutcome::Programmed, AbandonReason::None, 0},
+        {FlashOutcome::FileReadError, AbandonReason::None, 3},
+        {FlashOutcome::BootAreaOverlap, AbandonReason::None, 4},
+        {FlashOutcome::UnexpectedAnswer, AbandonReason::None, 5},
+        {FlashOutcome::Timeout, AbandonReason::None, 6},
+        {FlashOutcome::TransmissionProblem, AbandonReason::None, 7},
+        {FlashOutcome::Abandoned, AbandonReason::WaitExpired, 8},
+        {FlashOutcome::Abandoned, AbandonReason::Interrupted, 130},
+        {FlashOutcome::Timeout, AbandonReason::Interrupted, 130},
+        {FlashOutcome::Abandoned, AbandonReason::None, 9},
+        {FlashOutcome::None, AbandonReason::None, 9},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ExitStatusFor(row.outcome, row.reason), row.status)
+            << static_cast<int>(row.outcome) << '/' << static_cast<int>(row.reason);
+}
+
+TEST(CliExitStatus, HelpDocumentsEveryStatus)
+{
+    const std::string usage = CliUsage();
+    for (const char* line : {"    0  programmed", "    1  ", "    2  ", "    3  ", "    4  ", "    5  ",
+                             "    6  ", "    7  ", "    8  ", "    9  ", "  130  "})
+        EXPECT_NE(usage.find(line), std::string::npos) << line;
+}

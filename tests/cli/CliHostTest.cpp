@@ -1,0 +1,179 @@
+#include "CapturedFile.h"
+#include "CliHost.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct HostRig {
+    CapturedFile out;
+    CapturedFile err;
+    int64_t nowMs = 1000;
+    int sleeps = 0;
+    volatile std::sig_atomic_t interrupted = 0;
+
+    CCliHost Make(bool terminal = false, int64_t waitMs = -1)
+    {
+        CCliHost::Options options;
+        options.out = out.Get();
+        options.err = err.Get();
+        options.terminal = terminal;
+        options.waitMs = waitMs;
+        options.interrupted = &interrupted;
+        options.clock = [this] { return nowMs; };
+        options.sleepMs = [this](int ms) {
+            ++sleeps;
+            nowMs += ms;
+        };
+        return CCliHost(options);
+    }
+};
+
+} // namespace
+
+TEST(CliHostCountdown, FollowsWholeTicksOfTheClock)
+{
+    HostRig rig;
+    CCliHost host = rig.Make();
+    host.SetCountdown(5);
+    struct Step {
+        int64_t advanceMs;
+        int countdown;
+    };
+    // Part of a tick carries over into the next, as with a free-running timer.
+    const Step steps[] = {{19, 5}, {1, 4}, {45, 2}, {14, 2}, {1, 1}, {1000, 0}, {20, 0}};
+    for (const Step& step : steps) {
+        rig.nowMs += step.advanceMs;
+        ASSERT_TRUE(host.PumpMessages());
+        EXPECT_EQ(host.GetCountdown(), step.countdown) << "after +" << step.advanceMs << " ms";
+    }
+    host.SetCountdown(150);
+    EXPECT_EQ(host.GetCountdown(), 150);
+    rig.nowMs += 3000;
+    host.PumpMessages();
+    EXPECT_EQ(host.GetCountdown(), 0);
+    host.SetCountdown(-4);
+    EXPECT_EQ(host.GetCountdown(), 0);
+}
+
+TEST(CliHostCountdown, TightPumpLoopYieldsTheProcessor)
+{
+    HostRig rig;
+    CCliHost host = rig.Make();
+    host.SetCountdown(10);
+    int pumps = 0;
+    while (host.GetCountdown() != 0 && pumps < 10000) {
+        host.PumpMessages();
+        ++pumps;
+    }
+    EXPECT_EQ(host.GetCountdown(), 0);
+    EXPECT_GE(rig.sleeps, 190);  // ~1 ms per pump: 200 ms of ticks
+
+    const int before = rig.sleeps;
+    rig.nowMs += 5;  // a read in between already took time
+    host.PumpMessages();
+    EXPECT_EQ(rig.sleeps, before);
+}
+
+TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
+{
+    HostRig rig;
+    CCliHost host = rig.Make(false, 2000);
+    host.SetStatus("Searching PIC!");
+    rig.nowMs += 1999;
+    EXPECT_TRUE(host.PumpMessages());
+    rig.nowMs += 1;
+    EXPECT_FALSE(host.PumpMessages());
+    EXPECT_EQ(host.Abandoned(), AbandonReason::WaitExpired);
+    rig.nowMs += 1;
+    EXPECT_FALSE(host.PumpMessages());  // stays abandoned
+
+    HostRig found;
+    CCliHost answered = found.Make(false, 2000);
+    found.nowMs += 1000;
+    answered.SetStatus("Searching PIC!");
+    answered.SetStatus("PIC16F819 found");
+    found.nowMs += 60000;
+    EXPECT_TRUE(answered.PumpMessages());
+    EXPECT_TRUE(answered.TargetAnswered());
+    EXPECT_EQ(answered.Abandoned(), AbandonReason::None);
+
+    HostRig unlimited;
+    CCliHost forever = unlimited.Make(false, -1);
+    forever.SetStatus("Searching PIC!");
+    unlimited.nowMs += 3600 * 1000;
+    EXPECT_TRUE(forever.PumpMessages());
+}
+
+TEST(CliHostWait, InterruptStopsAtTheNextPump)
+{
+    HostRig rig;
+    CCliHost host = rig.Make();
+    EXPECT_TRUE(host.PumpMessages());
+    rig.interrupted = 1;
+    EXPECT_FALSE(host.PumpMessages());
+    EXPECT_EQ(host.Abandoned(), AbandonReason::Interrupted);
+}
+
+TEST(CliHostOutput, RepeatedStatusPrintedOnce)
+{
+    HostRig rig;
+    CCliHost host = rig.Make();
+    for (int i = 0; i < 5; ++i)
+        host.SetStatus("Searching PIC!");
+    host.SetStatus("PIC16F88 found");
+    host.SetStatus("");
+    host.SetStatus("Searching PIC!");
+    host.SetStatus("Pic successfully programmed! ");
+    EXPECT_EQ(rig.out.Text(),
+              "Searching PIC!\nPIC16F88 found\nSearching PIC!\nPic successfully programmed! \n");
+    EXPECT_EQ(rig.err.Text(), "");
+}
+
+TEST(CliHostOutput, PlainProgressLinesOffATerminal)
+{
+    HostRig rig;
+    CCliHost host = rig.Make(false);
+    for (int pos : {0, 3, 9, 10, 11, 25, 25, 99, 100, 140})
+        host.SetProgressPos(pos);
+    host.Beep();
+    EXPECT_EQ(rig.out.Text(), "Progress 10%\nProgress 20%\nProgress 90%\nProgress 100%\n");
+}
+
+TEST(CliHostOutput, BarOnATerminalEndsBeforeTheNextText)
+{
+    HostRig rig;
+    CCliHost host = rig.Make(true);
+    host.SetProgressPos(50);
+    host.SetProgressPos(50);
+    host.SetStatus("Timeout!");
+    host.Beep();
+    const std::string text = rig.out.Text();
+    EXPECT_EQ(text.find("\r["), 0u) << text;
+    EXPECT_EQ(text.find("\r[", 1), std::string::npos) << "drawn twice: " << text;
+    EXPECT_NE(text.find("]  50%\nTimeout!\n\a"), std::string::npos) << text;
+}
+
+TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
+{
+    HostRig rig;
+    CCliHost host = rig.Make();
+    host.OnHexLoaded(0);
+    EXPECT_EQ(rig.err.Text(), "");
+    host.OnHexLoaded(3);
+    host.ShowMessageBox("hex file address overlaps boot area. Programming aborted.", "PIC16F88");
+    const std::string err = rig.err.Text();
+    EXPECT_NE(err.find("3 records with a wrong checksum"), std::string::npos) << err;
+    EXPECT_NE(err.find("PIC16F88: hex file address overlaps boot area. Programming aborted.\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(rig.out.Text(), "");
+}
+
+TEST(CliHostOutput, SummaryGivesTimeAndRate)
+{
+    HostRig rig;
+    CCliHost host = rig.Make();
+    rig.nowMs += 2500;
+    EXPECT_EQ(host.Summary(4352), "Sent 4352 bytes in 2.5 s (1740 bytes/s)");
+}
