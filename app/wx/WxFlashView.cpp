@@ -23,10 +23,7 @@ namespace {
 
 wxString FromUtf8(const std::string& text) { return wxString::FromUTF8(text.data(), text.size()); }
 
-std::string ToUtf8(const wxString& text) {
-    const wxScopedCharBuffer utf8 = text.utf8_str();
-    return std::string(utf8.data(), utf8.length());
-}
+std::string ToUtf8(const wxString& text) { return text.utf8_string(); }
 
 }  // namespace
 

@@ -24,9 +24,10 @@ public:
 
     // The dialog runs its own modal loop; when it has ended the program ends.
     int OnRun() override {
-        const wxScopedCharBuffer self = argv[0].utf8_str();
+        // argv[] hands out copies; keep one alive while its bytes are read.
+        const wxString self = argv[0];
         CWxViewFactory views;
-        CFlashApp app(AppNameFromPath(std::string(self.data(), self.length())));
+        CFlashApp app(AppNameFromPath(self.utf8_string()));
         return app.InitInstance(views);
     }
 };
