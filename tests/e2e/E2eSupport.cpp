@@ -1,0 +1,287 @@
+#include "E2eSupport.h"
+#include "FlashModel.h"
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <ftw.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); }
+
+uint8_t HexByte(const std::string& s, size_t pos)
+{
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return 0;
+    };
+    if (pos + 1 >= s.size()) return 0;
+    return static_cast<uint8_t>(digit(s[pos]) * 16 + digit(s[pos + 1]));
+}
+
+}  // namespace
+
+TempFolder::TempFolder()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/fernbow-e2e-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
+    m_path = name.data();
+}
+
+TempFolder::~TempFolder() { nftw(m_path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS); }
+
+std::string ReadTextFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteTextFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+Child::Child(const std::vector<std::string>& argv, const std::string& configHome, const std::string& stdoutPath,
+             const std::string& stderrPath)
+{
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) env.emplace_back(*e);
+    env.push_back("XDG_CONFIG_HOME=" + configHome);
+    std::vector<char*> envp, args;
+    for (auto& s : env) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argvCopy = argv;
+    for (auto& s : argvCopy) args.push_back(s.data());
+    args.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    int pipeFds[2] = {-1, -1};
+    if (stdoutPath.empty()) {
+        if (::pipe(pipeFds) != 0) return;
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
+    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) == 0) m_pid = pid;
+    posix_spawn_file_actions_destroy(&actions);
+    if (pipeFds[1] >= 0) ::close(pipeFds[1]);
+    m_stdout = pipeFds[0];
+}
+
+Child::~Child()
+{
+    if (m_pid > 0 && !m_reaped) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    if (m_stdout >= 0) ::close(m_stdout);
+}
+
+std::string Child::ReadLine(int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_stdout >= 0) {
+        const size_t nl = m_buffered.find('\n');
+        if (nl != std::string::npos) {
+            std::string line = m_buffered.substr(0, nl);
+            m_buffered.erase(0, nl + 1);
+            return line;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p = {m_stdout, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+        char buffer[256];
+        const ssize_t n = ::read(m_stdout, buffer, sizeof buffer);
+        if (n <= 0) break;
+        m_buffered.append(buffer, static_cast<size_t>(n));
+    }
+    return {};
+}
+
+void Child::Signal(int sig)
+{
+    if (m_pid > 0 && !m_reaped) ::kill(m_pid, sig);
+}
+
+ChildResult Child::Wait(int limitMs)
+{
+    ChildResult r;
+    if (m_pid <= 0 || m_reaped) return r;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(m_pid, &status, WNOHANG);
+        if (done == m_pid) break;
+        if (std::chrono::steady_clock::now() > end) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, &status, 0);
+            m_reaped = true;
+            return r;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    m_reaped = true;
+    r.finished = true;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+CliRun RunCli(const std::vector<std::string>& args, const TempFolder& folder, int limitMs)
+{
+    std::vector<std::string> argv = {FERNBOW_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const std::string out = folder.File("cli.out"), err = folder.File("cli.err");
+    CliRun run;
+    {
+        Child child(argv, folder.Path(), out, err);
+        run.result = child.Wait(limitMs);
+    }
+    run.out = ReadTextFile(out);
+    run.err = ReadTextFile(err);
+    return run;
+}
+
+SimProcess::SimProcess(const TempFolder& folder, const std::string& chip, const std::vector<std::string>& options)
+    : m_folder(folder),
+      m_dump(folder.File("flash.hex")),
+      m_child(
+          [&] {
+              std::vector<std::string> argv = {FERNBOW_SIM, "--chip", chip, "--dump", folder.File("flash.hex"), "--log",
+                                               folder.File("sim.log")};
+              argv.insert(argv.end(), options.begin(), options.end());
+              return argv;
+          }(),
+          folder.Path(), "", folder.File("sim.err"))
+{
+    m_device = m_child.ReadLine(30000);
+}
+
+std::vector<uint16_t> SimProcess::Stop(ChildResult* result)
+{
+    m_child.Signal(SIGTERM);
+    const ChildResult r = m_child.Wait(30000);
+    if (result) *result = r;
+    const std::string text = ReadTextFile(m_dump);
+    if (text.empty()) return {};
+    return WordsFromHex(text, 0x1000);
+}
+
+std::string SimProcess::Log() const { return ReadTextFile(m_folder.File("sim.log")) + ReadTextFile(m_folder.File("sim.err")); }
+
+LoadedImage LoadImage(const std::string& hexText)
+{
+    LoadedImage image;
+    size_t pos = 0;
+    while ((pos = hexText.find(':', pos)) != std::string::npos) {
+        const size_t rec = pos + 1;  // first character after the colon
+        if (rec + 8 > hexText.size()) break;
+        const uint32_t count = HexByte(hexText, rec);
+        const uint32_t address = (static_cast<uint32_t>(HexByte(hexText, rec + 2)) << 8) | HexByte(hexText, rec + 4);
+        if (hexText[rec + 7] == '1') break;  // end record (its adjustment cannot reach past loadEnd)
+        if (address > 0x4000) break;
+        if (address > image.highestStart) image.highestStart = address;
+        for (uint32_t i = 0; i < count && rec + 8 + 2 * i + 1 < hexText.size(); ++i) {
+            const uint32_t at = address + i;
+            if (at < kImageSize) {
+                image.bytes[at] = HexByte(hexText, rec + 8 + 2 * i);
+                if (at + 1 > image.loadEnd) image.loadEnd = at + 1;
+            }
+        }
+        pos = rec + 8 + 2 * count;
+    }
+    return image;
+}
+
+bool ReachesBootArea(const LoadedImage& image, const ChipInfo& chip)
+{
+    return image.highestStart > chip.BootBoundary() || image.loadEnd > chip.BootBoundary();
+}
+
+std::vector<uint16_t> FreshFlash(const ChipInfo& chip) { return FlashModel(chip).AllWords(); }
+
+std::vector<uint16_t> ExpectedFlash(const LoadedImage& image, const ChipInfo& chip)
+{
+    std::vector<uint8_t> bytes = image.bytes;
+    const uint32_t boundary = chip.BootBoundary();
+    for (uint32_t i = 0; i < 8; ++i) bytes[boundary + i] = bytes[i];
+    // The jump to the bootloader at word 0.
+    const std::vector<uint16_t> jump = chip.isF819 ? std::vector<uint16_t>{0x2F60}
+                                                   : std::vector<uint16_t>{0x158A, 0x2F60};
+    for (size_t i = 0; i < jump.size(); ++i) {
+        bytes[2 * i] = static_cast<uint8_t>(jump[i]);
+        bytes[2 * i + 1] = static_cast<uint8_t>(jump[i] >> 8);
+    }
+    std::vector<uint16_t> words = FreshFlash(chip);
+    for (uint32_t w = 0; w < boundary / 2 + 4; ++w)
+        words[w] = static_cast<uint16_t>((bytes[2 * w] | (bytes[2 * w + 1] << 8)) & 0x3FFF);
+    return words;
+}
+
+std::vector<uint16_t> WordsFromHex(const std::string& hexText, size_t words)
+{
+    std::vector<uint8_t> bytes(words * 2, 0xFF);
+    size_t highest = 0;
+    std::istringstream in(hexText);
+    uint32_t upper = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.size() < 11 || line[0] != ':') continue;
+        const uint32_t count = HexByte(line, 1);
+        const uint32_t address = (static_cast<uint32_t>(HexByte(line, 3)) << 8) | HexByte(line, 5);
+        const uint8_t type = HexByte(line, 7);
+        if (type == 1) break;
+        if (type == 4) upper = (static_cast<uint32_t>(HexByte(line, 9)) << 24) | (static_cast<uint32_t>(HexByte(line, 11)) << 16);
+        if (type != 0) continue;
+        for (uint32_t i = 0; i < count; ++i) {
+            const size_t at = upper + address + i;
+            if (at < bytes.size()) bytes[at] = HexByte(line, 9 + 2 * i);
+            highest = std::max(highest, at + 1);
+        }
+    }
+    std::vector<uint16_t> out((highest + 1) / 2);
+    for (size_t w = 0; w < out.size() && w < words; ++w) out[w] = static_cast<uint16_t>(bytes[2 * w] | (bytes[2 * w + 1] << 8));
+    return out;
+}
+
+std::string FirstDifference(const std::vector<uint16_t>& actual, const std::vector<uint16_t>& expected)
+{
+    if (actual.size() != expected.size())
+        return "flash has " + std::to_string(actual.size()) + " words, expected " + std::to_string(expected.size());
+    for (size_t w = 0; w < actual.size(); ++w) {
+        if (actual[w] != expected[w]) {
+            char text[96];
+            std::snprintf(text, sizeof text, "word 0x%04zX is 0x%04X, expected 0x%04X", w, actual[w], expected[w]);
+            return text;
+        }
+    }
+    return {};
+}
