@@ -1,0 +1,154 @@
+// fernbow-bench: programs a full-size image of each chip through fernbow-sim
+// at line rate and compares the wall time with what the line allows.
+// Run by hand (cmake --build DIR --target bench); it is not a test.
+#include "ChipTable.h"
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr double kByteSeconds = 10.0 / 19200.0;
+constexpr double kFlashSeconds = 0.018;  // fernbow-sim's default flash write time
+
+// Every block below the bootloader's area holds data; the last one ends at
+// the boot boundary.
+std::string FullImageHex(const ChipInfo& chip)
+{
+    std::string hex;
+    char text[64];
+    for (uint32_t address = 0; address < chip.BootBoundary(); address += 8) {
+        uint8_t sum = static_cast<uint8_t>(8 + (address >> 8) + address);
+        std::snprintf(text, sizeof text, ":08%04X00", address);
+        hex += text;
+        for (int i = 0; i < 8; ++i) {
+            const uint8_t b = static_cast<uint8_t>(i % 2 ? (address / 8) & 0x3F : address + i);
+            std::snprintf(text, sizeof text, "%02X", b);
+            hex += text;
+            sum = static_cast<uint8_t>(sum + b);
+        }
+        std::snprintf(text, sizeof text, "%02X\n", static_cast<uint8_t>(-sum));
+        hex += text;
+    }
+    return hex + ":00000001FF\n";
+}
+
+pid_t Spawn(const std::vector<std::string>& argv, int stdoutFd, int stderrFd)
+{
+    std::vector<char*> args;
+    std::vector<std::string> copy = argv;
+    for (auto& s : copy) args.push_back(s.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    if (stderrFd >= 0) posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
+    pid_t pid = -1;
+    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
+}
+
+double CpuSeconds(const rusage& r)
+{
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+std::string ReadLine(int fd, int timeoutMs)
+{
+    std::string line;
+    char c;
+    while (line.size() < 512) {
+        pollfd p = {fd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0 || ::read(fd, &c, 1) != 1 || c == '\n') break;
+        line += c;
+    }
+    return line;
+}
+
+bool Bench(const ChipInfo& chip, const std::string& folder)
+{
+    const std::string hexPath = folder + "/full-" + chip.name + ".hex";
+    if (FILE* f = std::fopen(hexPath.c_str(), "w")) {
+        const std::string hex = FullImageHex(chip);
+        std::fwrite(hex.data(), 1, hex.size(), f);
+        std::fclose(f);
+    } else {
+        std::fprintf(stderr, "fernbow-bench: %s: %s\n", hexPath.c_str(), std::strerror(errno));
+        return false;
+    }
+
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return false;
+    const pid_t sim = Spawn({FERNBOW_SIM, "--chip", chip.isF819 ? "819" : "88"}, pipeFds[1], -1);
+    ::close(pipeFds[1]);
+    const std::string device = sim > 0 ? ReadLine(pipeFds[0], 10000) : "";
+    if (device.empty()) {
+        std::fprintf(stderr, "fernbow-bench: fernbow-sim did not start\n");
+        if (sim > 0) ::kill(sim, SIGKILL), ::waitpid(sim, nullptr, 0);
+        ::close(pipeFds[0]);
+        return false;
+    }
+
+    const int devNull = ::open("/dev/null", O_WRONLY);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t cli = Spawn({FERNBOW_CLI, "--port", device, "--wait", "10", hexPath}, devNull, -1);
+    int status = 0;
+    rusage cliUsage{};
+    const bool waited = cli > 0 && ::wait4(cli, &status, 0, &cliUsage) == cli;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    ::close(devNull);
+
+    ::kill(sim, SIGTERM);
+    rusage simUsage{};
+    int simStatus = 0;
+    ::wait4(sim, &simStatus, 0, &simUsage);
+    ::close(pipeFds[0]);
+
+    if (!waited || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "fernbow-bench: fernbow-cli failed on %s (status %d)\n", chip.name,
+                     WIFEXITED(status) ? WEXITSTATUS(status) : -1);
+        return false;
+    }
+
+    const uint32_t blocks = chip.VectorBlock() + 1;
+    const uint32_t lineBytes = 1 + 2 + blocks * (kBlockFrameSize + 1);  // wake-up, answer, frames, K
+    const double limit = lineBytes * kByteSeconds + blocks * kFlashSeconds;
+    const double cpu = CpuSeconds(cliUsage);
+    std::printf("%-10s %3u blocks  %6u bytes  wall %.3f s  limit %.3f s  ratio %.4f  "
+                "fernbow-cli CPU %.3f s (%.2f%% of a core)  fernbow-sim CPU %.3f s\n",
+                chip.name, blocks, lineBytes, wall, limit, wall / limit, cpu, 100.0 * cpu / wall,
+                CpuSeconds(simUsage));
+    return true;
+}
+
+}  // namespace
+
+int main()
+{
+    char folder[] = "/tmp/fernbow-bench-XXXXXX";
+    if (!mkdtemp(folder)) {
+        std::perror("fernbow-bench");
+        return 1;
+    }
+    std::printf("Line: 19200 baud, 10 bits a byte; flash write %.0f ms a block.\n", kFlashSeconds * 1000);
+    bool ok = true;
+    for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = Bench(*chip, folder) && ok;
+    for (const char* name : {"/full-PIC16F819.hex", "/full-PIC16F88.hex"}) std::remove((std::string(folder) + name).c_str());
+    ::rmdir(folder);
+    return ok ? 0 : 1;
+}
