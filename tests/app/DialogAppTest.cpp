@@ -32,6 +32,7 @@ protected:
             line.m_nBaudRate = 0;  // the dialog sets 19200 itself
             auto made = std::make_unique<DialogLink>(tick);
             link = made.get();
+            made->closeCount = &closes;
             return made;
         });
     }
@@ -39,7 +40,8 @@ protected:
     FakePorts ports;
     CFlashApp app{"fernbow"};
     FakeViewFactory views;
-    DialogLink* link = nullptr;
+    DialogLink* link = nullptr;  // valid only while InitInstance runs
+    int closes = 0;
     int tick = 0;
 };
 
@@ -73,7 +75,7 @@ TEST_F(DialogApp, ThePortIsClosedWhenTheDialogHasEnded)
     };
     EXPECT_EQ(app.InitInstance(views), 0);
     EXPECT_TRUE(openWhileShown);
-    EXPECT_EQ(link->closes, 1);
+    EXPECT_EQ(closes, 1);
     EXPECT_EQ(views.events, (std::vector<std::string>{"shown", "end"}));
 }
 

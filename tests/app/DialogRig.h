@@ -140,13 +140,17 @@ public:
     }
     int Close() override
     {
-        if (open) ++closes;
+        if (open) {
+            ++closes;
+            if (closeCount) ++*closeCount;
+        }
         return ScriptedLink::Close();
     }
 
     bool canOpen = true;
     int opens = 0;
     int closes = 0;
+    int* closeCount = nullptr;  // also counted here, for links the test does not own
 };
 
 // The dialog with a fake view, fake ports, a scripted line, the real engine
