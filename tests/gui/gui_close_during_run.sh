@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Closing the window while a run waits for the board must end the program
+# (status 0) instead of leaving it searching: the board here never answers,
+# so the run would otherwise go on for ever.
+#
+#   gui_close_during_run.sh FERNBOW FERNBOW_SIM SETTINGS_WRITER
+set -uo pipefail
+
+fernbow=$1 sim=$2 settings_writer=$3
+source "$(dirname "$0")/gui_common.sh"
+
+"$sim" --com 3 --instant --chip 88 --ignore-wakeups 1000000000 --log "$work/wire.txt" \
+  >"$work/sim.out" 2>"$work/sim.log" &
+pids+=($!)
+wait_for 20 test -L "$ports/COM3" || fail "the simulator did not appear as COM3"
+"$settings_writer" --int ComNr 3 --string FileName "$work/prog.hex" || fail "could not store the settings"
+
+"$fernbow" >"$work/fernbow.log" 2>&1 &
+fernbow_pid=$!
+pids+=($fernbow_pid)
+wait_for 60 find_window "$caption" || fail "no window captioned '$caption'"
+
+press "$window" alt+w
+# The run is under way once wake-up bytes reach the board.
+wait_for 30 test -s "$work/wire.txt" || fail "the run did not start"
+gone "$fernbow_pid" && fail "the program ended by itself"
+
+press "$window" Escape
+wait_for 30 gone "$fernbow_pid" || fail "closing during the run did not end the program"
+wait "$fernbow_pid"
+status=$?
+[ "$status" -eq 0 ] || fail "fernbow ended with status $status"
+
+echo "PASS: closing the window ended the waiting run and the program"
+exit 0

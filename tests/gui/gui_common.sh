@@ -1,0 +1,80 @@
+# Shared by the GUI test scripts (sourced): a private Xvfb display, a private
+# config folder, bounded waits, and cleanup of every process started here.
+# Exit status of a script: 0 pass, 1 fail, 77 skip (no X server here).
+
+caption=' PIC16F819, PIC16F88 V1.1'
+
+for tool in Xvfb xdotool "$@"; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/fernbow-gui.XXXXXX")
+pids=()
+cleanup() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  local f
+  for f in "$work"/*.log; do
+    [ -s "$f" ] && { echo "--- $(basename "$f")"; tail -n 20 "$f"; }
+  done
+  exit 1
+}
+
+# Polls a command every 0.2 s for at most $1 seconds.
+wait_for() {
+  local seconds=$1; shift
+  local tries=$((seconds * 5))
+  while ((tries-- > 0)); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
+# Sets $window to the first shown window whose whole title is $1.
+find_window() { window=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1); [ -n "$window" ]; }
+
+# Gives $1 the keyboard (there is no window manager to do it) and types $2.
+press() {
+  xdotool windowfocus "$1" 2>/dev/null
+  sleep 0.3
+  xdotool key --clearmodifiers "$2"
+}
+
+# A display of our own: Xvfb picks a free number and tells us.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+exec 3>&-
+if ! wait_for 20 test -s "$work/display"; then
+  echo "SKIP: Xvfb did not start"
+  cat "$work/xvfb.log"
+  exit 77
+fi
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+export XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_CONFIG_HOME"
+ports="$XDG_CONFIG_HOME/Corvane/Fernbow/Ports"
+
+# Two blocks of code for a PIC16F88. The programmer moves the first four
+# words (the reset vector), so checks of the flash leave bytes 0..7 out.
+cat >"$work/prog.hex" <<'HEX'
+:100000008A01042800000000462E0F3C803D782421
+:100010005E35021D2F39BF006B342221721E781C01
+:100020004B01F625A926E32A2B12B127D602341C50
+:1002000072209B02B41380037C3B783AEA25B71C2A
+:00000001FF
+HEX
