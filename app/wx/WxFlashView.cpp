@@ -21,7 +21,13 @@
 
 namespace {
 
-wxString FromUtf8(const std::string& text) { return wxString::FromUTF8(text.data(), text.size()); }
+// Texts are UTF-8; a path in another encoding is still shown, byte by byte,
+// rather than as an empty field.
+wxString FromUtf8(const std::string& text) {
+    wxString shown = wxString::FromUTF8(text.data(), text.size());
+    if (shown.empty() && !text.empty()) shown = wxString(text.data(), wxConvISO8859_1, text.size());
+    return shown;
+}
 
 std::string ToUtf8(const wxString& text) { return text.utf8_string(); }
 
