@@ -1,6 +1,6 @@
 #include "WxFlashView.h"
 #include "FlashDlg.h"
-#include "WxToolkitStyle.h"
+#include "WxToolkitFit.h"
 #include "icon/flash16.xpm"
 #include "icon/flash32.xpm"
 #include <wx/app.h>
@@ -166,7 +166,7 @@ bool CWxFlashView::ChooseFile(const std::string& filterLabel, const std::string&
     // No default extension, and the file need not exist: what happens to a
     // missing file is found out when it is opened.
     wxFileDialog dialog(this, wxFileSelectorPromptStr, wxEmptyString, wxEmptyString,
-                        FromUtf8(filterLabel + "|" + pattern), wxFD_OPEN);
+                        FromUtf8(filterLabel + "|" + FileDialogPattern(pattern)), wxFD_OPEN);
     if (dialog.ShowModal() != wxID_OK) return false;
     fullPath = ToUtf8(dialog.GetPath());
     bareName = ToUtf8(dialog.GetFilename());

@@ -1,4 +1,4 @@
-#include "WxToolkitStyle.h"
+#include "WxToolkitFit.h"
 #include <wx/toplevel.h>
 #include <gtk/gtk.h>
 #include <string>
@@ -29,4 +29,19 @@ void FitToolkitStyle(wxTopLevelWindow& window, int progressHeight)
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     }
     g_object_unref(provider);
+}
+
+// GTK's file filters compare letter case; spell each letter as a bracket
+// of both cases instead.
+std::string FileDialogPattern(const std::string& pattern)
+{
+    std::string glob;
+    for (const char c : pattern) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (g_ascii_isalpha(u))
+            glob += std::string("[") + g_ascii_tolower(c) + g_ascii_toupper(c) + "]";
+        else
+            glob += c;
+    }
+    return glob;
 }
