@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -158,6 +159,33 @@ TEST(E2eBoard, SecondRunOnTheSameBoard)
     for (uint32_t w = 0; w < 32; ++w) expected[w] = again[w];            // block 0 sent again
     for (uint32_t w = 0x740; w < 0x760; ++w) expected[w] = again[w];     // and the vector block
     EXPECT_EQ(FirstDifference(flash, expected), "") << sim.Log();
+}
+
+}  // namespace
+
+namespace {
+
+// A scripted board: it ends by itself after one programming session, and
+// takes its COMn link away when it goes.
+TEST(E2eBoard, ExitsAfterASessionAndRemovesItsComLink)
+{
+    TempFolder folder;
+    const std::string link = folder.File("Corvane/Fernbow/Ports/COM3");
+    SimProcess sim(folder, "88", {"--instant", "--com", "3", "--exit-after", "1", "--idle-ms", "1000"});
+    ASSERT_FALSE(sim.Device().empty()) << sim.Log();
+    char target[256] = {};
+    ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0) << link;
+    EXPECT_EQ(std::string(target), sim.Device());
+
+    WriteTextFile(folder.File("p.hex"), SmallProgram());
+    EXPECT_EQ(RunCli({"--port", "COM3", "--wait", "30", folder.File("p.hex")}, folder).result.status, 0);
+    ChildResult end;
+    const std::vector<uint16_t> flash = sim.Stop(&end, 60000);
+    EXPECT_TRUE(end.finished);
+    EXPECT_EQ(end.status, 0);
+    EXPECT_NE(sim.Log().find("session 1 ended"), std::string::npos) << sim.Log();
+    EXPECT_EQ(FirstDifference(flash, ExpectedFlash(LoadImage(SmallProgram()), ChipF88())), "");
+    EXPECT_NE(access(link.c_str(), F_OK), 0) << "link left behind";
 }
 
 }  // namespace

@@ -196,6 +196,13 @@ std::vector<uint16_t> SimProcess::Stop(ChildResult* result)
     return WordsFromHex(text, 0x1000);
 }
 
+std::vector<uint16_t> SimProcess::Stop(ChildResult* result, int limitMs)
+{
+    const ChildResult r = m_child.Wait(limitMs);
+    if (result) *result = r;
+    return Stop();
+}
+
 std::string SimProcess::Log() const { return ReadTextFile(m_folder.File("sim.log")) + ReadTextFile(m_folder.File("sim.err")); }
 
 LoadedImage LoadImage(const std::string& hexText)

@@ -68,6 +68,8 @@ public:
     // Stops the board (SIGTERM) unless it ended by itself, and returns its
     // flash as words read back from the dump; empty when there was none.
     std::vector<uint16_t> Stop(ChildResult* result = nullptr);
+    // Waits up to limitMs for the board to end by itself, then stops it.
+    std::vector<uint16_t> Stop(ChildResult* result, int limitMs);
     std::string Log() const;
 
 private:
