@@ -49,10 +49,14 @@ std::string LinkedDevice(int n)
     return target.lexically_normal().string();
 }
 
-std::string GroupOf(const std::string& device)
+// The group through which a user gets read and write access to device
+// (typically "dialout"); empty when membership would not help.
+std::string GroupGrantingAccess(const std::string& device)
 {
     struct stat st {};
     if (device.empty() || ::stat(device.c_str(), &st) != 0)
+        return std::string();
+    if (st.st_gid == 0 || (st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP))
         return std::string();
     const group* gr = ::getgrgid(st.st_gid);
     return gr && gr->gr_name ? std::string(gr->gr_name) : std::string();
@@ -95,9 +99,10 @@ std::string DescribeOpenError(int osError, const std::string& device)
         return "no error";
     case EACCES:
     case EPERM: {
-        std::string group = GroupOf(device);
+        std::string group = GroupGrantingAccess(device);
         if (group.empty())
-            return "permission denied on " + name + ": ask for read and write access to it";
+            return "permission denied on " + name +
+                   ": ask the administrator for read and write access to it";
         return "permission denied on " + name + ": join the group \"" + group +
                "\" that owns it (sudo usermod -aG " + group +
                " \"$USER\", then log out and in again)";
