@@ -65,6 +65,11 @@ void CCliHost::SetProgressPos(int pos)
     if (percent == m_nShownPercent)
         return;
     if (m_options.terminal) {
+        // The reset at the start of a run draws no empty bar above the search.
+        if (percent == 0 && !m_bBarOnLine) {
+            m_nShownPercent = 0;
+            return;
+        }
         const int filled = percent * kBarWidth / 100;
         std::fprintf(m_options.out, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
                      std::string(kBarWidth - filled, '.').c_str(), percent);

@@ -144,6 +144,7 @@ TEST(CliHostOutput, BarOnATerminalEndsBeforeTheNextText)
 {
     HostRig rig;
     CCliHost host = rig.Make(true);
+    host.SetProgressPos(0);  // the reset at the start draws nothing
     host.SetProgressPos(50);
     host.SetProgressPos(50);
     host.SetStatus("Timeout!");
