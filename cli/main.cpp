@@ -151,7 +151,7 @@ int RunProgramming(const CliArgs& args)
     link->Close();
 
     ReportOutcome(args, portName, writer, host);
-    if (host.TargetAnswered())
+    if (host.TargetAnswered() && writer.BytesSent() > 0)
         std::printf("%s\n", host.Summary(writer.BytesSent()).c_str());
     std::fflush(stdout);
     return ExitStatusFor(writer.LastOutcome(), host.Abandoned());
