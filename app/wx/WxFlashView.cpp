@@ -18,6 +18,7 @@
 #include <wx/timer.h>
 #include <wx/utils.h>
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -124,7 +125,29 @@ void CWxFlashView::SetItemText(int id, const std::string& text) {
 }
 
 void CWxFlashView::EnableItem(int id, bool enable) {
-    if (wxWindow* item = FindWindow(id)) item->Enable(enable);
+    wxWindow* item = FindWindow(id);
+    if (!item) return;
+    // GTK leaves a disabled control's window with no focus at all, and then
+    // Escape and Enter reach nothing. Hand the focus to the next control that
+    // can take it first. (A focus change is only known to wx once GTK has
+    // done it, so "no focus yet" counts as this control's.)
+    wxWindow* focus = FindFocus();
+    if (!enable && (focus == item || focus == nullptr)) MoveFocusFrom(item);
+    item->Enable(enable);
+}
+
+void CWxFlashView::MoveFocusFrom(wxWindow* item) {
+    const std::vector<wxWindow*> order(GetChildren().begin(), GetChildren().end());
+    const auto at = std::find(order.begin(), order.end(), item);
+    if (at == order.end()) return;
+    const std::size_t from = static_cast<std::size_t>(at - order.begin());
+    for (std::size_t step = 1; step < order.size(); ++step) {
+        wxWindow* next = order[(from + step) % order.size()];
+        if (next->IsEnabled() && next->CanAcceptFocusFromKeyboard()) {
+            next->SetFocus();
+            return;
+        }
+    }
 }
 
 void CWxFlashView::ResetPortList() { m_pPort->Clear(); }

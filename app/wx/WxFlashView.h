@@ -50,6 +50,7 @@ public:
 private:
     void CreateControls(const DlgTemplate& dlg);
     wxWindow* CreateControl(const DlgControl& ctl);
+    void MoveFocusFrom(wxWindow* item);
     void OnButton(wxCommandEvent& event);
     void OnPortChoice(wxCommandEvent& event);
     void OnPathEnter(wxCommandEvent& event);

@@ -23,6 +23,8 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
+  # FERNBOW_GUI_FAILSHOT=file.png keeps a picture of the screen at the failure.
+  [ -n "${FERNBOW_GUI_FAILSHOT:-}" ] && import -window root "$FERNBOW_GUI_FAILSHOT" 2>/dev/null
   local f
   for f in "$work"/*.log; do
     [ -s "$f" ] && { echo "--- $(basename "$f")"; tail -n 20 "$f"; }
@@ -43,14 +45,36 @@ wait_for() {
 
 gone() { ! kill -0 "$1" 2>/dev/null; }
 
-# Sets $window to the first shown window whose whole title is $1.
-find_window() { window=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1); [ -n "$window" ]; }
+# Sets $window to the first shown window whose whole title matches $1.
+find_window() { window=$(xdotool search --onlyvisible --name "^($1)\$" 2>/dev/null | head -n 1); [ -n "$window" ]; }
+
+gone_window() { ! xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; }
 
 # Gives $1 the keyboard (there is no window manager to do it) and types $2.
 press() {
   xdotool windowfocus "$1" 2>/dev/null
   sleep 0.3
   xdotool key --clearmodifiers "$2"
+}
+
+# Clicks the template rectangle x,y,w,h (dialog units) of the main window
+# $1: the window scales the template evenly, so the centre is found from
+# its size without knowing the font (the dialog is 257 x 66 units).
+click_control() {
+  local w h
+  read -r w h < <(xwininfo -id "$1" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w, h}')
+  xdotool mousemove --window "$1" $((w * ($2 * 2 + $4) / 514)) $((h * ($3 * 2 + $5) / 132)) click 1
+}
+
+# The flash dump $1 must hold every byte of the HEX file $2 but its reset
+# vector (bytes 0..7), which the programmer moves.
+check_flash() {
+  srec_cat "$2" -intel -exclude 0 8 -o "$work/expected.hex" -intel -address-length=2 ||
+    fail "srec_cat could not read $2"
+  srec_cat "$1" -intel -crop -within "$2" -intel -exclude 0 8 \
+    -o "$work/written.hex" -intel -address-length=2 || fail "srec_cat could not read the flash dump"
+  srec_cmp "$work/expected.hex" -intel "$work/written.hex" -intel ||
+    fail "the board's flash differs from the file"
 }
 
 # A display of our own: Xvfb picks a free number and tells us.
@@ -69,8 +93,7 @@ export XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_CONFIG_HOME"
 ports="$XDG_CONFIG_HOME/Corvane/Fernbow/Ports"
 
-# Two blocks of code for a PIC16F88. The programmer moves the first four
-# words (the reset vector), so checks of the flash leave bytes 0..7 out.
+# Two blocks of code for a PIC16F88.
 cat >"$work/prog.hex" <<'HEX'
 :100000008A01042800000000462E0F3C803D782421
 :100010005E35021D2F39BF006B342221721E781C01

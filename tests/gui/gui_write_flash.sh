@@ -44,13 +44,7 @@ if command -v import >/dev/null; then
     echo "note: no screenshot taken"
 fi
 
-# --- the flash must hold every byte of the file but the reset vector -----
-srec_cat "$work/prog.hex" -intel -exclude 0 8 -o "$work/expected.hex" -intel -address-length=2 ||
-  fail "srec_cat could not read the test file"
-srec_cat "$work/flash.hex" -intel -crop -within "$work/prog.hex" -intel -exclude 0 8 \
-  -o "$work/written.hex" -intel -address-length=2 || fail "srec_cat could not read the flash dump"
-srec_cmp "$work/expected.hex" -intel "$work/written.hex" -intel ||
-  fail "the board's flash differs from the file"
+check_flash "$work/flash.hex" "$work/prog.hex"
 
 # --- Escape ends the idle dialog, and the program with it -----------------
 press "$window" Escape
