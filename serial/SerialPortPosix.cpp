@@ -109,14 +109,19 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
     const auto deadline = Clock::now() + kReadTimeout;
     uint32_t got = 0;
     bool hungUp = false;
+    bool pollSaidReadable = false;
     while (got < count) {
         ssize_t n = ::read(fd, buffer + got, count - got);
         if (n > 0) {
             got += static_cast<uint32_t>(n);
+            pollSaidReadable = false;
             continue;
         }
-        if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-            hungUp = true;  // end of file or EIO: the other side has gone
+        // In raw mode a read of 0 only means nothing has come yet, unless
+        // poll has just called the line readable: then it is the end of it.
+        if ((n == 0 && pollSaidReadable) ||
+            (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+            hungUp = true;
             break;
         }
         int left = MillisecondsLeft(deadline);
@@ -132,6 +137,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
             hungUp = true;
             break;
         }
+        pollSaidReadable = r > 0 && (pfd.revents & POLLIN) != 0;
     }
     // A line that has gone away answers every poll at once; sleeping out the
     // time keeps the engine's wait loops from spinning the processor.
