@@ -25,6 +25,8 @@ struct LoadCase {
     uint32_t badChecksums = 0;
 };
 
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
 class EngineLoader : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(EngineLoader, LoadsAsRecorded)
