@@ -14,11 +14,7 @@ source "$(dirname "$0")/gui_common.sh" srec_cat srec_cmp
 mkdir -p "$work/files" "$work/elsewhere"
 cp "$work/prog.hex" "$work/files/PROG.HEX"
 
-"$sim" --com 3 --instant --chip 88 --exit-after 1 --dump "$work/flash.hex" \
-  >"$work/sim.out" 2>"$work/sim.log" &
-sim_pid=$!
-pids+=($sim_pid)
-wait_for 20 test -L "$ports/COM3" || fail "the simulator did not appear as COM3"
+start_board_as_com3
 "$settings_writer" --int ComNr 3 --string FileName "$work/missing.hex" || fail "could not store the settings"
 
 (cd "$work/elsewhere" && exec "$fernbow") >"$work/fernbow.log" 2>&1 &

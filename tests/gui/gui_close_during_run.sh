@@ -27,11 +27,7 @@ click_control "$window" 200 25 50 25   # "&Write Flash"
 wait_for 30 test -s "$work/wire.txt" || fail "the run did not start"
 gone "$fernbow_pid" && fail "the program ended by itself"
 
-press "$window" Escape
-wait_for 30 gone "$fernbow_pid" || fail "closing during the run did not end the program"
-wait "$fernbow_pid"
-status=$?
-[ "$status" -eq 0 ] || fail "fernbow ended with status $status"
+expect_key_ends_program "$window" Escape "closing during the run did not end the program"
 
 echo "PASS: closing the window ended the waiting run and the program"
 exit 0

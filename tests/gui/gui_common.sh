@@ -66,6 +66,25 @@ click_control() {
   xdotool mousemove --window "$1" $((w * ($2 * 2 + $4) / 514)) $((h * ($3 * 2 + $5) / 132)) click 1
 }
 
+# Starts a simulated PIC16F88 registered as COM3 that ends after one
+# programming session and dumps its flash to $work/flash.hex; sets $sim_pid.
+start_board_as_com3() {
+  "$sim" --com 3 --instant --chip 88 --exit-after 1 --dump "$work/flash.hex" \
+    >"$work/sim.out" 2>"$work/sim.log" &
+  sim_pid=$!
+  pids+=($sim_pid)
+  wait_for 20 test -L "$ports/COM3" || fail "the simulator did not appear as COM3"
+}
+
+# Presses key $2 in window $1 and expects the program to end with status 0.
+expect_key_ends_program() {
+  press "$1" "$2"
+  wait_for 30 gone "$fernbow_pid" || fail "$3"
+  local status=0
+  wait "$fernbow_pid" || status=$?
+  [ "$status" -eq 0 ] || fail "fernbow ended with status $status"
+}
+
 # The flash dump $1 must hold every byte of the HEX file $2 but its reset
 # vector (bytes 0..7), which the programmer moves.
 check_flash() {

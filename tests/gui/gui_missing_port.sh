@@ -26,11 +26,7 @@ find_window "$caption" && fail "the main window is shown before the box is close
 press "$box" Return
 wait_for 30 find_window "$caption" || fail "no main window after the box"
 
-press "$window" Return
-wait_for 30 gone "$fernbow_pid" || fail "Enter in the path field did not end the program"
-wait "$fernbow_pid"
-status=$?
-[ "$status" -eq 0 ] || fail "fernbow ended with status $status"
+expect_key_ends_program "$window" Return "Enter in the path field did not end the program"
 
 echo "PASS: box before the window, Enter ends the program"
 exit 0

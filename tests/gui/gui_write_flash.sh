@@ -12,11 +12,7 @@ set -uo pipefail
 fernbow=$1 sim=$2 settings_writer=$3 screenshot=$4
 source "$(dirname "$0")/gui_common.sh" srec_cat srec_cmp
 
-"$sim" --com 3 --instant --chip 88 --exit-after 1 --dump "$work/flash.hex" \
-  >"$work/sim.out" 2>"$work/sim.log" &
-sim_pid=$!
-pids+=($sim_pid)
-wait_for 20 test -L "$ports/COM3" || fail "the simulator did not appear as COM3"
+start_board_as_com3
 
 "$settings_writer" --int ComNr 3 --string FileName "$work/prog.hex" || fail "could not store the settings"
 
@@ -47,11 +43,7 @@ fi
 check_flash "$work/flash.hex" "$work/prog.hex"
 
 # --- Escape ends the idle dialog, and the program with it -----------------
-press "$window" Escape
-wait_for 30 gone "$fernbow_pid" || fail "Escape did not end the program"
-wait "$fernbow_pid"
-status=$?
-[ "$status" -eq 0 ] || fail "fernbow ended with status $status"
+expect_key_ends_program "$window" Escape "Escape did not end the program"
 
 echo "PASS: the window programmed the board and closed on Escape"
 exit 0
