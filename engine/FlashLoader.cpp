@@ -60,10 +60,11 @@ bool CFlashWriter::ParseRecords(IByteSource& source)
         if (c < 0) break;
 
         const uint32_t headerChars = ReadChars(source, m_frame, kHeaderChars);
-        if (headerChars >= 2) m_nTotalBytes += HexPairToByte(text);
+        if (headerChars < 2) break;
+        const uint32_t count = HexPairToByte(text);
+        m_nTotalBytes += count;
         if (headerChars < kHeaderChars) break;  // cut short inside the header
 
-        const uint32_t count = HexPairToByte(text);
         if (m_frame[7] == '1') {
             // End record. A long highest record may reach past its start by
             // more than one block; account for the part beyond the first 64 bytes.
