@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 // The few things the dialog's logic (CFlashDlg) asks of a toolkit. A view
@@ -6,8 +7,9 @@
 // out these requests; it holds no behaviour of its own. Control ids are those
 // of res/resource.h.
 //
-// Added since the first draft (all additive): RunModal. How a view plugs in
-// (who calls OnInitDialog, when the window is shown) is told in FlashApp.h.
+// Added since the first draft: RunModal, which calls OnInitDialog when the
+// toolkit has made the controls (a Win32 dialog has them only once its
+// WM_INITDIALOG comes). How a view plugs in is told in FlashApp.h.
 //
 // Events a view forwards to CFlashDlg:
 //   "&Write Flash" clicked          -> OnWriteFlash()
@@ -60,7 +62,10 @@ public:
     virtual bool PumpMessages() = 0;
     virtual void Beep() = 0;
 
-    // Shows the window (CFlashDlg::OnInitDialog has already run) and runs its
-    // modal loop until EndDialog; returns EndDialog's result.
-    virtual int RunModal() = 0;
+    // Creates the window if it does not exist yet, calls initDialog once the
+    // controls exist and before the window is visible (a box that initDialog
+    // shows comes first), then shows the window and runs its modal loop until
+    // EndDialog. Returns EndDialog's result, or -1 when the window could not
+    // be created (the view has told the user why).
+    virtual int RunModal(const std::function<void()>& initDialog) = 0;
 };

@@ -37,11 +37,10 @@ int CFlashApp::InitInstance(IDialogViewFactory& views)
     if (!view) return 1;  // the toolkit could not build its window
     dlg.AttachView(*view);
 
-    dlg.OnInitDialog();
-    view->RunModal();
+    const int result = view->RunModal([&dlg] { dlg.OnInitDialog(); });
 
     if (serial->IsOpen()) serial->Close();
-    return 0;
+    return result < 0 ? 1 : 0;
 }
 
 std::string AppNameFromPath(const std::string& path)

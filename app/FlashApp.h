@@ -11,7 +11,8 @@
 class CFlashDlg;
 
 // Builds a toolkit's view around a dialog. The view forwards its events to
-// dlg (see DialogView.h) and is not shown until RunModal.
+// dlg (see DialogView.h) and is not shown until RunModal. nullptr when the
+// toolkit cannot make one.
 class IDialogViewFactory {
 public:
     virtual ~IDialogViewFactory() = default;
@@ -28,16 +29,17 @@ public:
 // InitInstance then, in this order:
 //   1. constructs the dialog (CFlashDlg), the serial port built on its line
 //      settings, and the engine hosted by the dialog, and sets g_pFlashDlg;
-//   2. asks the factory for the view (controls created, window hidden);
-//   3. calls CFlashDlg::OnInitDialog: this fills the controls, may show the
+//   2. asks the factory for the view;
+//   3. calls IDialogView::RunModal, which has CFlashDlg::OnInitDialog run
+//      as soon as the controls exist: this fills them, may show the
 //      "Last selected comport not available! ..." box (the main window is
 //      still hidden, so the box comes first), and starts timer 4 (20 ms)
-//      through IDialogView::StartTimer;
-//   4. calls IDialogView::RunModal, which shows the window and runs the
-//      event loop until CFlashDlg calls EndDialog;
-//   5. closes the port if it is open and returns the exit status, 0.
+//      through IDialogView::StartTimer. The view then shows the window and
+//      runs the event loop until CFlashDlg calls EndDialog;
+//   4. closes the port if it is open and returns the exit status: 0, or 1
+//      when the toolkit could not make the window.
 // Closing the window during a run ends the run at its next pump; the dialog
-// then ends and the same path 5 follows.
+// then ends and the same path 4 follows.
 class CFlashApp {
 public:
     using SerialFactory = std::function<std::unique_ptr<ISerialLink>(CLineSettings&)>;

@@ -5,6 +5,7 @@
 #include "CliHost.h"
 #include "ComPortMap.h"
 #include "ExitStatus.h"
+#include "FernbowVersion.h"
 #include "FlashRun.h"
 #include "PortList.h"
 #include "RegistryStore.h"
@@ -17,10 +18,6 @@
 #include <cstring>
 #include <memory>
 #include <unistd.h>
-
-#ifndef FERNBOW_VERSION
-#define FERNBOW_VERSION "1.1"
-#endif
 
 namespace {
 

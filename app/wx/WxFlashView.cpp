@@ -217,7 +217,9 @@ bool CWxFlashView::PumpMessages() {
 
 void CWxFlashView::Beep() { wxBell(); }
 
-int CWxFlashView::RunModal() {
+int CWxFlashView::RunModal(const std::function<void()>& initDialog) {
+    // The controls were made with the window; it is still hidden.
+    initDialog();
     if (m_bEnded) return m_nResult;
     return ShowModal();
 }

@@ -45,7 +45,7 @@ public:
     void EndDialog(int result) override;
     bool PumpMessages() override;
     void Beep() override;
-    int RunModal() override;
+    int RunModal(const std::function<void()>& initDialog) override;
 
 private:
     void CreateControls(const DlgTemplate& dlg);

@@ -73,8 +73,9 @@ public:
         return alive;
     }
     void Beep() override { ++beeps; }
-    int RunModal() override
+    int RunModal(const std::function<void()>& initDialog) override
     {
+        initDialog();
         events.push_back("shown");
         if (whileShown) whileShown();
         return endResult;
