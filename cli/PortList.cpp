@@ -2,7 +2,6 @@
 
 #include "ComPortMap.h"
 
-#include <cerrno>
 #include <cstdio>
 
 std::vector<PortState> SurveyPorts()
@@ -12,7 +11,11 @@ std::vector<PortState> SurveyPorts()
         PortState state;
         state.n = n;
         state.device = DeviceForComPort(n);
-        state.openError = state.device.empty() ? ENOENT : ProbeDevice(state.device);
+        state.hardware = ComPortHardware(n);
+        if (state.device.empty())
+            state.open.status = PortOpenStatus::Missing;
+        else
+            state.open = ProbeDevice(state.device);
         ports.push_back(state);
     }
     return ports;
@@ -22,22 +25,26 @@ namespace {
 
 std::string Availability(const PortState& port)
 {
-    switch (port.openError) {
-    case 0:
+    switch (port.open.status) {
+    case PortOpenStatus::Opened:
         return "can be opened";
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
+    case PortOpenStatus::Missing:
         return "not present";
-    case EACCES:
-    case EPERM:
-        return "permission denied";
-    case EBUSY:
-    case EWOULDBLOCK:
+    case PortOpenStatus::AccessDenied:
+        return "access denied";
+    case PortOpenStatus::Busy:
         return "busy (another program holds it)";
-    default:
-        return DescribeOpenError(port.openError, port.device);
+    case PortOpenStatus::NotSerial:
+    case PortOpenStatus::Other:
+        break;
     }
+    return DescribeOpenError(port.open, port.device);
+}
+
+// The device path, and the hardware behind it where the system names one.
+std::string Where(const PortState& port)
+{
+    return port.hardware.empty() ? port.device : port.device + " = " + port.hardware;
 }
 
 } // namespace
@@ -50,22 +57,25 @@ std::string FormatPortTable(const std::vector<PortState>& ports)
         if (port.device.empty())
             std::snprintf(line, sizeof line, "COM%-3d (no device)\n", port.n);
         else
-            std::snprintf(line, sizeof line, "COM%-3d %-28s %s\n", port.n, port.device.c_str(),
+            std::snprintf(line, sizeof line, "COM%-3d %-28s %s\n", port.n, Where(port).c_str(),
                           Availability(port).c_str());
         text += line;
     }
     return text;
 }
 
-std::string FormatOpenablePorts(const std::vector<PortState>& ports)
+std::string FormatPresentPorts(const std::vector<PortState>& ports)
 {
     std::string text;
     for (const PortState& port : ports) {
-        if (port.device.empty() || port.openError != 0)
+        if (port.device.empty() || port.open.status == PortOpenStatus::Missing)
             continue;
         if (!text.empty())
             text += ", ";
-        text += "COM" + std::to_string(port.n) + " (" + port.device + ")";
+        text += "COM" + std::to_string(port.n) + " (" + Where(port);
+        if (!port.open.Ok())
+            text += ", " + Availability(port);
+        text += ")";
     }
-    return text.empty() ? std::string("no port from COM0 to COM19 can be opened now") : text;
+    return text.empty() ? std::string("there is no port from COM0 to COM19") : text;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "PortOpenResult.h"
 #include <string>
 
 // Port numbers shown to the user (COM0..COM19) and the devices behind them.
@@ -10,12 +11,18 @@ constexpr int kLastComPort = 19;
 // Empty when n has no device.
 std::string DeviceForComPort(int n);
 // Folder of user-defined COMn links (POSIX): <config>/Corvane/Fernbow/Ports.
+// Empty where ports are not linked (Windows).
 std::string ComPortLinkFolder();
+// What the system says stands behind COMn (Windows: the driver's device from
+// HARDWARE\DEVICEMAP\SERIALCOMM, such as \Device\VCP0); empty when it says
+// nothing or the platform keeps no such list.
+std::string ComPortHardware(int n);
 // true when the device exists and can be opened exclusively right now; the
 // probe opens it with the same flags as CSerialPort::Open and closes it again.
 bool ProbeComPort(int n);
-// Same probe for a device path: 0 when it opened, else the OS error.
-int ProbeDevice(const std::string& device);
-// A short readable reason for an OS error from Open ("permission denied ...").
-// With the device path the text says what to do about it (the group to join).
-std::string DescribeOpenError(int osError, const std::string& device = std::string());
+// Same probe for a device path.
+PortOpenResult ProbeDevice(const std::string& device);
+// A short readable reason why Open failed ("permission denied ..."). With
+// the device path the text says what to do about it on this platform (the
+// group to join, the program to close).
+std::string DescribeOpenError(const PortOpenResult& result, const std::string& device = std::string());

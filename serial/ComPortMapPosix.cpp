@@ -3,8 +3,6 @@
 #include "SerialDevicePosix.h"
 #include "ConfigHome.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <grp.h>
 #include <sys/stat.h>
@@ -78,27 +76,31 @@ std::string DeviceForComPort(int n)
     return linked.empty() ? TableDevice(n) : linked;
 }
 
-int ProbeDevice(const std::string& device)
+std::string ComPortHardware(int)
 {
-    int error = 0;
-    CUniqueFd fd = OpenSerialDeviceExclusive(device, error);
-    return fd.Valid() ? 0 : error;
+    return std::string();  // the device path says it all
+}
+
+PortOpenResult ProbeDevice(const std::string& device)
+{
+    PortOpenResult result;
+    CUniqueFd fd = OpenSerialDeviceExclusive(device, result);
+    return result;
 }
 
 bool ProbeComPort(int n)
 {
     std::string device = DeviceForComPort(n);
-    return !device.empty() && ProbeDevice(device) == 0;
+    return !device.empty() && ProbeDevice(device).Ok();
 }
 
-std::string DescribeOpenError(int osError, const std::string& device)
+std::string DescribeOpenError(const PortOpenResult& result, const std::string& device)
 {
     const std::string name = device.empty() ? std::string("the port") : device;
-    switch (osError) {
-    case 0:
+    switch (result.status) {
+    case PortOpenStatus::Opened:
         return "no error";
-    case EACCES:
-    case EPERM: {
+    case PortOpenStatus::AccessDenied: {
         std::string group = GroupGrantingAccess(device);
         if (group.empty())
             return "permission denied on " + name +
@@ -107,18 +109,14 @@ std::string DescribeOpenError(int osError, const std::string& device)
                "\" that owns it (sudo usermod -aG " + group +
                " \"$USER\", then log out and in again)";
     }
-    case EBUSY:
-    case EWOULDBLOCK:
+    case PortOpenStatus::Busy:
         return name + " is busy: another program holds the port; close that program and try again";
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
+    case PortOpenStatus::Missing:
         return "no such device: " + name;
-    case ENOTTY:
+    case PortOpenStatus::NotSerial:
         return name + " is not a serial device";
-    case EIO:
-        return name + " does not respond (is there serial hardware behind it?)";
-    default:
-        return name + ": " + std::strerror(osError);
+    case PortOpenStatus::Other:
+        break;
     }
+    return name + ": " + result.osText;
 }

@@ -1,6 +1,7 @@
 #include "SerialDevicePosix.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -30,26 +31,62 @@ int CUniqueFd::Release()
     return fd;
 }
 
-CUniqueFd OpenSerialDeviceExclusive(const std::string& device, int& osError)
+namespace {
+
+PortOpenResult ResultFromErrno(int error)
 {
-    osError = 0;
+    PortOpenResult result;
+    result.osText = std::strerror(error);
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        result.status = PortOpenStatus::Missing;
+        break;
+    case EBUSY:
+    case EWOULDBLOCK:
+        result.status = PortOpenStatus::Busy;
+        break;
+    case EACCES:
+    case EPERM:
+        result.status = PortOpenStatus::AccessDenied;
+        break;
+    case ENOTTY:
+        result.status = PortOpenStatus::NotSerial;
+        break;
+    case EIO:
+        result.status = PortOpenStatus::Other;
+        result.osText = "does not respond (is there serial hardware behind it?)";
+        break;
+    default:
+        result.status = PortOpenStatus::Other;
+        break;
+    }
+    return result;
+}
+
+} // namespace
+
+CUniqueFd OpenSerialDeviceExclusive(const std::string& device, PortOpenResult& result)
+{
+    result = PortOpenResult();
     if (device.empty()) {
-        osError = ENOENT;
+        result = ResultFromErrno(ENOENT);
         return CUniqueFd();
     }
     CUniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid()) {
-        osError = errno;
+        result = ResultFromErrno(errno);
         return CUniqueFd();
     }
     if (!::isatty(fd.Get())) {
-        osError = ENOTTY;
+        result = ResultFromErrno(ENOTTY);
         return CUniqueFd();
     }
     // Lock first: a process of ours that already holds the port must make us
     // fail here, before we touch the line it is using.
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-        osError = (errno == EWOULDBLOCK) ? EBUSY : errno;
+        result = ResultFromErrno(errno == EWOULDBLOCK ? EBUSY : errno);
         return CUniqueFd();
     }
     // Refused on some drivers; the lock above still keeps us exclusive.

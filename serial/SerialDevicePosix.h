@@ -1,4 +1,5 @@
 #pragma once
+#include "PortOpenResult.h"
 #include <string>
 
 // Owns one file descriptor; closes it when it goes out of scope unless it
@@ -25,5 +26,5 @@ private:
 // other users out, and flock() keeps out a second opener that TIOCEXCL lets
 // through (root). The descriptor is non-blocking; reads and writes wait with
 // poll(). Nothing is configured. On failure the result is invalid and
-// osError holds the reason (ENOTTY when the path is not a terminal).
-CUniqueFd OpenSerialDeviceExclusive(const std::string& device, int& osError);
+// result says why (NotSerial when the path is not a terminal).
+CUniqueFd OpenSerialDeviceExclusive(const std::string& device, PortOpenResult& result);

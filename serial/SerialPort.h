@@ -1,5 +1,7 @@
 #pragma once
 #include "../engine/SerialLink.h"
+#include "PortOpenResult.h"
+#include <memory>
 #include <string>
 
 // Which port CSerialPort opens and at what rate. The dialog owns these
@@ -26,15 +28,20 @@ public:
     int Write(const uint8_t* buffer, uint32_t count) override;
     bool IsOpen() const override { return m_bOpen != 0; }
 
-    // The OS error (errno / GetLastError) of the last failed Open, 0 if none.
-    int LastOpenError() const { return m_nLastError; }
+    // Why the last Open failed; Ok() after a successful one.
+    const PortOpenResult& LastOpenError() const { return m_lastOpen; }
     // The device the last Open tried.
     const std::string& DevicePath() const { return m_strDevicePath; }
 
 private:
+    // What a platform keeps between opens beyond the handle (the Windows
+    // DCB, which every Open refills only in part); defined per platform.
+    struct LineState;
+
     CLineSettings& m_settings;
     intptr_t m_hComm = -1;
     int m_bOpen = 0;
-    int m_nLastError = 0;
+    std::unique_ptr<LineState> m_line;
+    PortOpenResult m_lastOpen;
     std::string m_strDevicePath;
 };

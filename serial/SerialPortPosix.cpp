@@ -60,6 +60,9 @@ bool IsHangUp(short revents)
 
 } // namespace
 
+// Nothing beyond the descriptor: termios is set whole at every open.
+struct CSerialPort::LineState {};
+
 CSerialPort::CSerialPort(CLineSettings& settings) : m_settings(settings) {}
 
 CSerialPort::~CSerialPort()
@@ -74,14 +77,11 @@ int CSerialPort::Open()
     m_settings.m_nBaudRate = kLineBaudRate;
     m_strDevicePath = m_settings.m_strDevice.empty() ? DeviceForComPort(m_settings.m_nComPort)
                                                      : m_settings.m_strDevice;
-    int error = 0;
-    CUniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, error);
+    CUniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, m_lastOpen);
     if (!fd.Valid()) {
-        m_nLastError = error;
         m_hComm = -1;
         return 0;
     }
-    m_nLastError = 0;
     (void)::tcflush(fd.Get(), TCIOFLUSH);
     ConfigureLine(fd.Get());
     m_hComm = fd.Release();

@@ -9,7 +9,11 @@
 class CRegistryStore {
 public:
     // hiveRoot stands for HKEY_LOCAL_MACHINE\Software\ ; empty means the
-    // platform default (ConfigHome() on POSIX).
+    // platform default (ConfigHome() on POSIX; on Windows the registry's
+    // HKEY_LOCAL_MACHINE, falling back to HKEY_CURRENT_USER where the user
+    // may not create or fully open the key). On Windows a non-empty root R
+    // is a key path standing for both hives, HKEY_CURRENT_USER\R\Machine
+    // and HKEY_CURRENT_USER\R\User, for tests.
     explicit CRegistryStore(std::string hiveRoot = std::string());
 
     int32_t ReadRegInt(const std::string& name) const;

@@ -27,6 +27,14 @@ bool Contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
+PortOpenResult Result(PortOpenStatus status, const std::string& osText = std::string())
+{
+    PortOpenResult result;
+    result.status = status;
+    result.osText = osText;
+    return result;
+}
+
 } // namespace
 
 TEST(SerialComPortMap, FixedTableWithoutLinks)
@@ -75,7 +83,7 @@ TEST(SerialComPortMap, ProbeOpensExclusivelyAndReleases)
     EXPECT_TRUE(ProbeComPort(7));
     EXPECT_TRUE(ProbeComPort(7));  // the probe let go of it
     EXPECT_FALSE(ProbeComPort(8));
-    EXPECT_EQ(ProbeDevice("/dev/fernbow-no-such-tty"), ENOENT);
+    EXPECT_EQ(ProbeDevice("/dev/fernbow-no-such-tty").status, PortOpenStatus::Missing);
 
     CLineSettings settings;
     settings.m_nComPort = 7;
@@ -88,12 +96,15 @@ TEST(SerialComPortMap, ProbeOpensExclusivelyAndReleases)
 
 TEST(SerialComPortMap, OpenErrorsSayWhatToDo)
 {
-    EXPECT_TRUE(Contains(DescribeOpenError(EACCES, "/dev/fernbow-gone"), "permission denied"));
-    EXPECT_TRUE(Contains(DescribeOpenError(EBUSY, "/dev/ttyUSB0"), "another program holds the port"));
-    EXPECT_TRUE(Contains(DescribeOpenError(EWOULDBLOCK, "/dev/ttyUSB0"), "another program"));
-    EXPECT_TRUE(Contains(DescribeOpenError(ENOENT, "/dev/ttyUSB9"), "no such device: /dev/ttyUSB9"));
-    EXPECT_TRUE(Contains(DescribeOpenError(ENOTTY, "/dev/null"), "not a serial device"));
-    EXPECT_FALSE(DescribeOpenError(EINVAL).empty());
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::AccessDenied), "/dev/fernbow-gone"),
+                         "permission denied"));
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::Busy), "/dev/ttyUSB0"),
+                         "another program holds the port"));
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::Missing), "/dev/ttyUSB9"),
+                         "no such device: /dev/ttyUSB9"));
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::NotSerial), "/dev/null"), "not a serial device"));
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::Other, "Invalid argument")),
+                         "the port: Invalid argument"));
 }
 
 TEST(SerialComPortMap, PermissionDeniedNamesTheGroupThatGrantsAccess)
@@ -109,14 +120,14 @@ TEST(SerialComPortMap, PermissionDeniedNamesTheGroupThatGrantsAccess)
     const std::string groupName = gr->gr_name;
 
     ASSERT_EQ(chmod(device.c_str(), 0660), 0);
-    std::string text = DescribeOpenError(EACCES, device);
+    std::string text = DescribeOpenError(Result(PortOpenStatus::AccessDenied), device);
     EXPECT_TRUE(Contains(text, "permission denied on " + device)) << text;
     EXPECT_TRUE(Contains(text, "join the group \"" + groupName + "\"")) << text;
 
     // Group membership would not help when the group may not read and write.
     ASSERT_EQ(chmod(device.c_str(), 0600), 0);
-    text = DescribeOpenError(EACCES, device);
+    text = DescribeOpenError(Result(PortOpenStatus::AccessDenied), device);
     EXPECT_FALSE(Contains(text, "join the group")) << text;
     EXPECT_TRUE(Contains(text, "read and write access")) << text;
-    EXPECT_FALSE(Contains(DescribeOpenError(EACCES, "/dev/null"), "join the group"));
+    EXPECT_FALSE(Contains(DescribeOpenError(Result(PortOpenStatus::AccessDenied), "/dev/null"), "join the group"));
 }

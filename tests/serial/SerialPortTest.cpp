@@ -92,11 +92,10 @@ TEST(SerialPortOpen, SecondOpenOfTheSameDeviceIsRefusedAsBusy)
 
     EXPECT_EQ(other.Open(), 0);
     EXPECT_FALSE(other.IsOpen());
-    EXPECT_TRUE(other.LastOpenError() == EBUSY || other.LastOpenError() == EWOULDBLOCK)
-        << other.LastOpenError();
+    EXPECT_EQ(other.LastOpenError().status, PortOpenStatus::Busy) << other.LastOpenError().osText;
     EXPECT_NE(DescribeOpenError(other.LastOpenError(), p.pty.SlavePath()).find("another program"),
               std::string::npos);
-    EXPECT_NE(ProbeDevice(p.pty.SlavePath()), 0);
+    EXPECT_EQ(ProbeDevice(p.pty.SlavePath()).status, PortOpenStatus::Busy);
 
     uint8_t buf[2] = {0xAA, 0xBB};
     EXPECT_EQ(other.Read(buf, 2), 0);
@@ -105,7 +104,7 @@ TEST(SerialPortOpen, SecondOpenOfTheSameDeviceIsRefusedAsBusy)
     // Once released, the port can be had again.
     p.port.Close();
     EXPECT_EQ(other.Open(), 1);
-    EXPECT_EQ(other.LastOpenError(), 0);
+    EXPECT_TRUE(other.LastOpenError().Ok());
 }
 
 TEST(SerialPortOpen, OpenWhileOpenKeepsThePortAndTheRate)
@@ -118,7 +117,7 @@ TEST(SerialPortOpen, OpenWhileOpenKeepsThePortAndTheRate)
     EXPECT_EQ(p.port.Open(), 1);
     EXPECT_EQ(p.port.DevicePath(), p.pty.SlavePath());
     EXPECT_EQ(p.settings.m_nBaudRate, 0);
-    EXPECT_EQ(ProbeDevice(second.SlavePath()), 0);  // never touched
+    EXPECT_TRUE(ProbeDevice(second.SlavePath()).Ok());  // never touched
 }
 
 TEST(SerialPortOpen, MissingDeviceFailsWithNoSuchDevice)
@@ -127,7 +126,7 @@ TEST(SerialPortOpen, MissingDeviceFailsWithNoSuchDevice)
     settings.m_strDevice = "/dev/fernbow-no-such-tty";
     CSerialPort port(settings);
     EXPECT_EQ(port.Open(), 0);
-    EXPECT_EQ(port.LastOpenError(), ENOENT);
+    EXPECT_EQ(port.LastOpenError().status, PortOpenStatus::Missing);
     EXPECT_EQ(port.DevicePath(), "/dev/fernbow-no-such-tty");
     EXPECT_EQ(port.Close(), 0);
 }
@@ -138,7 +137,7 @@ TEST(SerialPortOpen, NonTerminalIsRefused)
     settings.m_strDevice = "/dev/null";
     CSerialPort port(settings);
     EXPECT_EQ(port.Open(), 0);
-    EXPECT_EQ(port.LastOpenError(), ENOTTY);
+    EXPECT_EQ(port.LastOpenError().status, PortOpenStatus::NotSerial);
 }
 
 TEST(SerialPortRead, NothingArrivingReturnsZeroWithoutHanging)
@@ -245,7 +244,7 @@ TEST(SerialPortClose, ClosedPortIsInertAndSendsNothing)
     EXPECT_EQ(port.Write(buf, 4), 0);
     EXPECT_EQ(port.Read(buf, 4), 0);
     EXPECT_TRUE(pty.Receive(1, 100).empty());
-    EXPECT_EQ(ProbeDevice(pty.SlavePath()), 0);  // released
+    EXPECT_TRUE(ProbeDevice(pty.SlavePath()).Ok());  // released
 }
 
 TEST(SerialPortClose, DestructorReleasesThePort)
@@ -257,7 +256,7 @@ TEST(SerialPortClose, DestructorReleasesThePort)
         CSerialPort port(settings);
         ASSERT_EQ(port.Open(), 1);
     }
-    EXPECT_EQ(ProbeDevice(pty.SlavePath()), 0);
+    EXPECT_TRUE(ProbeDevice(pty.SlavePath()).Ok());
 }
 
 TEST(SerialPortHangUp, PeerGoingAwayMidReadNeitherHangsNorSpins)
