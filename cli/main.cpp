@@ -4,6 +4,7 @@
 #include "CliArgs.h"
 #include "CliHost.h"
 #include "ComPortMap.h"
+#include "Console.h"
 #include "ExitStatus.h"
 #include "FernbowVersion.h"
 #include "FlashRun.h"
@@ -17,38 +18,16 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
+// Set by the first Ctrl-C; the run stops at its next pump.
 volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void OnInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-// The first Ctrl-C asks the run to stop at its next pump; the handler then
-// resets itself, so a second one ends the program even if something is stuck.
-void InstallInterruptHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
-bool IsMissingDevice(int error)
-{
-    return error == ENOENT || error == ENODEV || error == ENXIO;
-}
 
 int ListPorts()
 {
     std::fputs(FormatPortTable(SurveyPorts()).c_str(), stdout);
-    std::printf("A link COMn in %s overrides this table.\n", ComPortLinkFolder().c_str());
+    std::printf("%s\n", PortMappingNote().c_str());
     return ExitStatus::kProgrammed;
 }
 
@@ -65,21 +44,17 @@ void FillLineSettings(const CliArgs& args, CLineSettings& line, std::string& por
 
 int ReportOpenFailure(const std::string& portName, const CSerialPort& serial)
 {
-    const int error = serial.LastOpenError();
+    const PortOpenResult& error = serial.LastOpenError();
     if (serial.DevicePath().empty()) {
-        std::fprintf(stderr,
-                     "Can't open comport: %s has no device; link one as %s/%s or give "
-                     "--port /dev/ttyUSB0\n",
-                     portName.c_str(), ComPortLinkFolder().c_str(), portName.c_str());
+        std::fprintf(stderr, "Can't open comport: %s\n", NoDeviceHint(portName).c_str());
     } else {
         std::string where = portName == serial.DevicePath() ? portName
                                                             : portName + " (" + serial.DevicePath() + ")";
         std::fprintf(stderr, "Can't open comport %s: %s\n", where.c_str(),
                      DescribeOpenError(error, serial.DevicePath()).c_str());
     }
-    if (serial.DevicePath().empty() || IsMissingDevice(error))
-        std::fprintf(stderr, "Ports that can be opened now: %s\n",
-                     FormatOpenablePorts(SurveyPorts()).c_str());
+    if (serial.DevicePath().empty() || error.status == PortOpenStatus::Missing)
+        std::fprintf(stderr, "Ports on this machine: %s\n", FormatPresentPorts(SurveyPorts()).c_str());
     return ExitStatus::kPort;
 }
 
@@ -121,7 +96,7 @@ int RunProgramming(const CliArgs& args)
     }
 
     CCliHost::Options options;
-    options.terminal = ::isatty(STDOUT_FILENO) != 0;
+    options.terminal = StdoutIsConsole();
     options.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.interrupted = &g_interrupted;
     CCliHost host(options);
@@ -155,8 +130,9 @@ int RunProgramming(const CliArgs& args)
 
 int main(int argc, char** argv)
 {
-    InstallInterruptHandlers();
-    const CliArgs args = ParseCliArgs(std::vector<std::string>(argv + 1, argv + argc));
+    PrepareConsole();
+    InstallInterruptHandler(&g_interrupted);
+    const CliArgs args = ParseCliArgs(CommandLineArguments(argc, argv));
     if (!args.error.empty()) {
         std::fprintf(stderr, "fernbow-cli: %s\nTry 'fernbow-cli --help'.\n", args.error.c_str());
         return ExitStatus::kUsage;

@@ -48,9 +48,8 @@ std::string ComPortHardware(int n)
 PortOpenResult ProbeDevice(const std::string& device)
 {
     PortOpenResult result;
-    HANDLE handle = OpenComDevice(device, result);
-    if (handle != INVALID_HANDLE_VALUE)
-        ::CloseHandle(handle);
+    ComDevice opened = OpenComDevice(device, result);
+    CloseComDevice(opened);
     return result;
 }
 

@@ -2,6 +2,8 @@
 
 #include "WinErrorText.h"
 
+#include <cctype>
+
 namespace {
 
 PortOpenResult ResultFromWinError(DWORD error)
@@ -30,24 +32,62 @@ PortOpenResult ResultFromWinError(DWORD error)
     return result;
 }
 
+// "Local\Fernbow.port..COM3" for "\\.\COM3": object names take no backslash.
+std::wstring ClaimName(const std::string& device)
+{
+    std::wstring name = L"Local\\Fernbow.port.";
+    for (char c : device)
+        name += c == '\\' ? L'.' : static_cast<wchar_t>(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// nullptr when another program of ours holds the device; a claim that cannot
+// be made at all is left to the system's own exclusivity.
+bool Claim(const std::string& device, HANDLE& claim)
+{
+    claim = ::CreateMutexW(nullptr, FALSE, ClaimName(device).c_str());
+    if (claim != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(claim);
+        claim = nullptr;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
-HANDLE OpenComDevice(const std::string& device, PortOpenResult& result)
+ComDevice OpenComDevice(const std::string& device, PortOpenResult& result)
 {
     result = PortOpenResult();
+    ComDevice opened;
     if (device.empty()) {
         result = ResultFromWinError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
+        return opened;
     }
-    HANDLE handle = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    if (!Claim(device, opened.claim)) {
+        result = ResultFromWinError(ERROR_SHARING_VIOLATION);
+        return opened;
+    }
+    opened.port = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (!opened.Valid()) {
         result = ResultFromWinError(::GetLastError());
-        return INVALID_HANDLE_VALUE;
+        CloseComDevice(opened);
+        return opened;
     }
-    if (::GetFileType(handle) != FILE_TYPE_CHAR) {
-        ::CloseHandle(handle);
+    if (::GetFileType(opened.port) != FILE_TYPE_CHAR) {
+        CloseComDevice(opened);
         result.status = PortOpenStatus::NotSerial;
-        return INVALID_HANDLE_VALUE;
     }
-    return handle;
+    return opened;
+}
+
+bool CloseComDevice(ComDevice& device)
+{
+    bool closed = true;
+    if (device.Valid())
+        closed = ::CloseHandle(device.port) != 0;
+    if (device.claim != nullptr)
+        ::CloseHandle(device.claim);
+    device = ComDevice();
+    return closed;
 }

@@ -24,6 +24,7 @@ HANDLE Handle(intptr_t value)
 struct CSerialPort::LineState {
     DCB m_dcb{};
     COMMTIMEOUTS m_timeouts{};
+    HANDLE m_claim = nullptr;  // see ComDevice
 };
 
 CSerialPort::CSerialPort(CLineSettings& settings) : m_settings(settings), m_line(new LineState) {}
@@ -40,10 +41,12 @@ int CSerialPort::Open()
     m_settings.m_nBaudRate = kLineBaudRate;
     m_strDevicePath = m_settings.m_strDevice.empty() ? DeviceForComPort(m_settings.m_nComPort)
                                                      : m_settings.m_strDevice;
-    HANDLE handle = OpenComDevice(m_strDevicePath, m_lastOpen);
-    m_hComm = reinterpret_cast<intptr_t>(handle);
-    if (handle == INVALID_HANDLE_VALUE)
+    const ComDevice device = OpenComDevice(m_strDevicePath, m_lastOpen);
+    m_hComm = reinterpret_cast<intptr_t>(device.port);
+    if (!device.Valid())
         return 0;
+    m_line->m_claim = device.claim;
+    HANDLE handle = device.port;
 
     // Once the device has opened the port counts as open: what follows is
     // applied as well as the driver allows and not checked.
@@ -76,7 +79,11 @@ int CSerialPort::Close()
 {
     if (!m_bOpen)
         return 0;
-    const int result = ::CloseHandle(Handle(m_hComm)) ? 1 : 0;
+    ComDevice device;
+    device.port = Handle(m_hComm);
+    device.claim = m_line->m_claim;
+    m_line->m_claim = nullptr;
+    const int result = CloseComDevice(device) ? 1 : 0;
     m_bOpen = 0;
     return result;
 }

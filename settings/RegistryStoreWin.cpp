@@ -1,10 +1,9 @@
 #include "RegistryStore.h"
 
+#include "RegistryHivesWin.h"
 #include "Utf16Win.h"
 
 #include <utility>
-#include <vector>
-#include <windows.h>
 
 // The registry's ANSI forms, as existing installations wrote them: key
 // HKEY_LOCAL_MACHINE\Software\Corvane\Fernbow\Settings\<name>, one
@@ -17,22 +16,6 @@ namespace {
 const char kSettingsPrefix[] = "Software\\Corvane\\Fernbow\\Settings\\";
 // Nothing this program stores comes near this; a bigger value is not ours.
 constexpr DWORD kMaxValueSize = 1 << 20;
-
-// A hive and the path inside it that stands for its root.
-struct Hive {
-    HKEY root;
-    std::string base;  // empty, or a key path ending in a backslash
-};
-
-// The machine hive first, the user's second. A test root R puts both below
-// HKEY_CURRENT_USER\R, as R\Machine\ and R\User\, so that the real hives
-// stay untouched and the machine one can be made to refuse.
-std::pair<Hive, Hive> HivesFor(const std::string& testRoot)
-{
-    if (testRoot.empty())
-        return {Hive{HKEY_LOCAL_MACHINE, std::string()}, Hive{HKEY_CURRENT_USER, std::string()}};
-    return {Hive{HKEY_CURRENT_USER, testRoot + "\\Machine\\"}, Hive{HKEY_CURRENT_USER, testRoot + "\\User\\"}};
-}
 
 // Owns one key handle for the length of one call.
 class Key {
@@ -52,48 +35,15 @@ private:
     HKEY m_key = nullptr;
 };
 
-bool CreateKey(const Hive& hive, const std::string& path, Key& key)
+bool CreateKey(const RegistryHive& hive, const std::string& path, Key& key)
 {
     return ::RegCreateKeyExA(hive.root, (hive.base + path).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                              key.Out(), nullptr) == ERROR_SUCCESS;
 }
 
-bool OpenKey(const Hive& hive, const std::string& path, Key& key)
+bool OpenKey(const RegistryHive& hive, const std::string& path, Key& key)
 {
     return ::RegOpenKeyExA(hive.root, (hive.base + path).c_str(), 0, KEY_ALL_ACCESS, key.Out()) == ERROR_SUCCESS;
-}
-
-// The whole value; false when the key is out of reach or the value missing
-// or too big. A read creates the key.
-bool ReadValue(const std::string& testRoot, const std::string& name, std::vector<unsigned char>& data)
-{
-    const std::string full = kSettingsPrefix + name;
-    const auto hives = HivesFor(testRoot);
-    Key key;
-    if (!CreateKey(hives.first, full, key) && !CreateKey(hives.second, full, key))
-        return false;
-    DWORD size = 0;
-    if (::RegQueryValueExA(key.Get(), full.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
-        size > kMaxValueSize)
-        return false;
-    data.assign(size, 0);
-    if (size == 0)
-        return true;
-    if (::RegQueryValueExA(key.Get(), full.c_str(), nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS)
-        return false;
-    data.resize(size);
-    return true;
-}
-
-// Stores the bytes as REG_BINARY. The key is never created here.
-void WriteValue(const std::string& testRoot, const std::string& name, const unsigned char* data, size_t size)
-{
-    const std::string full = kSettingsPrefix + name;
-    const auto hives = HivesFor(testRoot);
-    Key key;
-    if (!OpenKey(hives.first, full, key) && !OpenKey(hives.second, full, key))
-        return;
-    (void)::RegSetValueExA(key.Get(), full.c_str(), 0, REG_BINARY, data, static_cast<DWORD>(size));
 }
 
 // The path in the ANSI code page, or its short (8.3) form when the code page
@@ -117,13 +67,49 @@ bool AnsiPath(const std::string& path, std::string& ansi)
 
 } // namespace
 
+RegistryHives HivesFor(const std::string& testRoot)
+{
+    if (testRoot.empty())
+        return {RegistryHive{HKEY_LOCAL_MACHINE, std::string()}, RegistryHive{HKEY_CURRENT_USER, std::string()}};
+    return {RegistryHive{HKEY_CURRENT_USER, testRoot + "\\Machine\\"},
+            RegistryHive{HKEY_CURRENT_USER, testRoot + "\\User\\"}};
+}
+
+bool ReadSettingValue(const RegistryHives& hives, const std::string& name, std::vector<unsigned char>& data)
+{
+    const std::string full = kSettingsPrefix + name;
+    Key key;
+    if (!CreateKey(hives.machine, full, key) && !CreateKey(hives.user, full, key))
+        return false;
+    DWORD size = 0;
+    if (::RegQueryValueExA(key.Get(), full.c_str(), nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+        size > kMaxValueSize)
+        return false;
+    data.assign(size, 0);
+    if (size == 0)
+        return true;
+    if (::RegQueryValueExA(key.Get(), full.c_str(), nullptr, nullptr, data.data(), &size) != ERROR_SUCCESS)
+        return false;
+    data.resize(size);
+    return true;
+}
+
+void WriteSettingValue(const RegistryHives& hives, const std::string& name, const unsigned char* data, size_t size)
+{
+    const std::string full = kSettingsPrefix + name;
+    Key key;
+    if (!OpenKey(hives.machine, full, key) && !OpenKey(hives.user, full, key))
+        return;
+    (void)::RegSetValueExA(key.Get(), full.c_str(), 0, REG_BINARY, data, static_cast<DWORD>(size));
+}
+
 CRegistryStore::CRegistryStore(std::string hiveRoot) : m_hiveRoot(std::move(hiveRoot)) {}
 
 int32_t CRegistryStore::ReadRegInt(const std::string& name) const
 {
     std::vector<unsigned char> data;
     // Anything but exactly four bytes was not written by this program.
-    if (!ReadValue(m_hiveRoot, name, data) || data.size() != 4)
+    if (!ReadSettingValue(HivesFor(m_hiveRoot), name, data) || data.size() != 4)
         return 0;
     const uint32_t value = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
                            static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
@@ -134,7 +120,7 @@ void CRegistryStore::ReadRegString(const std::string& name, std::string& value) 
 {
     value.clear();
     std::vector<unsigned char> data;
-    if (!ReadValue(m_hiveRoot, name, data))
+    if (!ReadSettingValue(HivesFor(m_hiveRoot), name, data))
         return;
     size_t length = 0;
     while (length < data.size() && data[length] != 0)
@@ -147,7 +133,7 @@ void CRegistryStore::WriteRegInt(const std::string& name, int32_t value) const
     const uint32_t bits = static_cast<uint32_t>(value);
     const unsigned char data[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
                                    static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
-    WriteValue(m_hiveRoot, name, data, sizeof data);
+    WriteSettingValue(HivesFor(m_hiveRoot), name, data, sizeof data);
 }
 
 void CRegistryStore::WriteRegString(const std::string& name, const std::string& value) const
@@ -156,5 +142,5 @@ void CRegistryStore::WriteRegString(const std::string& name, const std::string& 
     if (!AnsiPath(value, ansi))
         return;
     // The text and its terminating zero byte.
-    WriteValue(m_hiveRoot, name, reinterpret_cast<const unsigned char*>(ansi.c_str()), ansi.size() + 1);
+    WriteSettingValue(HivesFor(m_hiveRoot), name, reinterpret_cast<const unsigned char*>(ansi.c_str()), ansi.size() + 1);
 }

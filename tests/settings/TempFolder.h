@@ -1,6 +1,6 @@
 #pragma once
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 
 // A private folder under the system's temporary folder, removed with
@@ -9,8 +9,13 @@ class TempFolder {
 public:
     TempFolder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "fernbow-test-XXXXXX").string();
-        if (::mkdtemp(&pattern[0]) != nullptr) m_path = pattern;
+        std::random_device random;
+        std::error_code ec;
+        const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            const std::filesystem::path candidate = base / ("fernbow-test-" + std::to_string(random()));
+            if (std::filesystem::create_directory(candidate, ec)) m_path = candidate.string();
+        }
     }
     ~TempFolder()
     {

@@ -1,0 +1,29 @@
+#pragma once
+#include <csignal>
+#include <string>
+#include <vector>
+
+// What fernbow-cli needs from the terminal or console it runs in and from
+// the platform's way of naming ports; one implementation per platform.
+
+// The arguments after the program's name, as UTF-8 (Windows reads its
+// UTF-16 command line, so any file name comes through).
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// Makes UTF-8 output readable where the console would show it otherwise.
+void PrepareConsole();
+
+// The first Ctrl-C (SIGINT, SIGTERM; Ctrl-Break and closing the console on
+// Windows) sets *flag, which the run checks at every pump; a second one
+// ends the program at once even if something is stuck.
+void InstallInterruptHandler(volatile std::sig_atomic_t* flag);
+
+// true when standard output is a terminal or console (a bar is drawn
+// there), false for a file or a pipe (plain lines).
+bool StdoutIsConsole();
+
+// The line under --list's table: how a port number finds its device here.
+std::string PortMappingNote();
+
+// What to do when COMn has no device at all ("link one as ...").
+std::string NoDeviceHint(const std::string& portName);

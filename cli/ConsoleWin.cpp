@@ -1,0 +1,79 @@
+#include "Console.h"
+
+#include "Utf16Win.h"
+
+#include <atomic>
+#include <windows.h>
+#include <shellapi.h>
+
+namespace {
+
+volatile std::sig_atomic_t* g_flag = nullptr;
+std::atomic<bool> g_askedOnce{false};
+
+// Runs on a thread of its own that Windows starts for the event.
+BOOL WINAPI OnConsoleEvent(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        if (g_askedOnce.exchange(true))
+            return FALSE;  // the second one: the default handler ends the process
+        if (g_flag != nullptr)
+            *g_flag = 1;
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+        // The process ends when this returns: give the run a moment to close
+        // the port first.
+        if (g_flag != nullptr)
+            *g_flag = 1;
+        ::Sleep(500);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv)
+{
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (wide == nullptr)  // out of memory: the ANSI arguments are better than none
+        return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i)
+        args.push_back(WideToUtf8(wide[i]));
+    ::LocalFree(wide);
+    return args;
+}
+
+void PrepareConsole()
+{
+    // Our texts are UTF-8; the console's own code page would garble file
+    // names. Files and pipes get the UTF-8 bytes as they are.
+    ::SetConsoleOutputCP(CP_UTF8);
+}
+
+void InstallInterruptHandler(volatile std::sig_atomic_t* flag)
+{
+    g_flag = flag;
+    ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool StdoutIsConsole()
+{
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+std::string PortMappingNote()
+{
+    return "COMn is the Windows port of that number; Device Manager shows which adapter it is.";
+}
+
+std::string NoDeviceHint(const std::string& portName)
+{
+    return portName + " is not a port number Windows knows; give --port COMn with n from 0 to 255";
+}
