@@ -1,4 +1,5 @@
 #pragma once
+#include "ResetCode.h"
 #include <cstdint>
 #include <string>
 
@@ -35,4 +36,9 @@ public:
     // badChecksumRecords counts records whose checksum did not match; they
     // were loaded all the same.
     virtual void OnHexLoaded(uint32_t badChecksumRecords) { (void)badChecksumRecords; }
+    // Told once the chip is known and the image may be sent, before the
+    // first block: what was placed below the bootloader's entry. When
+    // report.Warns() the run goes on, but the program will not start; the
+    // user should hear why (ResetCodeWarning) once.
+    virtual void OnResetCode(const ResetCodeReport& report) { (void)report; }
 };

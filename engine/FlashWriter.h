@@ -60,6 +60,9 @@ public:
     int32_t PayloadSent() const { return m_nPayloadSent; }
     int32_t LastPercent() const { return m_nLastPercent; }
     int32_t ReplyState() const { return m_nReplyState; }
+    // What the last run placed below the bootloader's entry (the default
+    // report until a run got that far).
+    const ResetCodeReport& LastResetCode() const { return m_resetCode; }
     // The image while one is loaded (nullptr otherwise), kImageSize bytes.
     const uint8_t* Image() const { return m_pImage.get(); }
 
@@ -92,5 +95,6 @@ private:
     uint32_t m_nLoadEnd = 0;
     uint32_t m_nBadChecksums = 0;
     const ChipInfo* m_pChip = nullptr;
+    ResetCodeReport m_resetCode;
     FlashOutcome m_outcome = FlashOutcome::None;
 };
