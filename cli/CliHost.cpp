@@ -54,9 +54,7 @@ void CCliHost::SetStatus(const std::string& text)
     m_lastStatus = text;
     if (text.empty())
         return;  // the engine clears the line; there is nothing to print
-    EndLine();
-    std::fprintf(m_options.out, "%s\n", text.c_str());
-    std::fflush(m_options.out);
+    PrintLine(m_options.out, text);
 }
 
 void CCliHost::SetProgressPos(int pos)
@@ -132,10 +130,7 @@ bool CCliHost::PumpMessages()
 
 void CCliHost::ShowMessageBox(const std::string& text, const std::string& caption)
 {
-    EndLine();
-    std::fflush(m_options.out);
-    std::fprintf(m_options.err, "%s: %s\n", caption.c_str(), text.c_str());
-    std::fflush(m_options.err);
+    PrintLine(m_options.err, caption + ": " + text);
 }
 
 void CCliHost::Beep()
@@ -150,12 +145,28 @@ void CCliHost::OnHexLoaded(uint32_t badChecksumRecords)
 {
     if (badChecksumRecords == 0)
         return;
+    char text[128];
+    std::snprintf(text, sizeof text,
+                  "%" PRIu32 " record%s with a wrong checksum (loaded all the same; check that the file is intact)",
+                  badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
+    PrintLine(m_options.err, std::string("warning: ") + text);
+}
+
+void CCliHost::OnResetCode(const ResetCodeReport& report)
+{
+    const std::string note = ResetCodeNote(report);
+    if (!note.empty())
+        PrintLine(m_options.out, note);
+    const std::string warning = ResetCodeWarning(report);
+    if (!warning.empty())
+        PrintLine(m_options.err, "warning: " + warning);
+}
+
+void CCliHost::PrintLine(std::FILE* to, const std::string& text)
+{
     EndLine();
-    std::fprintf(m_options.err,
-                 "warning: %" PRIu32 " record%s with a wrong checksum (loaded all the same; "
-                 "check that the file is intact)\n",
-                 badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
-    std::fflush(m_options.err);
+    std::fprintf(to, "%s\n", text.c_str());
+    std::fflush(to);
 }
 
 std::string CCliHost::Summary(int32_t bytesSent) const

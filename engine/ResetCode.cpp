@@ -75,6 +75,7 @@ void StoreResetWords(const ResetWords& words, uint8_t* bytes)
 ResetCodeReport PlanResetCode(const ChipInfo& chip, const ResetWords& words)
 {
     ResetCodeReport report;
+    report.chip = &chip;
     report.moved = words;
     const int jump = FirstJump(words);
     if (jump < 0) {
@@ -116,7 +117,7 @@ std::string ResetCodeNote(const ResetCodeReport& report)
                                                 : std::string();
 }
 
-std::string ResetCodeWarning(const ResetCodeReport& report, const ChipInfo& chip)
+std::string ResetCodeWarning(const ResetCodeReport& report)
 {
     if (report.rule == ResetCodeRule::NoJump) {
         if (report.erased)
@@ -131,7 +132,8 @@ std::string ResetCodeWarning(const ResetCodeReport& report, const ChipInfo& chip
     const WordKind kind = Classify(report.moved[static_cast<size_t>(report.decidingWord)]);
     const char* what = kind == WordKind::Call ? "calls" : "jumps";
     return "The program " + std::string(what) + " at address " + std::to_string(report.decidingWord) +
-           " before it sets PCLATH, in a way that cannot be adjusted for the bootloader. The " + chip.name +
+           " before it sets PCLATH, in a way that cannot be adjusted for the bootloader. The " +
+           std::string(report.chip ? report.chip->name : "chip") +
            "'s bootloader starts it with PCLATH still on its own page, so the program will not start. Begin "
            "the program at address 0 with clrf PCLATH, then a goto to its start, before any call, return "
            "or skip.";

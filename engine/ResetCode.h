@@ -19,6 +19,7 @@ enum class ResetCodeRule {
 };
 
 struct ResetCodeReport {
+    const ChipInfo* chip = nullptr;  // the chip planned for
     ResetWords moved{};           // the four words to place below the bootloader's entry
     ResetCodeRule rule = ResetCodeRule::Copied;
     int decidingWord = -1;        // index of the word the rule rests on; -1 when none
@@ -42,4 +43,4 @@ ResetCodeReport PlanResetCode(const ChipInfo& chip, const ResetWords& words);
 std::string ResetCodeNote(const ResetCodeReport& report);
 // What will go wrong and what to change in the program, in plain words; empty
 // when the moved words start the program.
-std::string ResetCodeWarning(const ResetCodeReport& report, const ChipInfo& chip);
+std::string ResetCodeWarning(const ResetCodeReport& report);

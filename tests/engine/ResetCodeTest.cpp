@@ -57,7 +57,7 @@ TEST(ResetCode, EveryRule)
         EXPECT_EQ(r.moved, c.rule == Rule::Mended ? mended : c.words);
         EXPECT_EQ(r.erased, c.words[0] == kErased && c.words[1] == kErased);
         EXPECT_EQ(ResetCodeNote(r).empty(), c.rule != Rule::Mended);
-        const std::string warning = ResetCodeWarning(r, c.chip);
+        const std::string warning = ResetCodeWarning(r);
         EXPECT_EQ(warning.empty(), !r.Warns());
         EXPECT_EQ(r.Warns(), c.rule == Rule::NotMendable || c.rule == Rule::NoJump);
         if (c.rule == Rule::NotMendable) {
