@@ -37,6 +37,7 @@ bool CFlashWriter::LoadHex(IByteSource& source)
     m_nBadChecksums = 0;
     m_pChip = nullptr;
     m_outcome = FlashOutcome::None;
+    m_resetCode = ResetCodeReport();
     m_host.SetProgressPos(0);
 
     if (!ParseRecords(source)) {

@@ -37,7 +37,6 @@ int CFlashWriter::Program()
     if (!m_pImage) return Finish(FlashOutcome::FileReadError, nullptr);
 
     uint8_t answer[2] = {0, 0};
-    m_resetCode = ResetCodeReport();
     if (!SearchTarget(answer)) return Finish(FlashOutcome::Abandoned, nullptr);
 
     m_pChip = FindChip(answer[0]);

@@ -63,7 +63,7 @@ public:
     int32_t LastPercent() const { return m_nLastPercent; }
     int32_t ReplyState() const { return m_nReplyState; }
     // What the last run placed below the bootloader's entry (the default
-    // report until a run got that far).
+    // report, which warns of nothing, until a run got that far).
     const ResetCodeReport& LastResetCode() const { return m_resetCode; }
     // The image while one is loaded (nullptr otherwise), kImageSize bytes.
     const uint8_t* Image() const { return m_pImage.get(); }
