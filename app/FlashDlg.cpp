@@ -1,6 +1,7 @@
 #include "FlashDlg.h"
 #include "../res/resource.h"
 #include "../serial/ComPortMap.h"
+#include "../engine/FlashRun.h"
 
 #include <cctype>
 #include <filesystem>
@@ -13,9 +14,6 @@ const char kComNr[] = "ComNr";
 const char kFileName[] = "FileName";
 const char kPortPrefix[] = "COM";
 const char kPortMissing[] = "Last selected comport not available! Please select com port.";
-const char kCantOpenPort[] = "Can't open comport";
-const char kCantOpenFile[] = "Can't open file";
-const char kCantReadFile[] = "Can't read file";
 const char kMustBeHex[] = "Must be HEX file!";
 const char kHexFilterLabel[] = "hex files (*.hex)";
 const char kHexPattern[] = "*.hex";
@@ -159,20 +157,11 @@ void CFlashDlg::OnWriteFlash()
 {
     if (m_bRunning) return;  // a second press while the first run waits
 
-    if (!m_pSerial->Open()) {
-        MessageBoxExclamation(kCantOpenPort);
-        return;
-    }
-    if (!m_pWriter->OpenHexFile(m_strFileName)) {
-        MessageBoxExclamation(kCantOpenFile);
-        return;
-    }
-
-    m_bRunning = true;
-    EnableCommands(false);
-    m_pWriter->LoadHexAndProgram();
+    const FlashRunResult result = CFlashRun(*m_pSerial, *m_pWriter).Run(m_strFileName, [this] {
+        m_bRunning = true;
+        EnableCommands(false);
+    });
     m_bRunning = false;
-    m_pSerial->Close();
 
     if (m_bCloseRequested) {
         // The window was closed while the run waited: end now, as the idle
@@ -180,8 +169,8 @@ void CFlashDlg::OnWriteFlash()
         m_pView->EndDialog(kEndCancel);
         return;
     }
-    EnableCommands(true);
-    if (m_pWriter->LastOutcome() == FlashOutcome::FileReadError) MessageBoxExclamation(kCantReadFile);
+    if (result.stop == FlashRunResult::Stop::Ran) EnableCommands(true);
+    if (const char* text = RunFailureText(result)) MessageBoxExclamation(text);
 }
 
 void CFlashDlg::OnTimer(int id)

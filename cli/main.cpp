@@ -5,7 +5,7 @@
 #include "CliHost.h"
 #include "ComPortMap.h"
 #include "ExitStatus.h"
-#include "FlashWriter.h"
+#include "FlashRun.h"
 #include "PortList.h"
 #include "RegistryStore.h"
 #include "SerialPort.h"
@@ -86,16 +86,16 @@ int ReportOpenFailure(const std::string& portName, const CSerialPort& serial)
     return ExitStatus::kPort;
 }
 
-void ReportOutcome(const CliArgs& args, const std::string& portName, const CFlashWriter& writer,
+void ReportOutcome(const CliArgs& args, const std::string& portName, const FlashRunResult& result,
                    const CCliHost& host)
 {
     if (host.Abandoned() == AbandonReason::Interrupted) {
         std::fprintf(stderr, "Interrupted\n");
         return;
     }
-    switch (writer.LastOutcome()) {
+    switch (result.outcome) {
     case FlashOutcome::FileReadError:
-        std::fprintf(stderr, "Can't read file %s\n", args.hexFile.c_str());
+        std::fprintf(stderr, "%s %s\n", RunFailureText(result), args.hexFile.c_str());
         return;
     case FlashOutcome::Abandoned:
         if (host.Abandoned() == AbandonReason::WaitExpired)
@@ -123,14 +123,6 @@ int RunProgramming(const CliArgs& args)
         link = trace.get();
     }
 
-    if (!link->Open())
-        return ReportOpenFailure(portName, serial);
-    if (g_interrupted) {
-        link->Close();
-        std::fprintf(stderr, "Interrupted\n");
-        return ExitStatus::kInterrupted;
-    }
-
     CCliHost::Options options;
     options.terminal = ::isatty(STDOUT_FILENO) != 0;
     options.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
@@ -139,22 +131,27 @@ int RunProgramming(const CliArgs& args)
     CFlashWriter writer(*link, host);
 
     errno = 0;
-    if (!writer.OpenHexFile(args.hexFile)) {
+    const FlashRunResult result = CFlashRun(*link, writer).Run(args.hexFile);
+    switch (result.stop) {
+    case FlashRunResult::Stop::PortNotOpened:
+        return ReportOpenFailure(portName, serial);
+    case FlashRunResult::Stop::FileNotOpened: {
         const int error = errno;
         link->Close();
-        std::fprintf(stderr, "Can't open file %s%s%s\n", args.hexFile.c_str(), error ? ": " : "",
+        std::fprintf(stderr, "%s %s%s%s\n", RunFailureText(result), args.hexFile.c_str(), error ? ": " : "",
                      error ? std::strerror(error) : "");
         return ExitStatus::kFile;
     }
-    writer.LoadHexAndProgram();
+    case FlashRunResult::Stop::Ran:
+        break;
+    }
     host.EndLine();
-    link->Close();
 
-    ReportOutcome(args, portName, writer, host);
+    ReportOutcome(args, portName, result, host);
     if (host.TargetAnswered() && writer.BytesSent() > 0)
         std::printf("%s\n", host.Summary(writer.BytesSent()).c_str());
     std::fflush(stdout);
-    return ExitStatusFor(writer.LastOutcome(), host.Abandoned());
+    return ExitStatusFor(result.outcome, host.Abandoned());
 }
 
 } // namespace
