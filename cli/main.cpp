@@ -130,18 +130,15 @@ int RunProgramming(const CliArgs& args)
     CCliHost host(options);
     CFlashWriter writer(*link, host);
 
-    errno = 0;
     const FlashRunResult result = CFlashRun(*link, writer).Run(args.hexFile);
     switch (result.stop) {
     case FlashRunResult::Stop::PortNotOpened:
         return ReportOpenFailure(portName, serial);
-    case FlashRunResult::Stop::FileNotOpened: {
-        const int error = errno;
+    case FlashRunResult::Stop::FileNotOpened:
         link->Close();
-        std::fprintf(stderr, "%s %s%s%s\n", RunFailureText(result), args.hexFile.c_str(), error ? ": " : "",
-                     error ? std::strerror(error) : "");
+        std::fprintf(stderr, "%s %s: %s\n", RunFailureText(result), args.hexFile.c_str(),
+                     writer.HexFileError().c_str());
         return ExitStatus::kFile;
-    }
     case FlashRunResult::Stop::Ran:
         break;
     }
