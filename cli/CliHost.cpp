@@ -146,15 +146,15 @@ void CCliHost::Beep()
     std::fflush(m_options.out);
 }
 
-void CCliHost::OnHexLoaded(uint32_t badChecksumRecords)
+void CCliHost::OnHexLoaded(const HexLoadReport& report)
 {
-    if (badChecksumRecords == 0)
+    if (report.badRecords == 0 && report.skippedHighRecords == 0)
         return;
     EndLine();
-    std::fprintf(m_options.err,
-                 "warning: %" PRIu32 " record%s with a wrong checksum (loaded all the same; "
-                 "check that the file is intact)\n",
-                 badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
+    if (report.badRecords != 0)
+        std::fprintf(m_options.err, "warning: %s\n", BadRecordsWarning(report.badRecords).c_str());
+    if (report.skippedHighRecords != 0)
+        std::fprintf(m_options.err, "note: %s\n", SkippedHighRecordsNote().c_str());
     std::fflush(m_options.err);
 }
 

@@ -34,7 +34,7 @@ public:
     bool PumpMessages() override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void Beep() override;
-    void OnHexLoaded(uint32_t badChecksumRecords) override;
+    void OnHexLoaded(const HexLoadReport& report) override;
 
     AbandonReason Abandoned() const { return m_abandoned; }
     bool TargetAnswered() const { return m_bTargetAnswered; }

@@ -95,6 +95,7 @@ void ReportOutcome(const CliArgs& args, const std::string& portName, const Flash
     }
     switch (result.outcome) {
     case FlashOutcome::FileReadError:
+    case FlashOutcome::NoProgramData:
         std::fprintf(stderr, "%s %s\n", RunFailureText(result), args.hexFile.c_str());
         return;
     case FlashOutcome::Abandoned:

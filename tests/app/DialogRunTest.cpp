@@ -96,9 +96,31 @@ TEST_F(DialogWrite, AFullRunProgramsAndClosesThePort)
     EXPECT_EQ(rig.view.Text(IDC_STATUS), "Pic successfully programmed! ");
 }
 
+TEST_F(DialogWrite, BadRecordsAreWarnedAboutBeforeAnythingIsSentAndOkGoesOn)
+{
+    ChooseFile("prog.hex", ":100000008A110A128C2A0000000000000000000001\n:0200100000zz0\n:00000001FF\n");
+    size_t writesAtBox = 99;
+    rig.view.onBox = [&] { writesAtBox = rig.link.writes.size(); };
+    rig.dlg.OnWriteFlash();
+    ASSERT_EQ(BoxTexts(), std::vector<std::string>{BadRecordsWarning(2)});
+    EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(writesAtBox, 0u);
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+}
+
+TEST_F(DialogWrite, AFileWithoutProgramDataSaysSoAndSendsNothing)
+{
+    ChooseFile("config.hex", ":02400E00383F39\n:00000001FF\n");
+    rig.dlg.OnWriteFlash();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"No program data in file"});
+    EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(rig.link.writes.empty());
+    EXPECT_FALSE(rig.link.IsOpen());
+}
+
 TEST_F(DialogWrite, TheBootAreaBoxIsCaptionedWithTheChip)
 {
-    ChooseFile("big.hex", ":021EC000FFFF21\n:00000001FF\n");
+    ChooseFile("big.hex", ":021EC000FFFF22\n:00000001FF\n");
     rig.dlg.OnWriteFlash();
     ASSERT_EQ(rig.view.boxes.size(), 1u);
     EXPECT_EQ(rig.view.boxes[0].text, "hex file address overlaps boot area. Programming aborted.");
