@@ -30,7 +30,7 @@ std::vector<uint8_t> Bytes(size_t n, uint8_t seed)
     return v;
 }
 
-// Data in blocks 0, 1 and 10, a config word the loader stops at, an end record.
+// Data in blocks 0, 1 and 10, a config word the loader leaves out, an end record.
 std::string SmallProgram()
 {
     std::string hex = Record(0, {0, 0}, 4);
@@ -46,7 +46,7 @@ std::string IntoBootArea(const ChipInfo& chip)
     return Record(0, Bytes(16, 1)) + Record(chip.BootBoundary() - 8, Bytes(16, 2)) + ":00000001FF\n";
 }
 
-enum class Hex { Program, BootArea, Missing };
+enum class Hex { Program, BootArea, Missing, ConfigOnly };
 enum class Flash { Full, Fresh, BlocksBelow };
 
 struct OutcomeCase {
@@ -70,7 +70,9 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     const OutcomeCase& c = GetParam();
     const ChipInfo& chip = std::string(c.chip) == "819" ? ChipF819() : ChipF88();
     TempFolder folder;
-    const std::string hexText = c.hex == Hex::BootArea ? IntoBootArea(chip) : SmallProgram();
+    const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
+                                : c.hex == Hex::ConfigOnly ? Record(0x400E, {0x30, 0x3F}) + ":00000001FF\n"
+                                                           : SmallProgram();
     const std::string hexPath = folder.File("program.hex");
     if (c.hex != Hex::Missing) WriteTextFile(hexPath, hexText);
 
@@ -112,6 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         OutcomeCase{"Programmed819", "819", {}, Hex::Program, 0, kSuccess, Flash::Full},
         OutcomeCase{"Programmed88", "88", {}, Hex::Program, 0, kSuccess, Flash::Full},
+        OutcomeCase{"ConfigurationWordNoted", "88", {}, Hex::Program, 0,
+                    "configuration words, ID locations and EEPROM data in the file are not written", Flash::Full},
+        OutcomeCase{"NoProgramData", "819", {}, Hex::ConfigOnly, 3, "No program data in file", Flash::Fresh},
         OutcomeCase{"BootArea819", "819", {}, Hex::BootArea, 4,
                     "hex file address overlaps boot area. Programming aborted.", Flash::Fresh},
         OutcomeCase{"BootArea88", "88", {}, Hex::BootArea, 4,
