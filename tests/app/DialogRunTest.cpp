@@ -67,7 +67,7 @@ TEST_F(DialogWrite, AFolderIsRefusedAtOpen)
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Can't open file"});
     EXPECT_EQ(rig.view.boxes.back().icon, MessageIcon::Exclamation);
     EXPECT_TRUE(rig.link.writes.empty());
-    EXPECT_TRUE(rig.link.IsOpen());  // kept for the next press, like any file that cannot be opened
+    EXPECT_TRUE(rig.link.IsOpen());  // as for any file that cannot be opened
     EXPECT_TRUE(rig.view.Enabled(IDC_WRITE_FLASH));
 }
 
