@@ -45,9 +45,13 @@ void CCliHost::EndLine()
 
 void CCliHost::SetStatus(const std::string& text)
 {
-    // Anything but the search message means the target has answered.
+    // Anything but the search message means the target has answered. The
+    // wait counts from the first search message: loading a large file does
+    // not eat into it.
     if (text != kSearching)
         m_bTargetAnswered = true;
+    else if (m_searchStartMs < 0)
+        m_searchStartMs = Now();
     if (m_bHaveStatus && text == m_lastStatus)
         return;
     m_bHaveStatus = true;
@@ -123,7 +127,8 @@ bool CCliHost::PumpMessages()
         m_options.sleepMs(1);
     m_lastPumpMs = Now();
     AdvanceTicks();
-    if (m_options.waitMs >= 0 && !m_bTargetAnswered && ElapsedMs() >= m_options.waitMs) {
+    if (m_options.waitMs >= 0 && !m_bTargetAnswered && m_searchStartMs >= 0 &&
+        Now() - m_searchStartMs >= m_options.waitMs) {
         m_abandoned = AbandonReason::WaitExpired;
         return false;
     }

@@ -164,6 +164,7 @@ struct CloseCase {
     bool enter;       // OnOK instead of OnCancel
     bool silent;      // no target: the search would go on for ever
     bool viewClosed;  // the view reports the closed window through its pump
+    bool longFile = false;  // closed while the file loads: nothing is sent
 };
 void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.label; }
 
@@ -172,7 +173,7 @@ class DialogCloseDuringRun : public DialogWrite, public ::testing::WithParamInte
 TEST_P(DialogCloseDuringRun, EndsTheRunAndTheDialog)
 {
     const CloseCase& c = GetParam();
-    ChooseFile("prog.hex", kSmallHex);
+    ChooseFile("prog.hex", c.longFile ? std::string(1 << 20, ';') + kSmallHex : std::string(kSmallHex));
     if (c.silent) rig.link.onWrite = nullptr;
     rig.view.onPump = [&](int tick) {
         if (tick != 3) return;
@@ -188,6 +189,7 @@ TEST_P(DialogCloseDuringRun, EndsTheRunAndTheDialog)
     EXPECT_FALSE(rig.link.IsOpen());
     EXPECT_TRUE(rig.view.boxes.empty());
     EXPECT_LT(rig.view.tick, 100);
+    EXPECT_TRUE(!c.longFile || rig.link.writes.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -195,7 +197,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CloseCase{"close_box_while_target_answers", false, false, false},
                       CloseCase{"enter_while_target_answers", true, false, false},
                       CloseCase{"close_box_while_searching", false, true, false},
-                      CloseCase{"window_gone_while_searching", false, true, true}),
+                      CloseCase{"window_gone_while_searching", false, true, true},
+                      CloseCase{"close_box_while_loading", false, false, false, true}),
     [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.label); });
 
 }  // namespace

@@ -155,6 +155,20 @@ TEST(EngineLoaderFailure, ReadErrorStartsNoRun)
     EXPECT_EQ(rig.writer.Image(), nullptr);
 }
 
+// Closing the window or Ctrl-C during a long load ends it there: the search
+// (whose first act is a wake-up byte) never starts.
+TEST(EngineLoaderFailure, AbandonedDuringALongLoadSendsNothing)
+{
+    EngineRig rig;
+    rig.host.abandonAtTick = 1;
+    const std::string hex = std::string(1 << 20, ';') + Record(0, Bytes(16)) + EndRecord();
+    rig.Run(hex);
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Abandoned);
+    EXPECT_TRUE(rig.link.writes.empty());
+    EXPECT_EQ(rig.writer.Image(), nullptr);
+    EXPECT_EQ(rig.host.loadedCalls, 0);
+}
+
 TEST(EngineLoaderFailure, FilesThatCannotBeOpenedOrRead)
 {
     EngineRig rig;
