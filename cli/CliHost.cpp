@@ -45,9 +45,13 @@ void CCliHost::EndLine()
 
 void CCliHost::SetStatus(const std::string& text)
 {
-    // Anything but the search message means the target has answered.
+    // Anything but the search message means the target has answered. The
+    // wait counts from the first search message: loading a large file does
+    // not eat into it.
     if (text != kSearching)
         m_bTargetAnswered = true;
+    else if (m_searchStartMs < 0)
+        m_searchStartMs = Now();
     if (m_bHaveStatus && text == m_lastStatus)
         return;
     m_bHaveStatus = true;
@@ -121,7 +125,8 @@ bool CCliHost::PumpMessages()
         m_options.sleepMs(1);
     m_lastPumpMs = Now();
     AdvanceTicks();
-    if (m_options.waitMs >= 0 && !m_bTargetAnswered && ElapsedMs() >= m_options.waitMs) {
+    if (m_options.waitMs >= 0 && !m_bTargetAnswered && m_searchStartMs >= 0 &&
+        Now() - m_searchStartMs >= m_options.waitMs) {
         m_abandoned = AbandonReason::WaitExpired;
         return false;
     }
@@ -141,15 +146,12 @@ void CCliHost::Beep()
     std::fflush(m_options.out);
 }
 
-void CCliHost::OnHexLoaded(uint32_t badChecksumRecords)
+void CCliHost::OnHexLoaded(const HexLoadReport& report)
 {
-    if (badChecksumRecords == 0)
-        return;
-    char text[128];
-    std::snprintf(text, sizeof text,
-                  "%" PRIu32 " record%s with a wrong checksum (loaded all the same; check that the file is intact)",
-                  badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
-    PrintLine(m_options.err, std::string("warning: ") + text);
+    if (report.badRecords != 0)
+        PrintLine(m_options.err, "warning: " + BadRecordsWarning(report.badRecords));
+    if (report.skippedHighRecords != 0)
+        PrintLine(m_options.err, "note: " + SkippedHighRecordsNote());
 }
 
 void CCliHost::OnResetCode(const ResetCodeReport& report)

@@ -35,6 +35,7 @@ int CFlashWriter::Finish(FlashOutcome outcome, const char* status)
 int CFlashWriter::Program()
 {
     if (!m_pImage) return Finish(FlashOutcome::FileReadError, nullptr);
+    if (!HasProgramData()) return Finish(FlashOutcome::NoProgramData, nullptr);
 
     uint8_t answer[2] = {0, 0};
     if (!SearchTarget(answer)) return Finish(FlashOutcome::Abandoned, nullptr);

@@ -80,8 +80,9 @@ private:
 };
 
 // The image the engine should load from a HEX text, read here on its own
-// by the same rules: records up to the end record or the first above
-// 0x4000, address records stored like data, checksums not checked.
+// by the same rules: data records up to the end record, placed by the
+// extended address records, those at or above 0x4000 left out, checksums
+// not checked.
 struct LoadedImage {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(kImageSize, 0xFF);
     uint32_t highestStart = 0;  // start of the highest record (end-record adjustment included)

@@ -74,13 +74,21 @@ TEST(EngineBlocks, ProgramWithoutResetVectorStillSendsTheJump)
     EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
 }
 
-TEST(EngineBlocks, EmptyFileSendsJumpAndVector)
+// Writing the bootloader jump alone would break whatever program the chip
+// holds: a file without a byte of program sends nothing, not even a wake-up.
+TEST(EngineBlocks, NoProgramDataSendsNothing)
 {
-    EngineRig rig;
-    rig.Run("");
-    // Only the jump: the moved vector is erased, so its block is skipped.
-    EXPECT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0}));
-    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+    std::string noise(3000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919u) >> 3);
+    for (const std::string& hex : {std::string(), EndRecord(), Record(0x400E, {0x38, 0x3F}) + EndRecord(),
+                                   Record(0x10, {}) + EndRecord(), noise}) {
+        EngineRig rig;
+        rig.Run(hex);
+        EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::NoProgramData);
+        EXPECT_TRUE(rig.link.writes.empty());
+        EXPECT_EQ(rig.host.loadedCalls, 0);
+        EXPECT_EQ(rig.writer.Image(), nullptr);
+    }
 }
 
 // Every non-empty block from 0 up to the vector block is sent, in order, and
@@ -131,7 +139,8 @@ TEST(EngineBlocks, BootAreaGuard)
         {"F819 empty record above it", '8', Record(0, Bytes(8)) + Record(0x0F00, {}) + EndRecord(), true},
         {"F88 ends just below", 'H', Record(0x1EA8, Bytes(16)) + EndRecord(), false},
         {"F88 record over it", 'H', Record(0x1EB0, Bytes(16)) + EndRecord(), true},
-        {"ID locations", 'H', Record(0, Bytes(8)) + Record(0x4000, Bytes(8)) + EndRecord(), true},
+        {"ID locations and configuration words are left out", 'H',
+         Record(0, Bytes(8)) + Record(0x4000, Bytes(8)) + Record(0x400E, {0x38, 0x3F}) + EndRecord(), false},
         {"F88 program fits F88 but not F819", '8', Record(0x1000, Bytes(16)) + EndRecord(), true},
     };
     for (const auto& c : cases) {
