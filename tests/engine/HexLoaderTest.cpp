@@ -5,6 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+// Beside LoadCase (global), where gtest looks for it.
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
 namespace {
 
 TEST(EngineHexPair, EveryCharacterYieldsADigit)
@@ -18,8 +21,6 @@ TEST(EngineHexPair, EveryCharacterYieldsADigit)
     CFlashWriter writer(link, host);
     for (const auto& c : cases) EXPECT_EQ(writer.HexPairToByte(c.pair), c.value) << c.pair;
 }
-
-void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
 class EngineLoader : public testing::TestWithParam<LoadCase> {};
 
