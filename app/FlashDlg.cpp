@@ -171,6 +171,9 @@ void CFlashDlg::OnWriteFlash()
     }
     if (result.stop == FlashRunResult::Stop::Ran) EnableCommands(true);
     if (const char* text = RunFailureText(result)) MessageBoxExclamation(text);
+    // Told once the run is over, so that it never holds the run up.
+    const std::string warning = ResetCodeWarning(m_pWriter->LastResetCode());
+    if (!warning.empty()) MessageBoxExclamation(warning);
 }
 
 void CFlashDlg::OnTimer(int id)

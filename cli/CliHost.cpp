@@ -58,9 +58,7 @@ void CCliHost::SetStatus(const std::string& text)
     m_lastStatus = text;
     if (text.empty())
         return;  // the engine clears the line; there is nothing to print
-    EndLine();
-    std::fprintf(m_options.out, "%s\n", text.c_str());
-    std::fflush(m_options.out);
+    PrintLine(m_options.out, text);
 }
 
 void CCliHost::SetProgressPos(int pos)
@@ -137,10 +135,7 @@ bool CCliHost::PumpMessages()
 
 void CCliHost::ShowMessageBox(const std::string& text, const std::string& caption)
 {
-    EndLine();
-    std::fflush(m_options.out);
-    std::fprintf(m_options.err, "%s: %s\n", caption.c_str(), text.c_str());
-    std::fflush(m_options.err);
+    PrintLine(m_options.err, caption + ": " + text);
 }
 
 void CCliHost::Beep()
@@ -153,14 +148,27 @@ void CCliHost::Beep()
 
 void CCliHost::OnHexLoaded(const HexLoadReport& report)
 {
-    if (report.badRecords == 0 && report.skippedHighRecords == 0)
-        return;
-    EndLine();
     if (report.badRecords != 0)
-        std::fprintf(m_options.err, "warning: %s\n", BadRecordsWarning(report.badRecords).c_str());
+        PrintLine(m_options.err, "warning: " + BadRecordsWarning(report.badRecords));
     if (report.skippedHighRecords != 0)
-        std::fprintf(m_options.err, "note: %s\n", SkippedHighRecordsNote().c_str());
-    std::fflush(m_options.err);
+        PrintLine(m_options.err, "note: " + SkippedHighRecordsNote());
+}
+
+void CCliHost::OnResetCode(const ResetCodeReport& report)
+{
+    const std::string note = ResetCodeNote(report);
+    if (!note.empty())
+        PrintLine(m_options.out, note);
+    const std::string warning = ResetCodeWarning(report);
+    if (!warning.empty())
+        PrintLine(m_options.err, "warning: " + warning);
+}
+
+void CCliHost::PrintLine(std::FILE* to, const std::string& text)
+{
+    EndLine();
+    std::fprintf(to, "%s\n", text.c_str());
+    std::fflush(to);
 }
 
 std::string CCliHost::Summary(int32_t bytesSent) const

@@ -36,6 +36,8 @@ public:
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void Beep() override;
     void OnHexLoaded(const HexLoadReport& report) override;
+    // The mend goes to out, a reset code that cannot start the program to err.
+    void OnResetCode(const ResetCodeReport& report) override;
 
     AbandonReason Abandoned() const { return m_abandoned; }
     bool TargetAnswered() const { return m_bTargetAnswered; }
@@ -47,6 +49,8 @@ public:
 
 private:
     int64_t Now() const;
+    // Ends a progress bar line first, so the text has a line of its own.
+    void PrintLine(std::FILE* to, const std::string& text);
     void AdvanceTicks();
 
     Options m_options;

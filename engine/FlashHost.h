@@ -1,4 +1,5 @@
 #pragma once
+#include "ResetCode.h"
 #include <cstdint>
 #include "HexLoadReport.h"
 #include <string>
@@ -35,4 +36,9 @@ public:
     // Told once the file has been loaded and holds program data, before the
     // target is searched for and before anything is sent.
     virtual void OnHexLoaded(const HexLoadReport& report) { (void)report; }
+    // Told once the chip is known and the image may be sent, before the
+    // first block: what was placed below the bootloader's entry. When
+    // report.Warns() the run goes on, but the program will not start; the
+    // user should hear why (ResetCodeWarning) once.
+    virtual void OnResetCode(const ResetCodeReport& report) { (void)report; }
 };

@@ -86,6 +86,7 @@ bool CFlashWriter::LoadHex(IByteSource& source)
     m_report = HexLoadReport();
     m_pChip = nullptr;
     m_outcome = FlashOutcome::None;
+    m_resetCode = ResetCodeReport();
     m_host.SetProgressPos(0);
 
     m_pImage.reset(new (std::nothrow) uint8_t[kImageSize]);

@@ -67,6 +67,9 @@ public:
     int32_t PayloadSent() const { return m_nPayloadSent; }
     int32_t LastPercent() const { return m_nLastPercent; }
     int32_t ReplyState() const { return m_nReplyState; }
+    // What the last run placed below the bootloader's entry (the default
+    // report, which warns of nothing, until a run got that far).
+    const ResetCodeReport& LastResetCode() const { return m_resetCode; }
     // The image while one is loaded (nullptr otherwise), kImageSize bytes.
     const uint8_t* Image() const { return m_pImage.get(); }
 
@@ -102,5 +105,6 @@ private:
     uint32_t m_nAddressBase = 0;
     HexLoadReport m_report;
     const ChipInfo* m_pChip = nullptr;
+    ResetCodeReport m_resetCode;
     FlashOutcome m_outcome = FlashOutcome::None;
 };

@@ -96,6 +96,29 @@ TEST_F(DialogWrite, AFullRunProgramsAndClosesThePort)
     EXPECT_EQ(rig.view.Text(IDC_STATUS), "Pic successfully programmed! ");
 }
 
+TEST_F(DialogWrite, AResetCodeThatCannotStartIsToldAfterTheRun)
+{
+    // call 0x010; goto 0x00A: on the PIC16F88 the call cannot be mended.
+    ChooseFile("call.hex", ":0400000010200A289A\n:00000001FF\n");
+    size_t boxesDuringRun = 0;
+    rig.view.onPump = [&](int) { boxesDuringRun += rig.view.boxes.size(); };
+    rig.dlg.OnWriteFlash();
+
+    EXPECT_EQ(boxesDuringRun, 0u);
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+    EXPECT_EQ(rig.view.Text(IDC_STATUS), "Pic successfully programmed! ");
+    ASSERT_EQ(rig.view.boxes.size(), 1u);
+    EXPECT_EQ(rig.view.boxes[0].text, ResetCodeWarning(rig.writer.LastResetCode()));
+    EXPECT_NE(rig.view.boxes[0].text.find("clrf PCLATH"), std::string::npos);
+    EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(rig.view.Enabled(IDC_WRITE_FLASH));
+
+    // A file that needs no warning shows no box on the next press.
+    ChooseFile("prog.hex", kSmallHex);
+    rig.dlg.OnWriteFlash();
+    EXPECT_EQ(rig.view.boxes.size(), 1u);
+}
+
 TEST_F(DialogWrite, BadRecordsAreWarnedAboutBeforeAnythingIsSentAndOkGoesOn)
 {
     ChooseFile("prog.hex", ":100000008A110A128C2A0000000000000000000001\n:0200100000zz0\n:00000001FF\n");

@@ -1,5 +1,6 @@
 #include "E2eSupport.h"
 #include "FlashModel.h"
+#include "ResetCode.h"
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -246,7 +247,7 @@ std::vector<uint16_t> ExpectedFlash(const LoadedImage& image, const ChipInfo& ch
 {
     std::vector<uint8_t> bytes = image.bytes;
     const uint32_t boundary = chip.BootBoundary();
-    for (uint32_t i = 0; i < 8; ++i) bytes[boundary + i] = bytes[i];
+    StoreResetWords(PlanResetCode(chip, ReadResetWords(bytes.data())).moved, bytes.data() + boundary);
     // The jump to the bootloader at word 0.
     const std::vector<uint16_t> jump = chip.isF819 ? std::vector<uint16_t>{0x2F60}
                                                    : std::vector<uint16_t>{0x158A, 0x2F60};

@@ -94,7 +94,8 @@ LoadedImage LoadImage(const std::string& hexText);
 bool ReachesBootArea(const LoadedImage& image, const ChipInfo& chip);
 
 // The flash of a fresh board after the image was written: the program's
-// first four words below the bootloader, the jump at 0, the bootloader intact.
+// first four words (as the engine's reset-code plan places them) below the
+// bootloader, the jump at 0, the bootloader intact.
 std::vector<uint16_t> ExpectedFlash(const LoadedImage& image, const ChipInfo& chip);
 // A board nobody has written to.
 std::vector<uint16_t> FreshFlash(const ChipInfo& chip);

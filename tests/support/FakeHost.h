@@ -26,6 +26,7 @@ public:
     }
     void Beep() override { ++beeps; }
     void OnHexLoaded(const HexLoadReport& report) override { loaded = report; loadedCalls++; }
+    void OnResetCode(const ResetCodeReport& report) override { resetCodes.push_back(report); }
 
     std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
 
@@ -39,4 +40,5 @@ public:
     std::vector<std::string> statuses;
     std::vector<int> progress;
     std::vector<std::pair<std::string, std::string>> boxes;
+    std::vector<ResetCodeReport> resetCodes;
 };
