@@ -44,7 +44,9 @@ std::string FillLineSettings(const CliArgs& args, CLineSettings& line, std::stri
     }
     line.m_nComPort = args.hasPort ? args.port.comPort : CRegistryStore().ReadRegInt("ComNr");
     portName = "COM" + std::to_string(line.m_nComPort);
-    if (line.m_nComPort < kFirstComPort || line.m_nComPort > kLastComPort)
+    // A number given with --port is tried as it stands (Windows has COM ports
+    // up to COM255); only a remembered one outside the list is refused.
+    if (!args.hasPort && (line.m_nComPort < kFirstComPort || line.m_nComPort > kLastComPort))
         return "remembered port number " + std::to_string(line.m_nComPort) + " is not COM" +
                std::to_string(kFirstComPort) + " to COM" + std::to_string(kLastComPort) +
                "; choose a port with --port";

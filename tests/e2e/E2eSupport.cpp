@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
+#include <memory>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
@@ -157,10 +158,71 @@ ChildResult Child::Wait(int limitMs)
     return r;
 }
 
+namespace {
+
+std::string Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+// A Wine COM port (COM160 and up, clear of those Wine gives the machine's
+// own serial ports) linked to a device for as long as it lives.
+class WineComLink {
+public:
+    WineComLink(const std::string& prefix, const std::string& device)
+    {
+        for (int n = 160; n < 256 && m_n < 0; ++n) {
+            const std::string link = prefix + "/dosdevices/com" + std::to_string(n);
+            if (::symlink(device.c_str(), link.c_str()) == 0) {
+                m_n = n;
+                m_link = link;
+            }
+        }
+    }
+    ~WineComLink()
+    {
+        if (m_n >= 0) ::unlink(m_link.c_str());
+    }
+    WineComLink(const WineComLink&) = delete;
+    WineComLink& operator=(const WineComLink&) = delete;
+    std::string Name() const { return "COM" + std::to_string(m_n); }
+
+private:
+    int m_n = -1;
+    std::string m_link;
+};
+
+}  // namespace
+
 CliRun RunCli(const std::vector<std::string>& args, const TempFolder& folder, int limitMs)
 {
     std::vector<std::string> argv = {FERNBOW_CLI};
     argv.insert(argv.end(), args.begin(), args.end());
+    // With FERNBOW_E2E_WINE_CLI set, the Windows fernbow-cli.exe runs under
+    // Wine instead, and the board's pseudo-terminal (named by --port as a
+    // device or as the COMn the board linked) becomes a Wine COM port.
+    const std::string wineCli = Env("FERNBOW_E2E_WINE_CLI");
+    std::unique_ptr<WineComLink> com;
+    if (!wineCli.empty()) {
+        const std::string prefix = Env("FERNBOW_E2E_WINEPREFIX");
+        argv = {Env("FERNBOW_E2E_WINE_RUN"), prefix, wineCli};
+        for (size_t i = 0; i < args.size(); ++i) {
+            std::string arg = args[i];
+            if (i > 0 && args[i - 1] == "--port") {
+                std::string device = arg;
+                char target[512] = {};
+                const std::string link = folder.File("Corvane/Fernbow/Ports/" + arg);
+                if (arg.rfind("COM", 0) == 0 && ::readlink(link.c_str(), target, sizeof target - 1) > 0)
+                    device = target;
+                if (device.rfind("/dev/pts/", 0) == 0) {
+                    com = std::make_unique<WineComLink>(prefix, device);
+                    arg = com->Name();
+                }
+            }
+            argv.push_back(arg);
+        }
+    }
     const std::string out = folder.File("cli.out"), err = folder.File("cli.err");
     CliRun run;
     {
