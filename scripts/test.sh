@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once as shipped (warnings are
 # errors), once under AddressSanitizer (leaks included) and
-# UndefinedBehaviorSanitizer, then each fuzz target for a while.
+# UndefinedBehaviorSanitizer, then each fuzz target for a while, then the
+# Windows build (mingw-w64) with its tests under Wine.
 # Ends with "fernbow: N passed, N failed, N skipped". With CI=true a test
 # skipped because a tool is missing counts as failed: the deps script
 # installs every tool the tests use.
@@ -33,11 +34,13 @@ count_report() {
   skipped=$((skipped + skip))
 }
 
+# run_suite DIR [cmake options]; BUILD_SCRIPT picks the build (default
+# scripts/build.sh).
 run_suite() {
   local dir=$1; shift
   echo "== build $dir"
   mkdir -p "$dir"
-  if ! bash scripts/build.sh "$dir" -DFERNBOW_WERROR=ON "$@" >"$dir/build.log" 2>&1; then
+  if ! bash "${BUILD_SCRIPT:-scripts/build.sh}" "$dir" -DFERNBOW_WERROR=ON "$@" >"$dir/build.log" 2>&1; then
     echo "build of $dir failed; the end of $dir/build.log:"
     tail -n 60 "$dir/build.log"
     failed=$((failed + 1))
@@ -69,6 +72,12 @@ if bash scripts/fuzz.sh build-fuzz 60; then
 else
   failed=$((failed + 1))
 fi
+
+# Windows: fernbow-cli.exe and the platform-neutral suites cross-built, run
+# under Wine; the first build's e2e_tests drive fernbow-cli.exe against the
+# Linux fernbow-sim.
+BUILD_SCRIPT=scripts/build-windows.sh run_suite build-windows -DFERNBOW_HOST_BUILD="$root/build"
+WINEPREFIX="$root/build-windows/wineprefix" wineserver -k 2>/dev/null || true
 
 echo "fernbow: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
