@@ -80,7 +80,25 @@ std::string ReadLine(int fd, int timeoutMs)
     return line;
 }
 
-bool Bench(const ChipInfo& chip, const std::string& folder)
+// How fernbow-cli is started: the Linux program, or fernbow-cli.exe under
+// Wine (wine-run.sh PREFIX program.exe) with the board as a Wine COM port.
+struct CliCommand {
+    std::string label;
+    std::vector<std::string> start;
+    std::string winePrefix;  // empty: the board's device is given as it is
+};
+
+// The port argument for the board's device; a Wine COM port high enough to
+// stay clear of those Wine gives the machine's own ttyS ports.
+std::string PortFor(const CliCommand& cli, const std::string& device)
+{
+    if (cli.winePrefix.empty()) return device;
+    const std::string link = cli.winePrefix + "/dosdevices/com170";
+    ::unlink(link.c_str());
+    return ::symlink(device.c_str(), link.c_str()) == 0 ? "COM170" : device;
+}
+
+bool Bench(const ChipInfo& chip, const std::string& folder, const CliCommand& command)
 {
     const std::string hexPath = folder + "/full-" + chip.name + ".hex";
     if (FILE* f = std::fopen(hexPath.c_str(), "w")) {
@@ -105,8 +123,19 @@ bool Bench(const ChipInfo& chip, const std::string& folder)
     }
 
     const int devNull = ::open("/dev/null", O_WRONLY);
+    std::vector<std::string> argv = command.start;
+    const std::vector<std::string> args = {"--port", PortFor(command, device), "--wait", "10", hexPath};
+    argv.insert(argv.end(), args.begin(), args.end());
+    if (!command.winePrefix.empty()) {
+        // Wine's own start-up (its server, the prefix) is not the program's:
+        // one run before the clock starts leaves it warm.
+        std::vector<std::string> warm = command.start;
+        warm.push_back("--version");
+        const pid_t w = Spawn(warm, devNull, devNull);
+        if (w > 0) ::waitpid(w, nullptr, 0);
+    }
     const auto start = std::chrono::steady_clock::now();
-    const pid_t cli = Spawn({FERNBOW_CLI, "--port", device, "--wait", "10", hexPath}, devNull, -1);
+    const pid_t cli = Spawn(argv, devNull, -1);
     int status = 0;
     rusage cliUsage{};
     const bool waited = cli > 0 && ::wait4(cli, &status, 0, &cliUsage) == cli;
@@ -129,17 +158,26 @@ bool Bench(const ChipInfo& chip, const std::string& folder)
     const uint32_t lineBytes = 1 + 2 + blocks * (kBlockFrameSize + 1);  // wake-up, answer, frames, K
     const double limit = lineBytes * kByteSeconds + blocks * kFlashSeconds;
     const double cpu = CpuSeconds(cliUsage);
-    std::printf("%-10s %3u blocks  %6u bytes  wall %.3f s  limit %.3f s  ratio %.4f  "
+    std::printf("%-6s %-10s %3u blocks  %6u bytes  wall %.3f s  limit %.3f s  ratio %.4f  "
                 "fernbow-cli CPU %.3f s (%.2f%% of a core)  fernbow-sim CPU %.3f s\n",
-                chip.name, blocks, lineBytes, wall, limit, wall / limit, cpu, 100.0 * cpu / wall,
+                command.label.c_str(), chip.name, blocks, lineBytes, wall, limit, wall / limit, cpu, 100.0 * cpu / wall,
                 CpuSeconds(simUsage));
     return true;
 }
 
 }  // namespace
 
-int main()
+// fernbow-bench [--wine WINE_RUN PREFIX fernbow-cli.exe]: the Linux
+// fernbow-cli, and with --wine the Windows one under Wine beside it.
+int main(int argc, char** argv)
 {
+    std::vector<CliCommand> commands = {{"linux", {FERNBOW_CLI}, ""}};
+    if (argc == 5 && std::string(argv[1]) == "--wine")
+        commands.push_back({"wine", {argv[2], argv[3], argv[4]}, argv[3]});
+    else if (argc != 1) {
+        std::fprintf(stderr, "usage: fernbow-bench [--wine WINE_RUN PREFIX fernbow-cli.exe]\n");
+        return 1;
+    }
     char folder[] = "/tmp/fernbow-bench-XXXXXX";
     if (!mkdtemp(folder)) {
         std::perror("fernbow-bench");
@@ -147,8 +185,10 @@ int main()
     }
     std::printf("Line: 19200 baud, 10 bits a byte; flash write %.0f ms a block.\n", kFlashSeconds * 1000);
     bool ok = true;
-    for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = Bench(*chip, folder) && ok;
+    for (const CliCommand& command : commands)
+        for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = Bench(*chip, folder, command) && ok;
     for (const char* name : {"/full-PIC16F819.hex", "/full-PIC16F88.hex"}) std::remove((std::string(folder) + name).c_str());
     ::rmdir(folder);
+    if (commands.size() > 1) ::unlink((commands.back().winePrefix + "/dosdevices/com170").c_str());
     return ok ? 0 : 1;
 }

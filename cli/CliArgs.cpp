@@ -18,17 +18,22 @@ bool SplitOption(const std::string& word, std::string& name, std::string& value)
     return true;
 }
 
-bool ParseSeconds(const std::string& text, double& seconds)
+// A year: longer than anyone waits for a board, and far inside what the
+// millisecond clock can count.
+constexpr double kMaxWaitSeconds = 86400.0 * 365;
+
+// Empty when text is a usable number of seconds (stored in seconds), or why not.
+std::string ParseSeconds(const std::string& text, double& seconds)
 {
-    if (text.empty())
-        return false;
     char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !std::isfinite(value) || value <= 0 ||
-        value > 86400.0 * 365)
-        return false;
+    const double value = text.empty() ? 0.0 : std::strtod(text.c_str(), &end);
+    if (text.empty() || end == text.c_str() || *end != '\0' || std::isnan(value) || value <= 0)
+        return "give a number of seconds above 0";
+    if (value > kMaxWaitSeconds)
+        return "at most " + std::to_string(static_cast<long>(kMaxWaitSeconds)) +
+               " seconds (a year); leave --wait out to search until Ctrl-C";
     seconds = value;
-    return true;
+    return std::string();
 }
 
 } // namespace
@@ -72,8 +77,9 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
             }
             result.hasPort = true;
         } else if (name == "--wait") {
-            if (!ParseSeconds(value, result.waitSeconds)) {
-                result.error = "invalid --wait \"" + value + "\": give a number of seconds above 0";
+            const std::string why = ParseSeconds(value, result.waitSeconds);
+            if (!why.empty()) {
+                result.error = "invalid --wait \"" + value + "\": " + why;
                 return result;
             }
         } else if (name == "--trace") {

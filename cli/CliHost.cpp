@@ -45,18 +45,20 @@ void CCliHost::EndLine()
 
 void CCliHost::SetStatus(const std::string& text)
 {
-    // Anything but the search message means the target has answered.
+    // Anything but the search message means the target has answered. The
+    // wait counts from the first search message: loading a large file does
+    // not eat into it.
     if (text != kSearching)
         m_bTargetAnswered = true;
+    else if (m_searchStartMs < 0)
+        m_searchStartMs = Now();
     if (m_bHaveStatus && text == m_lastStatus)
         return;
     m_bHaveStatus = true;
     m_lastStatus = text;
     if (text.empty())
         return;  // the engine clears the line; there is nothing to print
-    EndLine();
-    std::fprintf(m_options.out, "%s\n", text.c_str());
-    std::fflush(m_options.out);
+    PrintLine(m_options.out, text);
 }
 
 void CCliHost::SetProgressPos(int pos)
@@ -123,7 +125,8 @@ bool CCliHost::PumpMessages()
         m_options.sleepMs(1);
     m_lastPumpMs = Now();
     AdvanceTicks();
-    if (m_options.waitMs >= 0 && !m_bTargetAnswered && ElapsedMs() >= m_options.waitMs) {
+    if (m_options.waitMs >= 0 && !m_bTargetAnswered && m_searchStartMs >= 0 &&
+        Now() - m_searchStartMs >= m_options.waitMs) {
         m_abandoned = AbandonReason::WaitExpired;
         return false;
     }
@@ -132,10 +135,7 @@ bool CCliHost::PumpMessages()
 
 void CCliHost::ShowMessageBox(const std::string& text, const std::string& caption)
 {
-    EndLine();
-    std::fflush(m_options.out);
-    std::fprintf(m_options.err, "%s: %s\n", caption.c_str(), text.c_str());
-    std::fflush(m_options.err);
+    PrintLine(m_options.err, caption + ": " + text);
 }
 
 void CCliHost::Beep()
@@ -146,16 +146,29 @@ void CCliHost::Beep()
     std::fflush(m_options.out);
 }
 
-void CCliHost::OnHexLoaded(uint32_t badChecksumRecords)
+void CCliHost::OnHexLoaded(const HexLoadReport& report)
 {
-    if (badChecksumRecords == 0)
-        return;
+    if (report.badRecords != 0)
+        PrintLine(m_options.err, "warning: " + BadRecordsWarning(report.badRecords));
+    if (report.skippedHighRecords != 0)
+        PrintLine(m_options.err, "note: " + SkippedHighRecordsNote());
+}
+
+void CCliHost::OnResetCode(const ResetCodeReport& report)
+{
+    const std::string note = ResetCodeNote(report);
+    if (!note.empty())
+        PrintLine(m_options.out, note);
+    const std::string warning = ResetCodeWarning(report);
+    if (!warning.empty())
+        PrintLine(m_options.err, "warning: " + warning);
+}
+
+void CCliHost::PrintLine(std::FILE* to, const std::string& text)
+{
     EndLine();
-    std::fprintf(m_options.err,
-                 "warning: %" PRIu32 " record%s with a wrong checksum (loaded all the same; "
-                 "check that the file is intact)\n",
-                 badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
-    std::fflush(m_options.err);
+    std::fprintf(to, "%s\n", text.c_str());
+    std::fflush(to);
 }
 
 std::string CCliHost::Summary(int32_t bytesSent) const

@@ -8,9 +8,12 @@ constexpr int kRetryPauseTicks = 10; // before the next wake-up byte
 constexpr int kBlockTicks = 150;     // for the answer to a block (3 s)
 constexpr int kMaxSends = 10;        // per block
 
-constexpr int32_t kStateRefused = 10;
+// m_nReplyState counts the "N"s a block has drawn, up to kMaxSends; these
+// two end a block's loop at once, so they must lie above that count.
+constexpr int32_t kStateRefused = kMaxSends;  // refused on every send
 constexpr int32_t kStateNoAnswer = 20;
 constexpr int32_t kStateAccepted = 30;
+static_assert(kStateNoAnswer > kMaxSends && kStateAccepted > kMaxSends, "reply states overlap the refusal count");
 
 const char kSearching[] = "Searching PIC!";
 const char kUnexpected[] = "Unexpected responce form target";
@@ -35,6 +38,7 @@ int CFlashWriter::Finish(FlashOutcome outcome, const char* status)
 int CFlashWriter::Program()
 {
     if (!m_pImage) return Finish(FlashOutcome::FileReadError, nullptr);
+    if (!HasProgramData()) return Finish(FlashOutcome::NoProgramData, nullptr);
 
     uint8_t answer[2] = {0, 0};
     if (!SearchTarget(answer)) return Finish(FlashOutcome::Abandoned, nullptr);
@@ -98,10 +102,13 @@ int CFlashWriter::WriteBlocks()
         return Finish(FlashOutcome::BootAreaOverlap, nullptr);
     }
 
-    // The program's own first four words move below the bootloader's entry;
+    // The program's own first four words move below the bootloader's entry,
+    // mended where needed so that they still start the program from there;
     // address 0 jumps to the bootloader.
-    std::memcpy(image + boundary, image, 8);
+    m_resetCode = PlanResetCode(*m_pChip, ReadResetWords(image));
+    StoreResetWords(m_resetCode.moved, image + boundary);
     std::memcpy(image, m_pChip->jump, m_pChip->jumpSize);
+    m_host.OnResetCode(m_resetCode);
 
     // Every block that holds data, up to the one with the moved reset vector.
     const uint32_t lastBlock = m_pChip->VectorBlock();

@@ -13,6 +13,7 @@ enum class FlashOutcome {
     None,                // no run yet
     Programmed,          // "Pic successfully programmed! "
     FileReadError,       // the file could not be read (or no image could be had): nothing sent
+    NoProgramData,       // the file gave not one byte of program: nothing sent
     BootAreaOverlap,     // refused before anything was sent
     UnexpectedAnswer,    // "Unexpected responce form target"
     Timeout,             // "Timeout!"
@@ -28,8 +29,10 @@ public:
     CFlashWriter(const CFlashWriter&) = delete;
     CFlashWriter& operator=(const CFlashWriter&) = delete;
 
-    // 1 when the file is open for the next LoadHexAndProgram, 0 when not.
+    // 1 when the file is open for the next LoadHexAndProgram, 0 when not
+    // (HexFileError() then says why).
     int OpenHexFile(const std::string& fileName);
+    const std::string& HexFileError() const { return m_file.ErrorText(); }
     // Loads the open file into a fresh image, closes the file, runs Program
     // and frees the image. LastOutcome() tells how it went.
     void LoadHexAndProgram();
@@ -37,10 +40,13 @@ public:
     void LoadAndProgram(IByteSource& source);
 
     // Parses source into a fresh image without programming. false when the
-    // stream failed or no image could be allocated (then no image is kept).
+    // stream failed, no image could be allocated or the host abandoned the
+    // load (then no image is kept and LastOutcome() says which).
     bool LoadHex(IByteSource& source);
     // Searches and identifies the target, then writes the loaded image.
-    // 1 when the whole image has been written, 0 otherwise.
+    // 1 when the whole image has been written, 0 otherwise. An image without
+    // a byte of program data is not written at all: whatever the chip holds
+    // is worth more than a jump to the bootloader.
     int Program();
     // Frees the image.
     void ReleaseImage() { m_pImage.reset(); }
@@ -55,18 +61,23 @@ public:
     uint32_t HighAddr() const { return m_nHighAddr; }
     uint32_t HighCount() const { return m_nHighCount; }
     uint32_t TotalBytes() const { return m_nTotalBytes; }
-    uint32_t BadChecksumRecords() const { return m_nBadChecksums; }
+    const HexLoadReport& LoadReport() const { return m_report; }
+    bool HasProgramData() const { return m_nLoadEnd != 0; }
     int32_t BytesSent() const { return m_nBytesSent; }
     int32_t PayloadSent() const { return m_nPayloadSent; }
     int32_t LastPercent() const { return m_nLastPercent; }
     int32_t ReplyState() const { return m_nReplyState; }
+    // What the last run placed below the bootloader's entry (the default
+    // report, which warns of nothing, until a run got that far).
+    const ResetCodeReport& LastResetCode() const { return m_resetCode; }
     // The image while one is loaded (nullptr otherwise), kImageSize bytes.
     const uint8_t* Image() const { return m_pImage.get(); }
 
 private:
     bool ParseRecords(IByteSource& source);
-    bool ReadRecordData(IByteSource& source, uint32_t count, uint8_t& sum);
-    void CheckRecordChecksum(IByteSource& source, uint8_t sum);
+    uint32_t ReadRecordData(IByteSource& source, uint32_t count, uint8_t* data, uint8_t& sum, bool& malformed);
+    void StoreData(uint32_t address, uint32_t count, const uint8_t* data, uint32_t got);
+    bool ChecksumMatches(IByteSource& source, uint8_t sum);
     bool SearchTarget(uint8_t answer[2]);
     int WriteBlocks();
     int Finish(FlashOutcome outcome, const char* status);
@@ -90,7 +101,10 @@ private:
 
     // One past the highest image offset a record stored a byte at (0: none).
     uint32_t m_nLoadEnd = 0;
-    uint32_t m_nBadChecksums = 0;
+    // Added to a data record's address: set by extended address records.
+    uint32_t m_nAddressBase = 0;
+    HexLoadReport m_report;
     const ChipInfo* m_pChip = nullptr;
+    ResetCodeReport m_resetCode;
     FlashOutcome m_outcome = FlashOutcome::None;
 };

@@ -84,7 +84,7 @@ std::string ComPortHardware(int)
 PortOpenResult ProbeDevice(const std::string& device)
 {
     PortOpenResult result;
-    CUniqueFd fd = OpenSerialDeviceExclusive(device, result);
+    UniqueFd fd = OpenSerialDeviceExclusive(device, result);
     return result;
 }
 

@@ -8,29 +8,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-CUniqueFd::~CUniqueFd()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
-
-CUniqueFd& CUniqueFd::operator=(CUniqueFd&& other) noexcept
-{
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = other.Release();
-    }
-    return *this;
-}
-
-int CUniqueFd::Release()
-{
-    int fd = m_fd;
-    m_fd = -1;
-    return fd;
-}
-
 namespace {
 
 PortOpenResult ResultFromErrno(int error)
@@ -67,27 +44,27 @@ PortOpenResult ResultFromErrno(int error)
 
 } // namespace
 
-CUniqueFd OpenSerialDeviceExclusive(const std::string& device, PortOpenResult& result)
+UniqueFd OpenSerialDeviceExclusive(const std::string& device, PortOpenResult& result)
 {
     result = PortOpenResult();
     if (device.empty()) {
         result = ResultFromErrno(ENOENT);
-        return CUniqueFd();
+        return UniqueFd();
     }
-    CUniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    UniqueFd fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.Valid()) {
         result = ResultFromErrno(errno);
-        return CUniqueFd();
+        return UniqueFd();
     }
     if (!::isatty(fd.Get())) {
         result = ResultFromErrno(ENOTTY);
-        return CUniqueFd();
+        return UniqueFd();
     }
     // Lock first: a process of ours that already holds the port must make us
     // fail here, before we touch the line it is using.
     if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
         result = ResultFromErrno(errno == EWOULDBLOCK ? EBUSY : errno);
-        return CUniqueFd();
+        return UniqueFd();
     }
     // Refused on some drivers; the lock above still keeps us exclusive.
     (void)::ioctl(fd.Get(), TIOCEXCL);

@@ -77,7 +77,7 @@ int CSerialPort::Open()
     m_settings.m_nBaudRate = kLineBaudRate;
     m_strDevicePath = m_settings.m_strDevice.empty() ? DeviceForComPort(m_settings.m_nComPort)
                                                      : m_settings.m_strDevice;
-    CUniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, m_lastOpen);
+    UniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, m_lastOpen);
     if (!fd.Valid()) {
         m_hComm = -1;
         return 0;

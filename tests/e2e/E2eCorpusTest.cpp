@@ -76,7 +76,12 @@ class E2eCorpus : public testing::TestWithParam<HexCase> {};
 TEST_P(E2eCorpus, ProgrammedOrRefused) { ProgramAndCompare(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(E2e, E2eCorpus, testing::ValuesIn(CorpusFiles()),
                          [](const testing::TestParamInfo<HexCase>& info) { return info.param.name; });
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(E2eCorpus);
+
+// Without it the cases above would quietly be none.
+TEST(E2eCorpusFolder, HoldsHexFiles)
+{
+    EXPECT_FALSE(CorpusFiles().empty()) << "no *.hex in " << FERNBOW_HEXCORPUS;
+}
 
 class E2eExample : public testing::TestWithParam<HexCase> {};
 TEST_P(E2eExample, Programmed)

@@ -1,5 +1,6 @@
 #include "E2eSupport.h"
 #include "FlashModel.h"
+#include "ResetCode.h"
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
+#include <memory>
 #include <poll.h>
 #include <spawn.h>
 #include <sstream>
@@ -156,10 +158,71 @@ ChildResult Child::Wait(int limitMs)
     return r;
 }
 
+namespace {
+
+std::string Env(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+// A Wine COM port (COM160 and up, clear of those Wine gives the machine's
+// own serial ports) linked to a device for as long as it lives.
+class WineComLink {
+public:
+    WineComLink(const std::string& prefix, const std::string& device)
+    {
+        for (int n = 160; n < 256 && m_n < 0; ++n) {
+            const std::string link = prefix + "/dosdevices/com" + std::to_string(n);
+            if (::symlink(device.c_str(), link.c_str()) == 0) {
+                m_n = n;
+                m_link = link;
+            }
+        }
+    }
+    ~WineComLink()
+    {
+        if (m_n >= 0) ::unlink(m_link.c_str());
+    }
+    WineComLink(const WineComLink&) = delete;
+    WineComLink& operator=(const WineComLink&) = delete;
+    std::string Name() const { return "COM" + std::to_string(m_n); }
+
+private:
+    int m_n = -1;
+    std::string m_link;
+};
+
+}  // namespace
+
 CliRun RunCli(const std::vector<std::string>& args, const TempFolder& folder, int limitMs)
 {
     std::vector<std::string> argv = {FERNBOW_CLI};
     argv.insert(argv.end(), args.begin(), args.end());
+    // With FERNBOW_E2E_WINE_CLI set, the Windows fernbow-cli.exe runs under
+    // Wine instead, and the board's pseudo-terminal (named by --port as a
+    // device or as the COMn the board linked) becomes a Wine COM port.
+    const std::string wineCli = Env("FERNBOW_E2E_WINE_CLI");
+    std::unique_ptr<WineComLink> com;
+    if (!wineCli.empty()) {
+        const std::string prefix = Env("FERNBOW_E2E_WINEPREFIX");
+        argv = {Env("FERNBOW_E2E_WINE_RUN"), prefix, wineCli};
+        for (size_t i = 0; i < args.size(); ++i) {
+            std::string arg = args[i];
+            if (i > 0 && args[i - 1] == "--port") {
+                std::string device = arg;
+                char target[512] = {};
+                const std::string link = folder.File("Corvane/Fernbow/Ports/" + arg);
+                if (arg.rfind("COM", 0) == 0 && ::readlink(link.c_str(), target, sizeof target - 1) > 0)
+                    device = target;
+                if (device.rfind("/dev/pts/", 0) == 0) {
+                    com = std::make_unique<WineComLink>(prefix, device);
+                    arg = com->Name();
+                }
+            }
+            argv.push_back(arg);
+        }
+    }
     const std::string out = folder.File("cli.out"), err = folder.File("cli.err");
     CliRun run;
     {
@@ -208,23 +271,29 @@ std::string SimProcess::Log() const { return ReadTextFile(m_folder.File("sim.log
 LoadedImage LoadImage(const std::string& hexText)
 {
     LoadedImage image;
+    uint32_t base = 0;
     size_t pos = 0;
     while ((pos = hexText.find(':', pos)) != std::string::npos) {
         const size_t rec = pos + 1;  // first character after the colon
         if (rec + 8 > hexText.size()) break;
         const uint32_t count = HexByte(hexText, rec);
-        const uint32_t address = (static_cast<uint32_t>(HexByte(hexText, rec + 2)) << 8) | HexByte(hexText, rec + 4);
-        if (hexText[rec + 7] == '1') break;  // end record (its adjustment cannot reach past loadEnd)
-        if (address > 0x4000) break;
+        const uint32_t field = (static_cast<uint32_t>(HexByte(hexText, rec + 2)) << 8) | HexByte(hexText, rec + 4);
+        const uint8_t type = HexByte(hexText, rec + 6);
+        pos = rec + 8 + 2 * count;
+        if (type == 1) break;  // end record (its adjustment cannot reach past loadEnd)
+        if ((type == 2 || type == 4) && count == 2 && rec + 12 <= hexText.size())
+            base = ((static_cast<uint32_t>(HexByte(hexText, rec + 8)) << 8) | HexByte(hexText, rec + 10))
+                   << (type == 4 ? 16 : 4);
+        const uint32_t address = base + field;
+        if (type != 0 || address >= 0x4000) continue;
         if (address > image.highestStart) image.highestStart = address;
         for (uint32_t i = 0; i < count && rec + 8 + 2 * i + 1 < hexText.size(); ++i) {
             const uint32_t at = address + i;
-            if (at < kImageSize) {
+            if (at < 0x4000) {
                 image.bytes[at] = HexByte(hexText, rec + 8 + 2 * i);
                 if (at + 1 > image.loadEnd) image.loadEnd = at + 1;
             }
         }
-        pos = rec + 8 + 2 * count;
     }
     return image;
 }
@@ -240,7 +309,7 @@ std::vector<uint16_t> ExpectedFlash(const LoadedImage& image, const ChipInfo& ch
 {
     std::vector<uint8_t> bytes = image.bytes;
     const uint32_t boundary = chip.BootBoundary();
-    for (uint32_t i = 0; i < 8; ++i) bytes[boundary + i] = bytes[i];
+    StoreResetWords(PlanResetCode(chip, ReadResetWords(bytes.data())).moved, bytes.data() + boundary);
     // The jump to the bootloader at word 0.
     const std::vector<uint16_t> jump = chip.isF819 ? std::vector<uint16_t>{0x2F60}
                                                    : std::vector<uint16_t>{0x158A, 0x2F60};

@@ -1,5 +1,10 @@
 #include "EngineFixture.h"
+#include "LoadCases.h"
+#include <fstream>
 #include <gtest/gtest.h>
+
+// Beside LoadCase (global), where gtest looks for it.
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
 namespace {
 
@@ -15,18 +20,6 @@ TEST(EngineHexPair, EveryCharacterYieldsADigit)
     for (const auto& c : cases) EXPECT_EQ(writer.HexPairToByte(c.pair), c.value) << c.pair;
 }
 
-struct LoadCase {
-    const char* name;
-    std::string hex;
-    uint32_t totalBytes;
-    uint32_t highAddr;
-    uint32_t highCount;
-    std::vector<std::pair<uint32_t, uint8_t>> bytes;  // image offset -> value
-    uint32_t badChecksums = 0;
-};
-
-void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
-
 class EngineLoader : public testing::TestWithParam<LoadCase> {};
 
 TEST_P(EngineLoader, LoadsAsRecorded)
@@ -37,61 +30,15 @@ TEST_P(EngineLoader, LoadsAsRecorded)
     EXPECT_EQ(rig.writer.TotalBytes(), c.totalBytes);
     EXPECT_EQ(rig.writer.HighAddr(), c.highAddr);
     EXPECT_EQ(rig.writer.HighCount(), c.highCount);
-    EXPECT_EQ(rig.writer.BadChecksumRecords(), c.badChecksums);
+    EXPECT_EQ(rig.writer.LoadReport().badRecords, c.badRecords);
+    EXPECT_EQ(rig.writer.LoadReport().skippedHighRecords, c.skippedHigh);
+    EXPECT_EQ(rig.writer.HasProgramData(), !c.bytes.empty());
     const uint8_t* image = rig.writer.Image();
     std::vector<uint8_t> expected(kImageSize, 0xFF);
     for (const auto& [offset, value] : c.bytes) expected[offset] = value;
     for (uint32_t i = 0; i < kImageSize; ++i)
         ASSERT_EQ(image[i], expected[i]) << "offset 0x" << std::hex << i;
 }
-
-std::vector<std::pair<uint32_t, uint8_t>> Span(uint32_t at, const std::vector<uint8_t>& data)
-{
-    std::vector<std::pair<uint32_t, uint8_t>> v;
-    for (size_t i = 0; i < data.size(); ++i) v.emplace_back(at + static_cast<uint32_t>(i), data[i]);
-    return v;
-}
-template <typename... T>
-std::vector<std::pair<uint32_t, uint8_t>> Join(T... parts)
-{
-    std::vector<std::pair<uint32_t, uint8_t>> v;
-    (v.insert(v.end(), parts.begin(), parts.end()), ...);
-    return v;
-}
-
-const LoadCase kLoadCases[] = {
-    {"TypeFourThenDataThenAbove4000",
-     Record(0, {0, 0}, 4) + Record(0, Bytes(16, 0x10)) + Record(0x10, Bytes(16, 0x20)) +
-         Record(0x400E, {0x38, 0x3F}) + EndRecord(),
-     36, 0x10, 16, Join(Span(0, Bytes(16, 0x10)), Span(0x10, Bytes(16, 0x20)))},
-    {"RecordAt4000IsLoadedAndNextAboveStops",
-     Record(0x4000, Bytes(8, 1)) + Record(0x4002, {9, 9}) + Record(0x0100, {7}) + EndRecord(),
-     10, 0x4000, 8, Span(0x4000, Bytes(8, 1))},
-    {"EndRecordRaisesHighAddrForLongRecord",
-     Record(0, {1}) + Record(0x20, Bytes(80)) + EndRecord(), 81, 0x30, 80,
-     Join(Span(0, {1}), Span(0x20, Bytes(80)))},
-    {"SixtyFourBytesNoAdjustment", Record(0, {1}) + Record(0x20, Bytes(64)) + EndRecord(), 65, 0x20, 64,
-     Join(Span(0, {1}), Span(0x20, Bytes(64)))},
-    {"OnlyRecordAtZero", Record(0, Bytes(100)) + EndRecord(), 100, 0, 0, Span(0, Bytes(100))},
-    {"SameHighestAddressKeepsFirstCount", Record(0x40, Bytes(16)) + Record(0x40, Bytes(8, 0x80)) + EndRecord(),
-     24, 0x40, 16, Join(Span(0x40, Bytes(8, 0x80)), Span(0x48, Bytes(8, 8)))},
-    {"OddCountStoresExactly", Record(0x10, {1, 2, 3}) + EndRecord(), 3, 0x10, 3, Span(0x10, {1, 2, 3})},
-    {"LowerCaseDigits", ":02000000abcd86\n" + EndRecord(), 2, 0, 0, Span(0, {0xAB, 0xCD})},
-    {"WrongChecksumLoadsAndIsCounted", ":0200000012340F\n" + EndRecord(), 2, 0, 0, Span(0, {0x12, 0x34}), 1},
-    {"MissingChecksumBeforeNextRecord", ":020000001234:0200020056782E\n" + EndRecord(), 4, 2, 2,
-     Span(0, {0x12, 0x34, 0x56, 0x78}), 1},
-    {"DataAfterEndRecordIgnored", Record(0, {1, 2}) + EndRecord() + Record(0x10, {3, 4}), 2, 0, 0, Span(0, {1, 2})},
-    {"RecordAbove4000BeforeProgramStopsEverything", Record(0x5000, {1}) + Record(0, {2}) + EndRecord(), 1, 0, 0, {}},
-    {"TextBetweenRecordsIgnored",
-     "junk line\r\n; comment\r\n\r\n" + Record(0, {5}) + "more text\n  \n" + Record(2, {6}) + EndRecord() + ";PIC16F88\n",
-     2, 2, 1, Span(0, {5, 0xFF, 6})},
-    {"EmptyFile", "", 0, 0, 0, {}},
-    {"ZeroCountRecordSkipped", Record(0x10, {}) + Record(0x20, {1, 2}) + EndRecord(), 2, 0x20, 2, Span(0x20, {1, 2})},
-    {"LongRecordLoadedWhole", Record(0x100, Bytes(255)) + EndRecord(), 255, 0x100 + 255 - 64, 255,
-     Span(0x100, Bytes(255))},
-    {"CutShortInData", Record(0x10, {1, 2, 3, 4}).substr(0, 9 + 5), 4, 0x10, 4, Span(0x10, {1, 2})},
-    {"CutShortInHeader", Record(0, {1}) + ":0400", 1 + 4, 0, 0, Span(0, {1})},
-};
 
 INSTANTIATE_TEST_SUITE_P(Records, EngineLoader, testing::ValuesIn(kLoadCases),
                          [](const testing::TestParamInfo<LoadCase>& info) { return info.param.name; });
@@ -125,16 +72,18 @@ TEST(EngineLoaderFailure, ReadErrorStartsNoRun)
     EXPECT_EQ(rig.writer.Image(), nullptr);
 }
 
-TEST(EngineLoaderFailure, FilesThatCannotBeOpenedOrRead)
+// Closing the window or Ctrl-C during a long load ends it there: the search
+// (whose first act is a wake-up byte) never starts.
+TEST(EngineLoaderFailure, AbandonedDuringALongLoadSendsNothing)
 {
     EngineRig rig;
-    EXPECT_EQ(rig.writer.OpenHexFile(""), 0);
-    EXPECT_EQ(rig.writer.OpenHexFile("/nonexistent/prog.hex"), 0);
-    // A folder opens but cannot be read.
-    ASSERT_EQ(rig.writer.OpenHexFile("/"), 1);
-    rig.writer.LoadHexAndProgram();
-    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::FileReadError);
+    rig.host.abandonAtTick = 1;
+    const std::string hex = std::string(1 << 20, ';') + Record(0, Bytes(16)) + EndRecord();
+    rig.Run(hex);
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Abandoned);
     EXPECT_TRUE(rig.link.writes.empty());
+    EXPECT_EQ(rig.writer.Image(), nullptr);
+    EXPECT_EQ(rig.host.loadedCalls, 0);
 }
 
 TEST(EngineLoaderFailure, ProgressResetBeforeLoad)
