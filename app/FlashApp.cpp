@@ -45,6 +45,6 @@ int CFlashApp::InitInstance(IDialogViewFactory& views)
 
 std::string AppNameFromPath(const std::string& path)
 {
-    const std::string stem = std::filesystem::path(path).stem().string();
+    const std::string stem = std::filesystem::u8path(path).stem().u8string();
     return stem.empty() ? std::string("fernbow") : stem;
 }

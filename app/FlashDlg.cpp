@@ -139,7 +139,9 @@ void CFlashDlg::OnBrowse()
     // not exist), the full path is kept instead so that no file of the same
     // name in another folder is taken by mistake.
     std::error_code error;
-    const std::filesystem::path folder = std::filesystem::path(fullPath).parent_path();
+    // u8path: our texts are UTF-8, which a Windows path(std::string) would
+    // read in the ANSI code page.
+    const std::filesystem::path folder = std::filesystem::u8path(fullPath).parent_path();
     if (!folder.empty()) std::filesystem::current_path(folder, error);
     if (folder.empty() || error) m_strFileName = fullPath;
 

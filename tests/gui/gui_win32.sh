@@ -76,8 +76,8 @@ expect_board_programmed() {
 }
 
 # --- 1. first start: box, port and file chosen, Alt+W --------------------
-mkdir -p "$work/files" "$work/elsewhere"
-cp "$work/prog.hex" "$work/files/PROG.HEX"
+mkdir -p "$work/fichiers-é" "$work/elsewhere"
+cp "$work/prog.hex" "$work/fichiers-é/PROG.HEX"
 start_board_on_com3 --exit-after 1 --dump "$work/flash.hex"
 start_fernbow "$work/elsewhere"
 
@@ -101,10 +101,13 @@ wait_for 30 find_window Open || fail "no file dialog"
 chooser=$window
 xdotool windowfocus "$chooser" 2>/dev/null
 sleep 0.3
-xdotool type --delay 20 "$(winfile "$work/files/PROG.HEX")"
+xdotool type --delay 20 "$(winfile "$work/fichiers-é/PROG.HEX")"
 xdotool key Return
 wait_for 30 gone_window "$chooser" || fail "the file dialog did not close"
-path_hex=$(printf '%s' "$(winfile "$work/files/PROG.HEX")" | od -An -tx1 | tr -d ' \n')00
+# The registry keeps the path in the ANSI code page (1252 for Wine's default
+# English), as the program's earlier versions wrote it.
+path_hex=$(printf '%s' "$(winfile "$work/fichiers-é/PROG.HEX")" | iconv -f UTF-8 -t CP1252 |
+  od -An -tx1 | tr -d ' \n')00
 wait_for 20 setting_is FileName "$path_hex" || fail "the chosen file's path was not remembered"
 
 press "$main" alt+w
