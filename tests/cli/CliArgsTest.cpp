@@ -13,6 +13,7 @@ TEST(CliPortArgument, NumbersAndDevices)
     };
     const Row rows[] = {
         {"COM3", 3, ""},   {"com12", 12, ""},  {"Com0", 0, ""}, {"7", 7, ""}, {"019", 19, ""},
+        {"\\\\.\\COM150", 150, ""},
         {"/dev/ttyUSB0", -1, "/dev/ttyUSB0"}, {"/dev/pts/4", -1, "/dev/pts/4"},
         {"./board", -1, "./board"},
     };
@@ -26,7 +27,7 @@ TEST(CliPortArgument, NumbersAndDevices)
 
 TEST(CliPortArgument, RefusesWhatIsNeitherWithAHint)
 {
-    for (const char* text : {"", "COM", "COMx", "COM3a", "ttyUSB0", "-1", "COM-1", "1234567", " 3"}) {
+    for (const char* text : {"", "COM", "COMx", "COM3a", "ttyUSB0", "-1", "COM-1", "1234567", " 3", "\\\\.\\X3"}) {
         PortArgument port = ParsePortArgument(text);
         EXPECT_FALSE(port.ok) << '"' << text << '"';
         EXPECT_NE(port.error.find("/dev/ttyUSB0"), std::string::npos) << port.error;
