@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the demo need; does
 # nothing when they are all there already.
 set -euo pipefail
-packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev gputils srecord
+packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev gputils gpsim srecord
           libwxgtk3.2-dev libgtk-3-dev xvfb xauth xdotool imagemagick socat
           clang libclang-rt-14-dev)
 missing=()
