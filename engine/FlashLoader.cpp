@@ -26,7 +26,17 @@ bool CFlashWriter::LoadHex(IByteSource& source)
     m_pImage.reset(new (std::nothrow) uint8_t[kImageSize]);
     if (!m_pImage) return false;
     std::memset(m_pImage.get(), 0xFF, kImageSize);
+    ResetRunState();
 
+    if (!ParseRecords(source)) {
+        ReleaseImage();
+        return false;
+    }
+    return true;
+}
+
+void CFlashWriter::ResetRunState()
+{
     m_nBytesSent = 0;
     m_nTotalBytes = 0;
     m_nPayloadSent = 0;
@@ -38,12 +48,6 @@ bool CFlashWriter::LoadHex(IByteSource& source)
     m_pChip = nullptr;
     m_outcome = FlashOutcome::None;
     m_host.SetProgressPos(0);
-
-    if (!ParseRecords(source)) {
-        ReleaseImage();
-        return false;
-    }
-    return true;
 }
 
 // Returns false only when the source failed; the end of the data, an end
