@@ -54,6 +54,11 @@ void CCliHost::SetStatus(const std::string& text)
     m_lastStatus = text;
     if (text.empty())
         return;  // the engine clears the line; there is nothing to print
+    ShowStatus(text);
+}
+
+void CCliHost::ShowStatus(const std::string& text)
+{
     EndLine();
     std::fprintf(m_options.out, "%s\n", text.c_str());
     std::fflush(m_options.out);
@@ -61,7 +66,11 @@ void CCliHost::SetStatus(const std::string& text)
 
 void CCliHost::SetProgressPos(int pos)
 {
-    const int percent = std::clamp(pos, 0, 100);
+    ShowProgress(std::clamp(pos, 0, 100));
+}
+
+void CCliHost::ShowProgress(int percent)
+{
     if (percent == m_nShownPercent)
         return;
     if (m_options.terminal) {
@@ -132,9 +141,14 @@ bool CCliHost::PumpMessages()
 
 void CCliHost::ShowMessageBox(const std::string& text, const std::string& caption)
 {
+    ShowProblem(caption + ": " + text);
+}
+
+void CCliHost::ShowProblem(const std::string& text)
+{
     EndLine();
     std::fflush(m_options.out);
-    std::fprintf(m_options.err, "%s: %s\n", caption.c_str(), text.c_str());
+    std::fprintf(m_options.err, "%s\n", text.c_str());
     std::fflush(m_options.err);
 }
 
@@ -150,12 +164,17 @@ void CCliHost::OnHexLoaded(uint32_t badChecksumRecords)
 {
     if (badChecksumRecords == 0)
         return;
-    EndLine();
-    std::fprintf(m_options.err,
-                 "warning: %" PRIu32 " record%s with a wrong checksum (loaded all the same; "
-                 "check that the file is intact)\n",
-                 badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
-    std::fflush(m_options.err);
+    ShowProblem(BadChecksumWarning(badChecksumRecords));
+}
+
+std::string BadChecksumWarning(uint32_t badChecksumRecords)
+{
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "warning: %" PRIu32 " record%s with a wrong checksum (loaded all the same; "
+                  "check that the file is intact)",
+                  badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
+    return text;
 }
 
 std::string CCliHost::Summary(int32_t bytesSent) const

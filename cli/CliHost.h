@@ -44,6 +44,13 @@ public:
     // "Sent 4352 bytes in 12.3 s (354 bytes/s)".
     std::string Summary(int32_t bytesSent) const;
 
+protected:
+    // How a status, the progress and a problem are shown. Here: lines on out,
+    // a bar on a terminal, problems on err. A bench run shows them elsewhere.
+    virtual void ShowStatus(const std::string& text);
+    virtual void ShowProgress(int percent);
+    virtual void ShowProblem(const std::string& text);
+
 private:
     int64_t Now() const;
     void AdvanceTicks();
@@ -60,3 +67,6 @@ private:
     bool m_bBarOnLine = false;
     AbandonReason m_abandoned = AbandonReason::None;
 };
+
+// The warning for records loaded although their checksum was wrong.
+std::string BadChecksumWarning(uint32_t badChecksumRecords);
