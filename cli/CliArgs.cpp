@@ -39,8 +39,6 @@ std::string DescribeParseError(const CLI::ParseError& e)
         return "option --" + what.substr(0, what.find(' ')) + " takes no value";
     if (what.find("missing") != std::string::npos && !option.empty())
         return "option " + option + " needs a value";
-    if (what.find("At Most 1") != std::string::npos && !option.empty())
-        return "option " + option + " given more than once";
     return what;
 }
 
@@ -90,9 +88,11 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     app.set_help_flag();  // our own --help text, below
     app.allow_extras();   // unknown options are named by us
     app.add_option("--port", portTexts)->allow_extra_args(false);
-    app.add_option("--wait", waitText);
-    app.add_option("--count", countText);
-    app.add_option("--log", result.logFile);
+    // As before CLI11: a value option given twice takes the last value.
+    const auto last = CLI::MultiOptionPolicy::TakeLast;
+    app.add_option("--wait", waitText)->multi_option_policy(last);
+    app.add_option("--count", countText)->multi_option_policy(last);
+    app.add_option("--log", result.logFile)->multi_option_policy(last);
     app.add_flag("--trace", result.trace)->disable_flag_override();
     app.add_flag("--repeat", result.repeat)->disable_flag_override();
     app.add_flag("--list", list)->disable_flag_override();
