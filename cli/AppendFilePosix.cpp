@@ -1,5 +1,7 @@
 #include "AppendFile.h"
 
+#include "UniqueFd.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,20 +18,19 @@ bool CAppendFile::Open(const std::string& path, bool& isNew, std::string& error)
 {
     // O_NONBLOCK: a FIFO or a device given by mistake must not hang the
     // start; it is refused below anyway.
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
-    if (fd < 0) {
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
+    if (!fd.Valid()) {
         error = std::strerror(errno);
         return false;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         error = "not a regular file";
-        ::close(fd);
         return false;
     }
-    ::fcntl(fd, F_SETFL, O_APPEND);
+    ::fcntl(fd.Get(), F_SETFL, O_APPEND);
     isNew = info.st_size == 0;
-    m_handle = fd;
+    m_handle = fd.Release();
     return true;
 }
 

@@ -3,9 +3,6 @@
 #include "FlashWriter.h"
 #include "Sha256.h"
 
-#include <cerrno>
-#include <cstring>
-
 namespace {
 
 // Loading needs no line; the engine only holds on to one.
@@ -60,10 +57,8 @@ bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, st
                  std::string& error)
 {
     CHexFile file;
-    errno = 0;
     if (!file.Open(path)) {
-        const int reason = errno;
-        error = "Can't open file " + path + (reason ? std::string(": ") + std::strerror(reason) : "");
+        error = "Can't open file " + path + (file.ErrorText().empty() ? "" : ": " + file.ErrorText());
         return false;
     }
     CHashingSource source(file);

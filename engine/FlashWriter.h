@@ -29,8 +29,10 @@ public:
     CFlashWriter(const CFlashWriter&) = delete;
     CFlashWriter& operator=(const CFlashWriter&) = delete;
 
-    // 1 when the file is open for the next LoadHexAndProgram, 0 when not.
+    // 1 when the file is open for the next LoadHexAndProgram, 0 when not
+    // (HexFileError() then says why).
     int OpenHexFile(const std::string& fileName);
+    const std::string& HexFileError() const { return m_file.ErrorText(); }
     // Loads the open file into a fresh image, closes the file, runs Program
     // and frees the image. LastOutcome() tells how it went.
     void LoadHexAndProgram();

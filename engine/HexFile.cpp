@@ -1,29 +1,25 @@
 #include "HexFile.h"
-#include <cerrno>
 
 bool CHexFile::Open(const std::string& path)
 {
     Close();
-    if (path.empty()) return false;
-    m_fp = std::fopen(path.c_str(), "rb");
-    m_pos = m_len = 0;
     m_failed = false;
-    return m_fp != nullptr;
+    return m_file.Open(path, kMaxHexFileBytes) == CInputFile::Result::Opened;
 }
 
 void CHexFile::Close()
 {
-    if (m_fp) std::fclose(m_fp);
-    m_fp = nullptr;
+    m_file.Close();
     m_pos = m_len = 0;
 }
 
 bool CHexFile::Fill()
 {
-    if (!m_fp || m_failed) return false;
-    m_len = std::fread(m_buffer, 1, sizeof m_buffer, m_fp);
+    if (!m_file.IsOpen() || m_failed) return false;
+    const long got = m_file.Read(m_buffer, sizeof m_buffer);
     m_pos = 0;
-    if (m_len == 0 && std::ferror(m_fp)) m_failed = true;
+    m_len = got > 0 ? static_cast<size_t>(got) : 0;
+    if (got < 0) m_failed = true;
     return m_len > 0;
 }
 

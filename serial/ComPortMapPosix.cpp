@@ -81,7 +81,7 @@ std::string DeviceForComPort(int n)
 int ProbeDevice(const std::string& device)
 {
     int error = 0;
-    CUniqueFd fd = OpenSerialDeviceExclusive(device, error);
+    UniqueFd fd = OpenSerialDeviceExclusive(device, error);
     return fd.Valid() ? 0 : error;
 }
 

@@ -75,7 +75,7 @@ int CSerialPort::Open()
     m_strDevicePath = m_settings.m_strDevice.empty() ? DeviceForComPort(m_settings.m_nComPort)
                                                      : m_settings.m_strDevice;
     int error = 0;
-    CUniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, error);
+    UniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, error);
     if (!fd.Valid()) {
         m_nLastError = error;
         m_hComm = -1;

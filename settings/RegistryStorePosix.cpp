@@ -1,11 +1,12 @@
 #include "RegistryStore.h"
 #include "ConfigHome.h"
 
+#include "AtomicFile.h"
+#include "InputFile.h"
+
 #include <cerrno>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -18,28 +19,7 @@ namespace {
 const char kSettingsPrefix[] = "Software\\Corvane\\Fernbow\\Settings\\";
 const char kHivePrefix[] = "Software\\";
 // Nothing this program stores comes near this; a bigger file is not ours.
-constexpr off_t kMaxValueSize = 1 << 20;
-
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd = -1) : m_fd(fd) {}
-    ~UniqueFd() { Reset(); }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    int Get() const { return m_fd; }
-    bool Valid() const { return m_fd >= 0; }
-    // Closes now and reports whether the close succeeded.
-    bool Reset()
-    {
-        bool ok = true;
-        if (m_fd >= 0) ok = ::close(m_fd) == 0;
-        m_fd = -1;
-        return ok;
-    }
-
-private:
-    int m_fd;
-};
+constexpr uint64_t kMaxValueSize = 1 << 20;
 
 struct SettingPaths {
     std::string keyFolder;  // <root>/Corvane/Fernbow/Settings/<name>
@@ -105,72 +85,28 @@ bool ReadValue(const std::string& root, const std::string& name, std::vector<uns
     SettingPaths paths;
     if (!PathsFor(root, name, paths) || !CreateKey(root, paths.keyFolder)) return false;
 
-    UniqueFd fd(::open(paths.valueFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd.Valid()) return false;
-    struct stat st;
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxValueSize) return false;
+    CInputFile file;
+    if (file.Open(paths.valueFile, kMaxValueSize) != CInputFile::Result::Opened) return false;
 
     data.clear();
     unsigned char buffer[4096];
     for (;;) {
-        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
+        const long got = file.Read(buffer, sizeof buffer);
         if (got < 0) return false;
         if (got == 0) break;
         data.insert(data.end(), buffer, buffer + got);
-        if (data.size() > static_cast<size_t>(kMaxValueSize)) return false;
     }
     return true;
 }
 
-bool WriteAll(int fd, const unsigned char* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t done = ::write(fd, data, size);
-        if (done < 0 && errno == EINTR) continue;
-        if (done <= 0) return false;
-        data += done;
-        size -= static_cast<size_t>(done);
-    }
-    return true;
-}
-
-// A new file beside the value, created with the usual permissions (0666
-// less the umask); its path goes to temp. -1 when none could be created.
-int CreateTempFile(const std::string& folder, std::string& temp)
-{
-    static unsigned counter = 0;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = folder + "/.value-" + std::to_string(::getpid()) + '-' + std::to_string(++counter) + ".tmp";
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
-    }
-    return -1;
-}
-
-// Replaces the value with data: written in full to a temporary file in the
-// key's folder, flushed to disk, then renamed over the value, so the value
-// is always either the old bytes or the new ones. The key is not created.
+// Replaces the value with data, atomically (the value is always either the
+// old bytes or the new ones). The key is not created.
 void WriteValue(const std::string& root, const std::string& name, const unsigned char* data, size_t size)
 {
     SettingPaths paths;
     if (!PathsFor(root, name, paths) || !IsFolder(paths.keyFolder)) return;
-
-    std::string temp;
-    UniqueFd fd(CreateTempFile(paths.keyFolder, temp));
-    if (!fd.Valid()) return;
-
-    bool ok = WriteAll(fd.Get(), data, size);
-    ok = ok && ::fsync(fd.Get()) == 0;
-    ok = fd.Reset() && ok;
-    ok = ok && ::rename(temp.c_str(), paths.valueFile.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return;
-    }
-    // Make the rename itself durable.
-    UniqueFd folder(::open(paths.keyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Valid()) ::fsync(folder.Get());
+    std::string error;  // settings fail silently
+    (void)WriteFileAtomically(paths.valueFile, data, size, error);
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
 #include "IntelHexWriter.h"
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <unistd.h>
 
 namespace {
 void AppendRecord(std::string& out, uint8_t type, uint16_t address, const uint8_t* data, size_t count)
@@ -43,28 +40,4 @@ std::string IntelHexFromWords(const std::vector<uint16_t>& words)
     }
     AppendRecord(out, 0x01, 0, nullptr, 0);
     return out;
-}
-
-bool WriteFileAtomically(const std::string& path, const std::string& content, std::string& error)
-{
-    const std::string temp = path + ".tmp." + std::to_string(getpid());
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) {
-        error = temp + ": " + std::strerror(errno);
-        return false;
-    }
-    const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    const int savedErrno = errno;
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        error = temp + ": " + std::strerror(written ? errno : savedErrno);
-        std::remove(temp.c_str());
-        return false;
-    }
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
-        error = path + ": " + std::strerror(errno);
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
 }

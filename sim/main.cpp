@@ -2,6 +2,7 @@
 #include "Bootloader.h"
 #include "ComLink.h"
 #include "FlashModel.h"
+#include "AtomicFile.h"
 #include "IntelHexWriter.h"
 #include "PtyBoard.h"
 #include <cerrno>

@@ -57,16 +57,17 @@ TEST_F(DialogWrite, NoFileSaysCantOpenFileAndKeepsThePortOpen)
     EXPECT_TRUE(rig.link.writes.empty());
 }
 
-TEST_F(DialogWrite, AnUnreadableFileSaysCantReadFile)
+TEST_F(DialogWrite, AFolderIsRefusedAtOpen)
 {
+    // Not a regular file: refused before a byte is read.
     std::filesystem::create_directory(rig.files.Path() + "/folder.hex");
     rig.view.choices.push_back({true, rig.files.Path() + "/folder.hex", "folder.hex"});
     rig.dlg.OnBrowse();
     rig.dlg.OnWriteFlash();
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Can't read file"});
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Can't open file"});
     EXPECT_EQ(rig.view.boxes.back().icon, MessageIcon::Exclamation);
     EXPECT_TRUE(rig.link.writes.empty());
-    EXPECT_FALSE(rig.link.IsOpen());
+    EXPECT_TRUE(rig.link.IsOpen());  // as for any file that cannot be opened
     EXPECT_TRUE(rig.view.Enabled(IDC_WRITE_FLASH));
 }
 

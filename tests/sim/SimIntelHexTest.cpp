@@ -1,10 +1,12 @@
 #include "FlashModel.h"
+#include "AtomicFile.h"
 #include "IntelHexWriter.h"
 #include <cstdio>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -58,7 +60,19 @@ TEST(SimIntelHex, AtomicWriteReplacesTheFileAndLeavesNoTemporary)
     const std::string path = std::string(folder) + "/dump.hex";
     std::string error;
     ASSERT_TRUE(WriteFileAtomically(path, "old\n", error)) << error;
+    // What a writer killed half-way leaves behind goes with the next write;
+    // a live writer's temporary (ours) stays.
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    ASSERT_GT(dead, 0);
+    ASSERT_EQ(waitpid(dead, nullptr, 0), dead);
+    const std::string stale = std::string(folder) + "/.dump.hex." + std::to_string(dead) + "-1.tmp";
+    const std::string live = std::string(folder) + "/.dump.hex." + std::to_string(getpid()) + "-999.tmp";
+    std::ofstream(stale) << "half";
+    std::ofstream(live) << "busy";
     ASSERT_TRUE(WriteFileAtomically(path, "new\n", error)) << error;
+    EXPECT_NE(access(stale.c_str(), F_OK), 0);
+    EXPECT_EQ(std::remove(live.c_str()), 0);
     std::ifstream in(path);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(text, "new\n");

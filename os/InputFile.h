@@ -1,0 +1,48 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// A file opened for reading that can never hang the program: opening does
+// not wait (a FIFO without a writer, a device), and anything but a regular
+// file of at most a given size is refused before a byte is read.
+class CInputFile {
+public:
+    enum class Result {
+        Opened,
+        NotFound,        // no such file or folder
+        AccessDenied,    // no permission
+        NotRegularFile,  // a folder, a FIFO, a device, a socket
+        TooLarge,        // more bytes than the limit
+        Failed,          // anything else; ErrorText() says what
+    };
+
+    CInputFile() = default;
+    ~CInputFile() { Close(); }
+    CInputFile(const CInputFile&) = delete;
+    CInputFile& operator=(const CInputFile&) = delete;
+
+    // Opens utf8Path for reading; a file already open is closed first.
+    // maxBytes bounds the file's size. For anything but Opened, ErrorText()
+    // says why: the system's own words, or this program's refusal.
+    Result Open(const std::string& utf8Path, uint64_t maxBytes);
+    void Close();
+    bool IsOpen() const;
+
+    // Reads up to size bytes into buffer: how many came, 0 at the end of the
+    // file, -1 on a read error or once more than maxBytes have been read (a
+    // file that grows while it is read); ErrorText() then says which.
+    long Read(void* buffer, size_t size);
+
+    const std::string& ErrorText() const { return m_error; }
+
+private:
+    intptr_t m_handle = -1;  // the platform's descriptor or handle; -1: none
+    uint64_t m_maxBytes = 0;
+    uint64_t m_read = 0;
+    std::string m_error;
+};
+
+// The words for this program's own refusals, shared by every platform's
+// CInputFile: "not a regular file", "larger than 64 MiB"; empty otherwise.
+std::string InputFileRefusal(CInputFile::Result result, uint64_t maxBytes);

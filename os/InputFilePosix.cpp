@@ -1,0 +1,94 @@
+#include "InputFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+CInputFile::Result ResultForErrno(int error)
+{
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return CInputFile::Result::NotFound;
+    case EACCES:
+    case EPERM:
+        return CInputFile::Result::AccessDenied;
+    default:
+        return CInputFile::Result::Failed;
+    }
+}
+}  // namespace
+
+CInputFile::Result CInputFile::Open(const std::string& utf8Path, uint64_t maxBytes)
+{
+    Close();
+    m_error.clear();
+    m_maxBytes = maxBytes;
+    m_read = 0;
+    if (utf8Path.empty()) {
+        m_error = std::strerror(ENOENT);
+        return Result::NotFound;
+    }
+    // O_NONBLOCK: a FIFO with no writer would otherwise hold open() forever.
+    int fd;
+    do {
+        fd = ::open(utf8Path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int error = errno;
+        m_error = std::strerror(error);
+        return ResultForErrno(error);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        m_error = std::strerror(errno);
+        ::close(fd);
+        return Result::Failed;
+    }
+    const Result refused = !S_ISREG(st.st_mode)                         ? Result::NotRegularFile
+                           : static_cast<uint64_t>(st.st_size) > maxBytes ? Result::TooLarge
+                                                                          : Result::Opened;
+    if (refused != Result::Opened) {
+        m_error = InputFileRefusal(refused, maxBytes);
+        ::close(fd);
+        return refused;
+    }
+    // A regular file never waits anyway; blocking reads keep Read simple.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) (void)::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    m_handle = fd;
+    return Result::Opened;
+}
+
+void CInputFile::Close()
+{
+    if (m_handle >= 0) ::close(static_cast<int>(m_handle));
+    m_handle = -1;
+}
+
+bool CInputFile::IsOpen() const
+{
+    return m_handle >= 0;
+}
+
+long CInputFile::Read(void* buffer, size_t size)
+{
+    if (m_handle < 0) return -1;
+    ssize_t got;
+    do {
+        got = ::read(static_cast<int>(m_handle), buffer, size);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0) {
+        m_error = std::strerror(errno);
+        return -1;
+    }
+    m_read += static_cast<uint64_t>(got);
+    if (m_read > m_maxBytes) {
+        m_error = InputFileRefusal(Result::TooLarge, m_maxBytes);
+        return -1;
+    }
+    return static_cast<long>(got);
+}
