@@ -111,7 +111,9 @@ void CBoardLoop::Run()
     }
     m_device = serial.DevicePath();
 
-    while (ProgramOneBoard(line)) {
+    m_waitStartMs = SteadyMs();
+    while (!Interrupted() && ProgramOneBoard(line)) {
+        m_waitStartMs = SteadyMs();
         const int boards = m_tally.programmed + m_tally.failed;
         if (!m_shared.repeat || (m_shared.count > 0 && boards >= m_shared.count))
             break;
@@ -125,14 +127,13 @@ void CBoardLoop::Run()
 
 bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
 {
-    const int64_t searchStart = SteadyMs();
     for (;;) {
         CCliHost::Options options;
         options.terminal = m_console.GetStyle() == CBoardConsole::Style::Panel;
         options.interrupted = m_shared.interrupted;
         if (m_shared.waitSeconds >= 0)
             options.waitMs = std::max<int64_t>(
-                0, static_cast<int64_t>(m_shared.waitSeconds * 1000.0) - (SteadyMs() - searchStart));
+                0, static_cast<int64_t>(m_shared.waitSeconds * 1000.0) - (SteadyMs() - m_waitStartMs));
         CBoardHost host(options, m_console, m_slot, line, m_shared.repeat);
         CFlashWriter writer(line, host);
         writer.ProgramKept(*m_shared.image);
@@ -214,7 +215,12 @@ void CBoardLoop::Fail(int exitStatus, const std::string& problem)
 void CBoardLoop::WaitForBoardToLeave(CLineWatch& line)
 {
     m_console.Status(m_slot, "Waiting for the next board");
-    while (Pause(kLeaveQuietMs) && BootloaderAnswers(line)) {
+    // --wait counts from the end of the last board: a board left on the
+    // port is no next board either.
+    auto waitLeft = [this] {
+        return m_shared.waitSeconds < 0 || SteadyMs() - m_waitStartMs < m_shared.waitSeconds * 1000.0;
+    };
+    while (waitLeft() && Pause(kLeaveQuietMs) && BootloaderAnswers(line)) {
     }
 }
 

@@ -61,5 +61,6 @@ private:
     const BenchShared& m_shared;
     CBoardConsole& m_console;
     std::string m_device;
+    int64_t m_waitStartMs = 0;  // when the search for the next board began (for --wait)
     PortTally m_tally;
 };
