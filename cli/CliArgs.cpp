@@ -176,7 +176,7 @@ std::string CliUsage()
            "started was programmed, otherwise the status of the first port that failed):\n"
            "    0  programmed\n"
            "    1  bad command line, or the log cannot be written\n"
-           "    2  the port cannot be opened\n"
+           "    2  the port cannot be opened (or went away in a bench run)\n"
            "    3  the HEX file cannot be opened or read\n"
            "    4  the program reaches into the bootloader's area (refused)\n"
            "    5  unexpected answer from the target\n"
