@@ -171,6 +171,9 @@ void CFlashDlg::OnWriteFlash()
     }
     if (result.stop == FlashRunResult::Stop::Ran) EnableCommands(true);
     if (const char* text = RunFailureText(result)) MessageBoxExclamation(text);
+    // Told once the run is over, so that it never holds the run up.
+    const std::string warning = ResetCodeWarning(m_pWriter->LastResetCode());
+    if (!warning.empty()) MessageBoxExclamation(warning);
 }
 
 void CFlashDlg::OnTimer(int id)
@@ -241,6 +244,12 @@ bool CFlashDlg::PumpMessages()
 void CFlashDlg::ShowMessageBox(const std::string& text, const std::string& caption)
 {
     m_pView->ShowMessageBox(text, caption, MessageIcon::None);
+}
+
+void CFlashDlg::OnHexLoaded(const HexLoadReport& report)
+{
+    // Before anything is sent; OK goes on with the records as they stand.
+    if (report.badRecords != 0) MessageBoxExclamation(BadRecordsWarning(report.badRecords));
 }
 
 void CFlashDlg::Beep() { m_pView->Beep(); }

@@ -74,8 +74,8 @@ int RunBench(const CliArgs& args, const volatile std::sig_atomic_t* interrupted)
     shared.interrupted = interrupted;
     shared.console = &console;
     shared.log = args.logFile.empty() ? nullptr : &log;
-    if (image.badChecksums > 0)
-        shared.note = BadChecksumWarning(image.badChecksums);
+    if (image.report.badRecords > 0)
+        shared.note = BadRecordsWarning(image.report.badRecords);
 
     std::vector<std::unique_ptr<CBoardLoop>> loops;
     std::vector<std::thread> threads;

@@ -13,7 +13,7 @@ bool IsChipFound(const std::string& text)
 
 CBoardHost::CBoardHost(Options options, CBoardConsole& console, size_t slot, const CLineWatch& line,
                        bool quietSearch)
-    : CCliHost(std::move(options)), m_console(console), m_slot(slot), m_line(line), m_bQuietSearch(quietSearch)
+    : CCliHost(options), m_err(options.err), m_console(console), m_slot(slot), m_line(line), m_bQuietSearch(quietSearch)
 {
 }
 
@@ -38,7 +38,10 @@ void CBoardHost::ShowProgress(int percent)
     m_console.Progress(m_slot, percent);
 }
 
-void CBoardHost::ShowProblem(const std::string& text)
+void CBoardHost::PrintLine(std::FILE* to, const std::string& text)
 {
-    m_console.Problem(m_slot, text);
+    if (to == m_err)
+        m_console.Problem(m_slot, text);
+    else
+        m_console.Line(m_slot, text);
 }

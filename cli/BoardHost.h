@@ -22,9 +22,10 @@ public:
 protected:
     void ShowStatus(const std::string& text) override;
     void ShowProgress(int percent) override;
-    void ShowProblem(const std::string& text) override;
+    void PrintLine(std::FILE* to, const std::string& text) override;
 
 private:
+    std::FILE* m_err;
     CBoardConsole& m_console;
     size_t m_slot;
     const CLineWatch& m_line;

@@ -5,6 +5,7 @@
 #include "ExitStatus.h"
 #include "FlashWriter.h"
 #include "LineWatch.h"
+#include "ResetCode.h"
 #include "SerialPort.h"
 #include "TraceLink.h"
 
@@ -39,6 +40,8 @@ const char* OutcomeWord(FlashOutcome outcome)
         return "timeout";
     case FlashOutcome::TransmissionProblem:
         return "transmission problem";
+    case FlashOutcome::NoProgramData:
+        return "no program data";
     case FlashOutcome::FileReadError:
     case FlashOutcome::Abandoned:
     case FlashOutcome::None:
@@ -139,7 +142,6 @@ bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
         writer.ProgramKept(*m_shared.image);
         const FlashOutcome outcome = writer.LastOutcome();
         const bool started = host.ChipFoundMs() >= 0;
-        const std::string chip = writer.Chip() ? writer.Chip()->name : "";
 
         if (m_shared.repeat && outcome == FlashOutcome::UnexpectedAnswer) {
             // A board still running its own program: no board yet.
@@ -149,14 +151,14 @@ bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
         }
         if (host.LineLost()) {
             if (started)
-                Record(host, chip, "port lost", writer.BytesSent(), ExitStatus::kPort);
+                Record(host, writer, "port lost", ExitStatus::kPort);
             else if (!m_shared.repeat)
                 Fail(ExitStatus::kPort, "the port has gone away");
             return m_shared.repeat;
         }
         if (host.Abandoned() == AbandonReason::Interrupted) {
             if (started)
-                Record(host, chip, "interrupted", writer.BytesSent(), ExitStatus::kInterrupted);
+                Record(host, writer, "interrupted", ExitStatus::kInterrupted);
             else if (!m_shared.repeat)
                 Fail(ExitStatus::kInterrupted, "Interrupted");
             return false;
@@ -169,17 +171,18 @@ bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
                 m_console.Line(m_slot, text + "; done");
             return false;
         }
-        Record(host, chip, OutcomeWord(outcome), writer.BytesSent(), ExitStatusFor(outcome, host.Abandoned()));
+        Record(host, writer, OutcomeWord(outcome), ExitStatusFor(outcome, host.Abandoned()));
         return true;
     }
 }
 
-void CBoardLoop::Record(const CBoardHost& host, const std::string& chip, const char* outcome, int32_t bytesSent,
-                        int exitStatus)
+void CBoardLoop::Record(const CBoardHost& host, const CFlashWriter& writer, const char* outcome, int exitStatus)
 {
     const double seconds =
         host.ChipFoundMs() < 0 ? 0.0 : static_cast<double>(host.ElapsedMs() - host.ChipFoundMs()) / 1000.0;
     const int number = m_tally.programmed + m_tally.failed + 1;
+    const std::string chip = writer.Chip() ? writer.Chip()->name : "";
+    const ResetCodeReport& resetCode = writer.LastResetCode();
     if (exitStatus == ExitStatus::kProgrammed) {
         ++m_tally.programmed;
         m_tally.programmedSeconds += seconds;
@@ -198,8 +201,11 @@ void CBoardLoop::Record(const CBoardHost& host, const std::string& chip, const c
     entry.chip = chip;
     entry.outcome = outcome;
     entry.seconds = seconds;
-    entry.bytesSent = bytesSent;
+    entry.bytesSent = writer.BytesSent();
     entry.note = m_shared.note;
+    for (const std::string& said : {ResetCodeNote(resetCode), ResetCodeWarning(resetCode)})
+        if (!said.empty())
+            entry.note += (entry.note.empty() ? "" : "; ") + said;
     std::string error;
     if (!m_shared.log->Append(entry, error))
         m_console.Problem(m_slot, "cannot write the log: " + error);

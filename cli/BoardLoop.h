@@ -9,6 +9,7 @@
 #include <string>
 
 class CBoardHost;
+class CFlashWriter;
 class CLineWatch;
 class CSerialPort;
 
@@ -45,8 +46,8 @@ public:
 private:
     // Searches for a board and programs it. false when the port's run is over.
     bool ProgramOneBoard(CLineWatch& line);
-    void Record(const CBoardHost& host, const std::string& chip, const char* outcome, int32_t bytesSent,
-                int exitStatus);
+    // Counts, shows and logs a board that has started (its chip answered).
+    void Record(const CBoardHost& host, const CFlashWriter& writer, const char* outcome, int exitStatus);
     void Fail(int exitStatus, const std::string& problem);
     // After a board: quiet, then a wake-up now and then, until no bootloader
     // answers (the board was taken away, reset into its program, or the port

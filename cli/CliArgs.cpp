@@ -8,17 +8,22 @@
 
 namespace {
 
-bool ParseSeconds(const std::string& text, double& seconds)
+// A year: longer than anyone waits for a board, and far inside what the
+// millisecond clock can count.
+constexpr double kMaxWaitSeconds = 86400.0 * 365;
+
+// Empty when text is a usable number of seconds (stored in seconds), or why not.
+std::string ParseSeconds(const std::string& text, double& seconds)
 {
-    if (text.empty())
-        return false;
     char* end = nullptr;
-    double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !std::isfinite(value) || value <= 0 ||
-        value > 86400.0 * 365)
-        return false;
+    const double value = text.empty() ? 0.0 : std::strtod(text.c_str(), &end);
+    if (text.empty() || end == text.c_str() || *end != '\0' || std::isnan(value) || value <= 0)
+        return "give a number of seconds above 0";
+    if (value > kMaxWaitSeconds)
+        return "at most " + std::to_string(static_cast<long>(kMaxWaitSeconds)) +
+               " seconds (a year); leave --wait out to search until Ctrl-C";
     seconds = value;
-    return true;
+    return std::string();
 }
 
 bool ParseCount(const std::string& text, int& count)
@@ -64,8 +69,11 @@ std::string CheckValues(CliArgs& result, const std::vector<std::string>& portTex
         result.hasPort = true;
         result.port = result.ports.front();
     }
-    if (!waitText.empty() && !ParseSeconds(waitText, result.waitSeconds))
-        return "invalid --wait \"" + waitText + "\": give a number of seconds above 0";
+    if (!waitText.empty()) {
+        const std::string why = ParseSeconds(waitText, result.waitSeconds);
+        if (!why.empty())
+            return "invalid --wait \"" + waitText + "\": " + why;
+    }
     if (!countText.empty()) {
         if (!ParseCount(countText, result.count))
             return "invalid --count \"" + countText + "\": give a number of boards above 0";

@@ -45,9 +45,13 @@ void CCliHost::EndLine()
 
 void CCliHost::SetStatus(const std::string& text)
 {
-    // Anything but the search message means the target has answered.
+    // Anything but the search message means the target has answered. The
+    // wait counts from the first search message: loading a large file does
+    // not eat into it.
     if (text != kSearching)
         m_bTargetAnswered = true;
+    else if (m_searchStartMs < 0)
+        m_searchStartMs = Now();
     if (m_bHaveStatus && text == m_lastStatus)
         return;
     m_bHaveStatus = true;
@@ -59,9 +63,7 @@ void CCliHost::SetStatus(const std::string& text)
 
 void CCliHost::ShowStatus(const std::string& text)
 {
-    EndLine();
-    std::fprintf(m_options.out, "%s\n", text.c_str());
-    std::fflush(m_options.out);
+    PrintLine(m_options.out, text);
 }
 
 void CCliHost::SetProgressPos(int pos)
@@ -132,7 +134,8 @@ bool CCliHost::PumpMessages()
         m_options.sleepMs(1);
     m_lastPumpMs = Now();
     AdvanceTicks();
-    if (m_options.waitMs >= 0 && !m_bTargetAnswered && ElapsedMs() >= m_options.waitMs) {
+    if (m_options.waitMs >= 0 && !m_bTargetAnswered && m_searchStartMs >= 0 &&
+        Now() - m_searchStartMs >= m_options.waitMs) {
         m_abandoned = AbandonReason::WaitExpired;
         return false;
     }
@@ -141,15 +144,7 @@ bool CCliHost::PumpMessages()
 
 void CCliHost::ShowMessageBox(const std::string& text, const std::string& caption)
 {
-    ShowProblem(caption + ": " + text);
-}
-
-void CCliHost::ShowProblem(const std::string& text)
-{
-    EndLine();
-    std::fflush(m_options.out);
-    std::fprintf(m_options.err, "%s\n", text.c_str());
-    std::fflush(m_options.err);
+    PrintLine(m_options.err, caption + ": " + text);
 }
 
 void CCliHost::Beep()
@@ -160,21 +155,29 @@ void CCliHost::Beep()
     std::fflush(m_options.out);
 }
 
-void CCliHost::OnHexLoaded(uint32_t badChecksumRecords)
+void CCliHost::OnHexLoaded(const HexLoadReport& report)
 {
-    if (badChecksumRecords == 0)
-        return;
-    ShowProblem(BadChecksumWarning(badChecksumRecords));
+    if (report.badRecords != 0)
+        PrintLine(m_options.err, "warning: " + BadRecordsWarning(report.badRecords));
+    if (report.skippedHighRecords != 0)
+        PrintLine(m_options.err, "note: " + SkippedHighRecordsNote());
 }
 
-std::string BadChecksumWarning(uint32_t badChecksumRecords)
+void CCliHost::OnResetCode(const ResetCodeReport& report)
 {
-    char text[160];
-    std::snprintf(text, sizeof text,
-                  "warning: %" PRIu32 " record%s with a wrong checksum (loaded all the same; "
-                  "check that the file is intact)",
-                  badChecksumRecords, badChecksumRecords == 1 ? "" : "s");
-    return text;
+    const std::string note = ResetCodeNote(report);
+    if (!note.empty())
+        PrintLine(m_options.out, note);
+    const std::string warning = ResetCodeWarning(report);
+    if (!warning.empty())
+        PrintLine(m_options.err, "warning: " + warning);
+}
+
+void CCliHost::PrintLine(std::FILE* to, const std::string& text)
+{
+    EndLine();
+    std::fprintf(to, "%s\n", text.c_str());
+    std::fflush(to);
 }
 
 std::string CCliHost::Summary(int32_t bytesSent) const

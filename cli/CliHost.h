@@ -19,7 +19,8 @@ public:
         std::FILE* out = stdout;
         std::FILE* err = stderr;
         bool terminal = false;        // draw a progress bar and beep
-        int64_t waitMs = -1;          // how long to search for the target; < 0: no limit
+        int64_t waitMs = -1;          // how long to search for the target (from the first
+                                      // search message); < 0: no limit
         const volatile std::sig_atomic_t* interrupted = nullptr;  // set by SIGINT/SIGTERM
         ClockMs clock;                // empty: the steady clock
         std::function<void(int)> sleepMs;  // empty: really sleep
@@ -34,7 +35,9 @@ public:
     bool PumpMessages() override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void Beep() override;
-    void OnHexLoaded(uint32_t badChecksumRecords) override;
+    void OnHexLoaded(const HexLoadReport& report) override;
+    // The mend goes to out, a reset code that cannot start the program to err.
+    void OnResetCode(const ResetCodeReport& report) override;
 
     AbandonReason Abandoned() const { return m_abandoned; }
     bool TargetAnswered() const { return m_bTargetAnswered; }
@@ -45,11 +48,13 @@ public:
     std::string Summary(int32_t bytesSent) const;
 
 protected:
-    // How a status, the progress and a problem are shown. Here: lines on out,
-    // a bar on a terminal, problems on err. A bench run shows them elsewhere.
+    // How a status, the progress and every other line (to out, or to err for
+    // problems) are shown. Here: lines, and a bar on a terminal. A bench run
+    // shows them on its shared console instead.
     virtual void ShowStatus(const std::string& text);
     virtual void ShowProgress(int percent);
-    virtual void ShowProblem(const std::string& text);
+    // Ends a progress bar line first, so the text has a line of its own.
+    virtual void PrintLine(std::FILE* to, const std::string& text);
 
 private:
     int64_t Now() const;
@@ -59,6 +64,7 @@ private:
     int64_t m_startMs = 0;
     int64_t m_tickBaseMs = 0;     // start of the tick now running
     int64_t m_lastPumpMs = -1;
+    int64_t m_searchStartMs = -1; // first "Searching PIC!"; -1: not yet
     int m_nCountdown = 0;
     bool m_bHaveStatus = false;
     std::string m_lastStatus;
@@ -67,6 +73,3 @@ private:
     bool m_bBarOnLine = false;
     AbandonReason m_abandoned = AbandonReason::None;
 };
-
-// The warning for records loaded although their checksum was wrong.
-std::string BadChecksumWarning(uint32_t badChecksumRecords);

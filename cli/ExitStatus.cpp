@@ -9,6 +9,7 @@ int ExitStatusFor(FlashOutcome outcome, AbandonReason reason)
     case FlashOutcome::Programmed:
         return ExitStatus::kProgrammed;
     case FlashOutcome::FileReadError:
+    case FlashOutcome::NoProgramData:
         return ExitStatus::kFile;
     case FlashOutcome::BootAreaOverlap:
         return ExitStatus::kBootArea;

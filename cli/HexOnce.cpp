@@ -70,5 +70,10 @@ bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, st
         error = "Can't read file " + path;
         return false;
     }
+    if (image.loadEnd == 0) {
+        // Every board would be left as it is: say so once, before any port.
+        error = "No program data in file " + path;
+        return false;
+    }
     return true;
 }

@@ -56,15 +56,21 @@ int ListPorts()
     return ExitStatus::kProgrammed;
 }
 
-void FillLineSettings(const CliArgs& args, CLineSettings& line, std::string& portName)
+// Empty when the line settings name a port, else why not.
+std::string FillLineSettings(const CliArgs& args, CLineSettings& line, std::string& portName)
 {
     if (args.hasPort && !args.port.device.empty()) {
         line.m_strDevice = args.port.device;
         portName = args.port.device;
-        return;
+        return std::string();
     }
     line.m_nComPort = args.hasPort ? args.port.comPort : CRegistryStore().ReadRegInt("ComNr");
     portName = "COM" + std::to_string(line.m_nComPort);
+    if (line.m_nComPort < kFirstComPort || line.m_nComPort > kLastComPort)
+        return "remembered port number " + std::to_string(line.m_nComPort) + " is not COM" +
+               std::to_string(kFirstComPort) + " to COM" + std::to_string(kLastComPort) +
+               "; choose a port with --port";
+    return std::string();
 }
 
 int ReportOpenFailure(const std::string& portName, const CSerialPort& serial)
@@ -90,12 +96,9 @@ int ReportOpenFailure(const std::string& portName, const CSerialPort& serial)
 void ReportOutcome(const CliArgs& args, const std::string& portName, const FlashRunResult& result,
                    const CCliHost& host)
 {
-    if (host.Abandoned() == AbandonReason::Interrupted) {
-        std::fprintf(stderr, "Interrupted\n");
-        return;
-    }
     switch (result.outcome) {
     case FlashOutcome::FileReadError:
+    case FlashOutcome::NoProgramData:
         std::fprintf(stderr, "%s %s\n", RunFailureText(result), args.hexFile.c_str());
         return;
     case FlashOutcome::Abandoned:
@@ -114,7 +117,11 @@ int RunProgramming(const CliArgs& args)
 {
     CLineSettings line;
     std::string portName;
-    FillLineSettings(args, line, portName);
+    const std::string noPort = FillLineSettings(args, line, portName);
+    if (!noPort.empty()) {
+        std::fprintf(stderr, "Can't open comport: %s\n", noPort.c_str());
+        return ExitStatus::kPort;
+    }
 
     CSerialPort serial(line);
     std::unique_ptr<CTraceLink> trace;
@@ -131,18 +138,22 @@ int RunProgramming(const CliArgs& args)
     CCliHost host(options);
     CFlashWriter writer(*link, host);
 
-    errno = 0;
     const FlashRunResult result = CFlashRun(*link, writer).Run(args.hexFile);
+    // Ctrl-C wins over whatever the run made of it, in every phase.
+    if (g_interrupted) {
+        link->Close();
+        host.EndLine();
+        std::fprintf(stderr, "Interrupted\n");
+        return ExitStatus::kInterrupted;
+    }
     switch (result.stop) {
     case FlashRunResult::Stop::PortNotOpened:
         return ReportOpenFailure(portName, serial);
-    case FlashRunResult::Stop::FileNotOpened: {
-        const int error = errno;
+    case FlashRunResult::Stop::FileNotOpened:
         link->Close();
-        std::fprintf(stderr, "%s %s%s%s\n", RunFailureText(result), args.hexFile.c_str(), error ? ": " : "",
-                     error ? std::strerror(error) : "");
+        std::fprintf(stderr, "%s %s: %s\n", RunFailureText(result), args.hexFile.c_str(),
+                     writer.HexFileError().c_str());
         return ExitStatus::kFile;
-    }
     case FlashRunResult::Stop::Ran:
         break;
     }

@@ -13,6 +13,7 @@ struct ChipInfo {
     int32_t blockCount;      // blocks the bootloader counts (informational)
     const uint8_t* jump;     // written at image offset 0: a jump to the bootloader
     size_t jumpSize;
+    uint8_t entryPclath;     // PCLATH as the bootloader leaves it when it starts the moved words
 
     // Image byte offset where the bootloader's area begins; the program's
     // first four words are moved here.

@@ -1,5 +1,7 @@
 #pragma once
+#include "ResetCode.h"
 #include <cstdint>
+#include "HexLoadReport.h"
 #include <string>
 
 // What a programming run needs from the front end that hosts it: somewhere to
@@ -31,8 +33,12 @@ public:
     // The default system beep, sounded when a run succeeds.
     virtual void Beep() = 0;
 
-    // Told once the file has been loaded, before the target is searched for.
-    // badChecksumRecords counts records whose checksum did not match; they
-    // were loaded all the same.
-    virtual void OnHexLoaded(uint32_t badChecksumRecords) { (void)badChecksumRecords; }
+    // Told once the file has been loaded and holds program data, before the
+    // target is searched for and before anything is sent.
+    virtual void OnHexLoaded(const HexLoadReport& report) { (void)report; }
+    // Told once the chip is known and the image may be sent, before the
+    // first block: what was placed below the bootloader's entry. When
+    // report.Warns() the run goes on, but the program will not start; the
+    // user should hear why (ResetCodeWarning) once.
+    virtual void OnResetCode(const ResetCodeReport& report) { (void)report; }
 };

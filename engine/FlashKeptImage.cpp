@@ -11,9 +11,9 @@ bool CFlashWriter::LoadAndKeep(IByteSource& source, LoadedHex& kept)
     kept.highCount = m_nHighCount;
     kept.totalBytes = m_nTotalBytes;
     kept.loadEnd = m_nLoadEnd;
-    kept.badChecksums = m_nBadChecksums;
+    kept.report = m_report;
     ReleaseImage();
-    m_host.OnHexLoaded(kept.badChecksums);
+    if (kept.loadEnd != 0) m_host.OnHexLoaded(kept.report);
     return true;
 }
 
@@ -28,7 +28,7 @@ int CFlashWriter::ProgramKept(const LoadedHex& kept)
     m_nHighCount = kept.highCount;
     m_nTotalBytes = kept.totalBytes;
     m_nLoadEnd = kept.loadEnd;
-    m_nBadChecksums = kept.badChecksums;
+    m_report = kept.report;
 
     const int result = Program();
     ReleaseImage();

@@ -35,6 +35,7 @@ int CFlashWriter::Finish(FlashOutcome outcome, const char* status)
 int CFlashWriter::Program()
 {
     if (!m_pImage) return Finish(FlashOutcome::FileReadError, nullptr);
+    if (!HasProgramData()) return Finish(FlashOutcome::NoProgramData, nullptr);
 
     uint8_t answer[2] = {0, 0};
     if (!SearchTarget(answer)) return Finish(FlashOutcome::Abandoned, nullptr);
@@ -98,10 +99,13 @@ int CFlashWriter::WriteBlocks()
         return Finish(FlashOutcome::BootAreaOverlap, nullptr);
     }
 
-    // The program's own first four words move below the bootloader's entry;
+    // The program's own first four words move below the bootloader's entry,
+    // mended where needed so that they still start the program from there;
     // address 0 jumps to the bootloader.
-    std::memcpy(image + boundary, image, 8);
+    m_resetCode = PlanResetCode(*m_pChip, ReadResetWords(image));
+    StoreResetWords(m_resetCode.moved, image + boundary);
     std::memcpy(image, m_pChip->jump, m_pChip->jumpSize);
+    m_host.OnResetCode(m_resetCode);
 
     // Every block that holds data, up to the one with the moved reset vector.
     const uint32_t lastBlock = m_pChip->VectorBlock();

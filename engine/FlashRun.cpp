@@ -26,5 +26,12 @@ const char* RunFailureText(const FlashRunResult& result)
     case FlashRunResult::Stop::Ran:
         break;
     }
-    return result.outcome == FlashOutcome::FileReadError ? "Can't read file" : nullptr;
+    switch (result.outcome) {
+    case FlashOutcome::FileReadError:
+        return "Can't read file";
+    case FlashOutcome::NoProgramData:
+        return "No program data in file";
+    default:
+        return nullptr;
+    }
 }

@@ -33,6 +33,7 @@ private:
 };
 
 // The message a front end shows when a run ended without the status line
-// telling it ("Can't open comport", "Can't open file", "Can't read file"),
+// telling it ("Can't open comport", "Can't open file", "Can't read file",
+// "No program data in file"),
 // or nullptr when the status line has said it all.
 const char* RunFailureText(const FlashRunResult& result);

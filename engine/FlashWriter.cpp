@@ -18,11 +18,8 @@ void CFlashWriter::LoadAndProgram(IByteSource& source)
     const bool loaded = LoadHex(source);
     // The file is not needed once its records are in the image.
     m_file.Close();
-    if (!loaded) {
-        m_outcome = FlashOutcome::FileReadError;
-        return;
-    }
-    m_host.OnHexLoaded(m_nBadChecksums);
+    if (!loaded) return;
+    if (HasProgramData()) m_host.OnHexLoaded(m_report);
     Program();
     ReleaseImage();
 }

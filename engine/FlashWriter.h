@@ -14,6 +14,7 @@ enum class FlashOutcome {
     None,                // no run yet
     Programmed,          // "Pic successfully programmed! "
     FileReadError,       // the file could not be read (or no image could be had): nothing sent
+    NoProgramData,       // the file gave not one byte of program: nothing sent
     BootAreaOverlap,     // refused before anything was sent
     UnexpectedAnswer,    // "Unexpected responce form target"
     Timeout,             // "Timeout!"
@@ -40,19 +41,22 @@ public:
     void LoadAndProgram(IByteSource& source);
 
     // Parses source into a fresh image without programming. false when the
-    // stream failed or no image could be allocated (then no image is kept).
+    // stream failed, no image could be allocated or the host abandoned the
+    // load (then no image is kept and LastOutcome() says which).
     bool LoadHex(IByteSource& source);
     // Searches and identifies the target, then writes the loaded image.
-    // 1 when the whole image has been written, 0 otherwise.
+    // 1 when the whole image has been written, 0 otherwise. An image without
+    // a byte of program data is not written at all: whatever the chip holds
+    // is worth more than a jump to the bootloader.
     int Program();
     // Frees the image.
     void ReleaseImage() { m_pImage.reset(); }
 
     // Load once, program many (production benches). LoadAndKeep parses
     // source like LoadHex, copies the result into kept, frees its own image
-    // and tells the host (OnHexLoaded); false as LoadHex. ProgramKept programs
-    // a fresh copy of kept exactly as Program programs a loaded image, then
-    // frees the copy; kept itself is never changed.
+    // and tells the host (OnHexLoaded, when there is program data); false as
+    // LoadHex. ProgramKept programs a fresh copy of kept exactly as Program
+    // programs a loaded image, then frees the copy; kept is never changed.
     bool LoadAndKeep(IByteSource& source, LoadedHex& kept);
     int ProgramKept(const LoadedHex& kept);
 
@@ -66,11 +70,15 @@ public:
     uint32_t HighAddr() const { return m_nHighAddr; }
     uint32_t HighCount() const { return m_nHighCount; }
     uint32_t TotalBytes() const { return m_nTotalBytes; }
-    uint32_t BadChecksumRecords() const { return m_nBadChecksums; }
+    const HexLoadReport& LoadReport() const { return m_report; }
+    bool HasProgramData() const { return m_nLoadEnd != 0; }
     int32_t BytesSent() const { return m_nBytesSent; }
     int32_t PayloadSent() const { return m_nPayloadSent; }
     int32_t LastPercent() const { return m_nLastPercent; }
     int32_t ReplyState() const { return m_nReplyState; }
+    // What the last run placed below the bootloader's entry (the default
+    // report, which warns of nothing, until a run got that far).
+    const ResetCodeReport& LastResetCode() const { return m_resetCode; }
     // The image while one is loaded (nullptr otherwise), kImageSize bytes.
     const uint8_t* Image() const { return m_pImage.get(); }
 
@@ -78,8 +86,9 @@ private:
     // Zeroes the counters and measures of a run and resets the progress bar.
     void ResetRunState();
     bool ParseRecords(IByteSource& source);
-    bool ReadRecordData(IByteSource& source, uint32_t count, uint8_t& sum);
-    void CheckRecordChecksum(IByteSource& source, uint8_t sum);
+    uint32_t ReadRecordData(IByteSource& source, uint32_t count, uint8_t* data, uint8_t& sum, bool& malformed);
+    void StoreData(uint32_t address, uint32_t count, const uint8_t* data, uint32_t got);
+    bool ChecksumMatches(IByteSource& source, uint8_t sum);
     bool SearchTarget(uint8_t answer[2]);
     int WriteBlocks();
     int Finish(FlashOutcome outcome, const char* status);
@@ -103,7 +112,10 @@ private:
 
     // One past the highest image offset a record stored a byte at (0: none).
     uint32_t m_nLoadEnd = 0;
-    uint32_t m_nBadChecksums = 0;
+    // Added to a data record's address: set by extended address records.
+    uint32_t m_nAddressBase = 0;
+    HexLoadReport m_report;
     const ChipInfo* m_pChip = nullptr;
+    ResetCodeReport m_resetCode;
     FlashOutcome m_outcome = FlashOutcome::None;
 };

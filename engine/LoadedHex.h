@@ -1,4 +1,5 @@
 #pragma once
+#include "HexLoadReport.h"
 #include <cstdint>
 #include <vector>
 
@@ -11,5 +12,5 @@ struct LoadedHex {
     uint32_t highCount = 0;       // its byte count
     uint32_t totalBytes = 0;      // data bytes of all records read
     uint32_t loadEnd = 0;         // one past the highest byte stored
-    uint32_t badChecksums = 0;    // records loaded although their checksum was wrong
+    HexLoadReport report;         // what the load found besides the program
 };

@@ -45,6 +45,7 @@ public:
     {
         boxes.push_back({text, title, icon});
         events.push_back("box");
+        if (onBox) onBox();
     }
     bool ChooseFile(const std::string& label, const std::string& pattern, std::string& fullPath,
                     std::string& bareName) override
@@ -96,6 +97,7 @@ public:
     bool alive = true;
     std::function<void(int)> onPump;
     std::function<void()> whileShown;
+    std::function<void()> onBox;
     std::function<void(const FakeView&)> onDestroy;
     std::map<int, std::string> texts;
     std::map<int, bool> enabled;
@@ -200,6 +202,6 @@ inline std::string DialogRig::WriteFile(const std::string& name, const std::stri
 
 // Two data records in block 0 and an end record.
 constexpr const char kSmallHex[] =
-    ":100000008A110A128C2A0000000000000000000001\n"
+    ":100000008A110A128C2A0000000000000000000083\n"
     ":020010000034BA\n"
     ":00000001FF\n";

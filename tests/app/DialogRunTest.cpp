@@ -96,9 +96,54 @@ TEST_F(DialogWrite, AFullRunProgramsAndClosesThePort)
     EXPECT_EQ(rig.view.Text(IDC_STATUS), "Pic successfully programmed! ");
 }
 
+TEST_F(DialogWrite, AResetCodeThatCannotStartIsToldAfterTheRun)
+{
+    // call 0x010; goto 0x00A: on the PIC16F88 the call cannot be mended.
+    ChooseFile("call.hex", ":0400000010200A289A\n:00000001FF\n");
+    size_t boxesDuringRun = 0;
+    rig.view.onPump = [&](int) { boxesDuringRun += rig.view.boxes.size(); };
+    rig.dlg.OnWriteFlash();
+
+    EXPECT_EQ(boxesDuringRun, 0u);
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+    EXPECT_EQ(rig.view.Text(IDC_STATUS), "Pic successfully programmed! ");
+    ASSERT_EQ(rig.view.boxes.size(), 1u);
+    EXPECT_EQ(rig.view.boxes[0].text, ResetCodeWarning(rig.writer.LastResetCode()));
+    EXPECT_NE(rig.view.boxes[0].text.find("clrf PCLATH"), std::string::npos);
+    EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(rig.view.Enabled(IDC_WRITE_FLASH));
+
+    // A file that needs no warning shows no box on the next press.
+    ChooseFile("prog.hex", kSmallHex);
+    rig.dlg.OnWriteFlash();
+    EXPECT_EQ(rig.view.boxes.size(), 1u);
+}
+
+TEST_F(DialogWrite, BadRecordsAreWarnedAboutBeforeAnythingIsSentAndOkGoesOn)
+{
+    ChooseFile("prog.hex", ":100000008A110A128C2A0000000000000000000001\n:0200100000zz0\n:00000001FF\n");
+    size_t writesAtBox = 99;
+    rig.view.onBox = [&] { writesAtBox = rig.link.writes.size(); };
+    rig.dlg.OnWriteFlash();
+    ASSERT_EQ(BoxTexts(), std::vector<std::string>{BadRecordsWarning(2)});
+    EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(writesAtBox, 0u);
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+}
+
+TEST_F(DialogWrite, AFileWithoutProgramDataSaysSoAndSendsNothing)
+{
+    ChooseFile("config.hex", ":02400E00383F39\n:00000001FF\n");
+    rig.dlg.OnWriteFlash();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"No program data in file"});
+    EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
+    EXPECT_TRUE(rig.link.writes.empty());
+    EXPECT_FALSE(rig.link.IsOpen());
+}
+
 TEST_F(DialogWrite, TheBootAreaBoxIsCaptionedWithTheChip)
 {
-    ChooseFile("big.hex", ":021EC000FFFF21\n:00000001FF\n");
+    ChooseFile("big.hex", ":021EC000FFFF22\n:00000001FF\n");
     rig.dlg.OnWriteFlash();
     ASSERT_EQ(rig.view.boxes.size(), 1u);
     EXPECT_EQ(rig.view.boxes[0].text, "hex file address overlaps boot area. Programming aborted.");
@@ -142,6 +187,7 @@ struct CloseCase {
     bool enter;       // OnOK instead of OnCancel
     bool silent;      // no target: the search would go on for ever
     bool viewClosed;  // the view reports the closed window through its pump
+    bool longFile = false;  // closed while the file loads: nothing is sent
 };
 void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.label; }
 
@@ -150,7 +196,7 @@ class DialogCloseDuringRun : public DialogWrite, public ::testing::WithParamInte
 TEST_P(DialogCloseDuringRun, EndsTheRunAndTheDialog)
 {
     const CloseCase& c = GetParam();
-    ChooseFile("prog.hex", kSmallHex);
+    ChooseFile("prog.hex", c.longFile ? std::string(1 << 20, ';') + kSmallHex : std::string(kSmallHex));
     if (c.silent) rig.link.onWrite = nullptr;
     rig.view.onPump = [&](int tick) {
         if (tick != 3) return;
@@ -166,6 +212,7 @@ TEST_P(DialogCloseDuringRun, EndsTheRunAndTheDialog)
     EXPECT_FALSE(rig.link.IsOpen());
     EXPECT_TRUE(rig.view.boxes.empty());
     EXPECT_LT(rig.view.tick, 100);
+    EXPECT_TRUE(!c.longFile || rig.link.writes.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -173,7 +220,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CloseCase{"close_box_while_target_answers", false, false, false},
                       CloseCase{"enter_while_target_answers", true, false, false},
                       CloseCase{"close_box_while_searching", false, true, false},
-                      CloseCase{"window_gone_while_searching", false, true, true}),
+                      CloseCase{"window_gone_while_searching", false, true, true},
+                      CloseCase{"close_box_while_loading", false, false, false, true}),
     [](const ::testing::TestParamInfo<CloseCase>& info) { return std::string(info.param.label); });
 
 }  // namespace

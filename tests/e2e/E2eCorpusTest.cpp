@@ -1,6 +1,7 @@
 // Real programs from several compilers, and the examples shipped with the
 // tool, each written into a simulated board of its chip.
 #include "E2eSupport.h"
+#include "ResetCode.h"
 #include <algorithm>
 #include <cctype>
 #include <dirent.h>
@@ -69,6 +70,12 @@ void ProgramAndCompare(const HexCase& c)
     } else {
         EXPECT_EQ(run.result.status, 0) << context;
         EXPECT_EQ(FirstDifference(flash, ExpectedFlash(image, chip)), "") << context;
+        // The mend is told once on stdout; a reset code that cannot start is warned of on stderr.
+        const ResetCodeReport plan = PlanResetCode(chip, ReadResetWords(image.bytes.data()));
+        const std::string note = "reset code adjusted for the bootloader: clrf PCLATH added\n";
+        EXPECT_EQ(run.out.find(note) != std::string::npos, plan.rule == ResetCodeRule::Mended) << context;
+        EXPECT_EQ(run.out.find(note), run.out.rfind(note)) << context;
+        EXPECT_EQ(run.err.find("warning: "), plan.Warns() ? 0u : std::string::npos) << context;
     }
 }
 
@@ -76,7 +83,12 @@ class E2eCorpus : public testing::TestWithParam<HexCase> {};
 TEST_P(E2eCorpus, ProgrammedOrRefused) { ProgramAndCompare(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(E2e, E2eCorpus, testing::ValuesIn(CorpusFiles()),
                          [](const testing::TestParamInfo<HexCase>& info) { return info.param.name; });
-GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(E2eCorpus);
+
+// Without it the cases above would quietly be none.
+TEST(E2eCorpusFolder, HoldsHexFiles)
+{
+    EXPECT_FALSE(CorpusFiles().empty()) << "no *.hex in " << FERNBOW_HEXCORPUS;
+}
 
 class E2eExample : public testing::TestWithParam<HexCase> {};
 TEST_P(E2eExample, Programmed)

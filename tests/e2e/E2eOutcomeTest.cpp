@@ -2,7 +2,9 @@
 // run can end, with the board's flash read back afterwards.
 #include "E2eSupport.h"
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -30,7 +32,7 @@ std::vector<uint8_t> Bytes(size_t n, uint8_t seed)
     return v;
 }
 
-// Data in blocks 0, 1 and 10, a config word the loader stops at, an end record.
+// Data in blocks 0, 1 and 10, a config word the loader leaves out, an end record.
 std::string SmallProgram()
 {
     std::string hex = Record(0, {0, 0}, 4);
@@ -46,7 +48,7 @@ std::string IntoBootArea(const ChipInfo& chip)
     return Record(0, Bytes(16, 1)) + Record(chip.BootBoundary() - 8, Bytes(16, 2)) + ":00000001FF\n";
 }
 
-enum class Hex { Program, BootArea, Missing };
+enum class Hex { Program, BootArea, Missing, ConfigOnly };
 enum class Flash { Full, Fresh, BlocksBelow };
 
 struct OutcomeCase {
@@ -70,7 +72,9 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     const OutcomeCase& c = GetParam();
     const ChipInfo& chip = std::string(c.chip) == "819" ? ChipF819() : ChipF88();
     TempFolder folder;
-    const std::string hexText = c.hex == Hex::BootArea ? IntoBootArea(chip) : SmallProgram();
+    const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
+                                : c.hex == Hex::ConfigOnly ? Record(0x400E, {0x30, 0x3F}) + ":00000001FF\n"
+                                                           : SmallProgram();
     const std::string hexPath = folder.File("program.hex");
     if (c.hex != Hex::Missing) WriteTextFile(hexPath, hexText);
 
@@ -112,6 +116,9 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         OutcomeCase{"Programmed819", "819", {}, Hex::Program, 0, kSuccess, Flash::Full},
         OutcomeCase{"Programmed88", "88", {}, Hex::Program, 0, kSuccess, Flash::Full},
+        OutcomeCase{"ConfigurationWordNoted", "88", {}, Hex::Program, 0,
+                    "configuration words, ID locations and EEPROM data in the file are not written", Flash::Full},
+        OutcomeCase{"NoProgramData", "819", {}, Hex::ConfigOnly, 3, "No program data in file", Flash::Fresh},
         OutcomeCase{"BootArea819", "819", {}, Hex::BootArea, 4,
                     "hex file address overlaps boot area. Programming aborted.", Flash::Fresh},
         OutcomeCase{"BootArea88", "88", {}, Hex::BootArea, 4,
@@ -138,6 +145,61 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"PortByComNumber", "88", {"--com", "5"}, Hex::Program, 0, kSuccess, Flash::Full, 0,
                     {"--port", "COM5"}}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
+
+// One Ctrl-C or SIGTERM ends a run at once, whichever phase it is in, and
+// closes the port.
+TEST(E2eInterrupt, EndsTheRunWithStatus130)
+{
+    const struct {
+        const char* phase;
+        std::vector<std::string> simOptions;
+        const char* line;  // printed once the phase has begun
+        int sig;
+    } phases[] = {
+        {"searching", {"--instant", "--ignore-wakeups", "1000000"}, "Searching PIC!", SIGTERM},
+        {"writing", {"--silent", "1"}, "PIC16F88 found", SIGINT},  // the board keeps the run waiting 3 s
+    };
+    for (const auto& p : phases) {
+        SCOPED_TRACE(p.phase);
+        TempFolder folder;
+        WriteTextFile(folder.File("program.hex"), SmallProgram());
+        SimProcess sim(folder, "88", p.simOptions);
+        ASSERT_FALSE(sim.Device().empty()) << sim.Log();
+        Child cli({FERNBOW_CLI, "--port", sim.Device(), folder.File("program.hex")}, folder.Path(), "",
+                  folder.File("cli.err"));
+        std::string line;
+        do line = cli.ReadLine(30000);
+        while (!line.empty() && line != p.line);
+        ASSERT_EQ(line, p.line) << ReadTextFile(folder.File("cli.err"));
+        cli.Signal(p.sig);
+        const ChildResult end = cli.Wait(30000);
+        const std::string err = ReadTextFile(folder.File("cli.err"));
+        EXPECT_TRUE(end.finished);
+        EXPECT_EQ(end.status, 130) << err;
+        EXPECT_NE(err.find("Interrupted"), std::string::npos) << err;
+        ChildResult simEnd;
+        sim.Stop(&simEnd);
+        EXPECT_EQ(simEnd.status, 0) << sim.Log();
+    }
+}
+
+// A number the settings hold but no port has is named as such.
+TEST(E2ePort, ARememberedNumberOutOfRangeIsNamed)
+{
+    TempFolder folder;
+    const std::string key = folder.File("Corvane/Fernbow/Settings/ComNr");
+    ASSERT_EQ(std::system(("mkdir -p '" + key + "'").c_str()), 0);
+    const int32_t comNr = -33525382;
+    const uint32_t bits = static_cast<uint32_t>(comNr);
+    WriteTextFile(key + "/Software\\Corvane\\Fernbow\\Settings\\ComNr",
+                  std::string{char(bits), char(bits >> 8), char(bits >> 16), char(bits >> 24)});
+    WriteTextFile(folder.File("program.hex"), SmallProgram());
+    const CliRun run = RunCli({folder.File("program.hex")}, folder);
+    EXPECT_EQ(run.result.status, 2);
+    EXPECT_NE(run.err.find("remembered port number -33525382 is not COM0 to COM19; choose a port with --port"),
+              std::string::npos)
+        << run.err;
+}
 
 // Two runs on one board: the second program replaces the first where it has
 // data, and the bootloader survives both.

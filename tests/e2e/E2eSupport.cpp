@@ -1,5 +1,6 @@
 #include "E2eSupport.h"
 #include "FlashModel.h"
+#include "ResetCode.h"
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -209,23 +210,29 @@ std::string SimProcess::Log() const { return ReadTextFile(m_log) + ReadTextFile(
 LoadedImage LoadImage(const std::string& hexText)
 {
     LoadedImage image;
+    uint32_t base = 0;
     size_t pos = 0;
     while ((pos = hexText.find(':', pos)) != std::string::npos) {
         const size_t rec = pos + 1;  // first character after the colon
         if (rec + 8 > hexText.size()) break;
         const uint32_t count = HexByte(hexText, rec);
-        const uint32_t address = (static_cast<uint32_t>(HexByte(hexText, rec + 2)) << 8) | HexByte(hexText, rec + 4);
-        if (hexText[rec + 7] == '1') break;  // end record (its adjustment cannot reach past loadEnd)
-        if (address > 0x4000) break;
+        const uint32_t field = (static_cast<uint32_t>(HexByte(hexText, rec + 2)) << 8) | HexByte(hexText, rec + 4);
+        const uint8_t type = HexByte(hexText, rec + 6);
+        pos = rec + 8 + 2 * count;
+        if (type == 1) break;  // end record (its adjustment cannot reach past loadEnd)
+        if ((type == 2 || type == 4) && count == 2 && rec + 12 <= hexText.size())
+            base = ((static_cast<uint32_t>(HexByte(hexText, rec + 8)) << 8) | HexByte(hexText, rec + 10))
+                   << (type == 4 ? 16 : 4);
+        const uint32_t address = base + field;
+        if (type != 0 || address >= 0x4000) continue;
         if (address > image.highestStart) image.highestStart = address;
         for (uint32_t i = 0; i < count && rec + 8 + 2 * i + 1 < hexText.size(); ++i) {
             const uint32_t at = address + i;
-            if (at < kImageSize) {
+            if (at < 0x4000) {
                 image.bytes[at] = HexByte(hexText, rec + 8 + 2 * i);
                 if (at + 1 > image.loadEnd) image.loadEnd = at + 1;
             }
         }
-        pos = rec + 8 + 2 * count;
     }
     return image;
 }
@@ -241,7 +248,7 @@ std::vector<uint16_t> ExpectedFlash(const LoadedImage& image, const ChipInfo& ch
 {
     std::vector<uint8_t> bytes = image.bytes;
     const uint32_t boundary = chip.BootBoundary();
-    for (uint32_t i = 0; i < 8; ++i) bytes[boundary + i] = bytes[i];
+    StoreResetWords(PlanResetCode(chip, ReadResetWords(bytes.data())).moved, bytes.data() + boundary);
     // The jump to the bootloader at word 0.
     const std::vector<uint16_t> jump = chip.isF819 ? std::vector<uint16_t>{0x2F60}
                                                    : std::vector<uint16_t>{0x158A, 0x2F60};

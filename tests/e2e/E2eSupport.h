@@ -83,8 +83,9 @@ private:
 };
 
 // The image the engine should load from a HEX text, read here on its own
-// by the same rules: records up to the end record or the first above
-// 0x4000, address records stored like data, checksums not checked.
+// by the same rules: data records up to the end record, placed by the
+// extended address records, those at or above 0x4000 left out, checksums
+// not checked.
 struct LoadedImage {
     std::vector<uint8_t> bytes = std::vector<uint8_t>(kImageSize, 0xFF);
     uint32_t highestStart = 0;  // start of the highest record (end-record adjustment included)
@@ -96,7 +97,8 @@ LoadedImage LoadImage(const std::string& hexText);
 bool ReachesBootArea(const LoadedImage& image, const ChipInfo& chip);
 
 // The flash of a fresh board after the image was written: the program's
-// first four words below the bootloader, the jump at 0, the bootloader intact.
+// first four words (as the engine's reset-code plan places them) below the
+// bootloader, the jump at 0, the bootloader intact.
 std::vector<uint16_t> ExpectedFlash(const LoadedImage& image, const ChipInfo& chip);
 // A board nobody has written to.
 std::vector<uint16_t> FreshFlash(const ChipInfo& chip);

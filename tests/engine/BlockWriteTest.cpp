@@ -20,26 +20,33 @@ std::string FullProgram(uint32_t boundary)
 TEST(EngineBlocks, RelocatesTheResetVectorForBothChips)
 {
     const std::vector<uint8_t> start = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA};
-    const struct { uint8_t chip; std::vector<uint8_t> jump; uint32_t vectorBlock; } cases[] = {
-        {'8', {0x60, 0x2F}, 58},
-        {'H', {0x8A, 0x15, 0x60, 0x2F}, 122},
+    // goto 0x00A; retlw 0; retlw 0; (erased): clrf PCLATH goes in front on the F88.
+    const std::vector<uint8_t> bareGoto = {0x0A, 0x28, 0x00, 0x34, 0x00, 0x34, 0xFF, 0xFF};
+    const struct { uint8_t chip; std::vector<uint8_t> start, jump, moved; uint32_t vectorBlock; ResetCodeRule rule; } cases[] = {
+        {'8', start, {0x60, 0x2F}, {start.begin(), start.begin() + 8}, 58, ResetCodeRule::NoJump},
+        {'H', start, {0x8A, 0x15, 0x60, 0x2F}, {start.begin(), start.begin() + 8}, 122, ResetCodeRule::NoJump},
+        {'8', bareGoto, {0x60, 0x2F}, bareGoto, 58, ResetCodeRule::Copied},
+        {'H', bareGoto, {0x8A, 0x15, 0x60, 0x2F}, {0x8A, 0x01, 0x0A, 0x28, 0x00, 0x34, 0x00, 0x34}, 122,
+         ResetCodeRule::Mended},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chip);
         EngineRig rig;
         rig.board.chip = c.chip;
-        rig.Run(Record(0, start) + EndRecord());
+        rig.Run(Record(0, c.start) + EndRecord());
         ASSERT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0, c.vectorBlock}));
         const auto frames = rig.link.Frames();
         std::vector<uint8_t> block0 = FrameData(frames[0]);
         std::vector<uint8_t> expected(64, 0xFF);
-        std::copy(start.begin(), start.end(), expected.begin());
+        std::copy(c.start.begin(), c.start.end(), expected.begin());
         std::copy(c.jump.begin(), c.jump.end(), expected.begin());
         EXPECT_EQ(block0, expected);
         // The program's first four words, just below the bootloader's entry.
         std::vector<uint8_t> vector(64, 0xFF);
-        std::copy(start.begin(), start.begin() + 8, vector.begin() + 0x38);
+        std::copy(c.moved.begin(), c.moved.end(), vector.begin() + 0x38);
         EXPECT_EQ(FrameData(frames[1]), vector);
+        ASSERT_EQ(rig.host.resetCodes.size(), 1u);
+        EXPECT_EQ(rig.host.resetCodes[0].rule, c.rule);
         EXPECT_EQ(rig.host.LastStatus(), "Pic successfully programmed! ");
         EXPECT_EQ(rig.host.beeps, 1);
     }
@@ -67,13 +74,21 @@ TEST(EngineBlocks, ProgramWithoutResetVectorStillSendsTheJump)
     EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
 }
 
-TEST(EngineBlocks, EmptyFileSendsJumpAndVector)
+// Writing the bootloader jump alone would break whatever program the chip
+// holds: a file without a byte of program sends nothing, not even a wake-up.
+TEST(EngineBlocks, NoProgramDataSendsNothing)
 {
-    EngineRig rig;
-    rig.Run("");
-    // Only the jump: the moved vector is erased, so its block is skipped.
-    EXPECT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0}));
-    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+    std::string noise(3000, '\0');
+    for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919u) >> 3);
+    for (const std::string& hex : {std::string(), EndRecord(), Record(0x400E, {0x38, 0x3F}) + EndRecord(),
+                                   Record(0x10, {}) + EndRecord(), noise}) {
+        EngineRig rig;
+        rig.Run(hex);
+        EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::NoProgramData);
+        EXPECT_TRUE(rig.link.writes.empty());
+        EXPECT_EQ(rig.host.loadedCalls, 0);
+        EXPECT_EQ(rig.writer.Image(), nullptr);
+    }
 }
 
 // Every non-empty block from 0 up to the vector block is sent, in order, and
@@ -124,7 +139,8 @@ TEST(EngineBlocks, BootAreaGuard)
         {"F819 empty record above it", '8', Record(0, Bytes(8)) + Record(0x0F00, {}) + EndRecord(), true},
         {"F88 ends just below", 'H', Record(0x1EA8, Bytes(16)) + EndRecord(), false},
         {"F88 record over it", 'H', Record(0x1EB0, Bytes(16)) + EndRecord(), true},
-        {"ID locations", 'H', Record(0, Bytes(8)) + Record(0x4000, Bytes(8)) + EndRecord(), true},
+        {"ID locations and configuration words are left out", 'H',
+         Record(0, Bytes(8)) + Record(0x4000, Bytes(8)) + Record(0x400E, {0x38, 0x3F}) + EndRecord(), false},
         {"F88 program fits F88 but not F819", '8', Record(0x1000, Bytes(16)) + EndRecord(), true},
     };
     for (const auto& c : cases) {
@@ -235,7 +251,7 @@ TEST(EngineBlocks, KeptImageProgramsEveryBoardLikeASingleRun)
     ASSERT_TRUE(loader.writer.LoadAndKeep(source, kept));
     EXPECT_EQ(loader.writer.Image(), nullptr);
     EXPECT_EQ(loader.host.loadedCalls, 1);
-    EXPECT_EQ(loader.host.badChecksums, 1u);
+    EXPECT_EQ(loader.host.loaded.badRecords, 1u);
     const LoadedHex asLoaded = kept;
     for (int board = 0; board < 2; ++board) {
         SCOPED_TRACE(board);

@@ -46,7 +46,7 @@ TEST(EngineCorpus, ImagesMatchAPeerParser)
         text << in.rdbuf();
         EngineRig rig;
         ASSERT_TRUE(rig.Load(text.str()));
-        EXPECT_EQ(rig.writer.BadChecksumRecords(), 0u);
+        EXPECT_EQ(rig.writer.LoadReport().badRecords, 0u);
         const std::vector<uint8_t> peer = PeerImage(file);
         ASSERT_EQ(peer.size(), kImageSize);
         const uint8_t* image = rig.writer.Image();

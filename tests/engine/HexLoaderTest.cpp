@@ -25,7 +25,8 @@ struct LoadCase {
     uint32_t highAddr;
     uint32_t highCount;
     std::vector<std::pair<uint32_t, uint8_t>> bytes;  // image offset -> value
-    uint32_t badChecksums = 0;
+    uint32_t badRecords = 0;
+    uint32_t skippedHigh = 0;  // records at or above 0x4000, left out
 };
 
 void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
@@ -40,7 +41,9 @@ TEST_P(EngineLoader, LoadsAsRecorded)
     EXPECT_EQ(rig.writer.TotalBytes(), c.totalBytes);
     EXPECT_EQ(rig.writer.HighAddr(), c.highAddr);
     EXPECT_EQ(rig.writer.HighCount(), c.highCount);
-    EXPECT_EQ(rig.writer.BadChecksumRecords(), c.badChecksums);
+    EXPECT_EQ(rig.writer.LoadReport().badRecords, c.badRecords);
+    EXPECT_EQ(rig.writer.LoadReport().skippedHighRecords, c.skippedHigh);
+    EXPECT_EQ(rig.writer.HasProgramData(), !c.bytes.empty());
     const uint8_t* image = rig.writer.Image();
     std::vector<uint8_t> expected(kImageSize, 0xFF);
     for (const auto& [offset, value] : c.bytes) expected[offset] = value;
@@ -66,10 +69,11 @@ const LoadCase kLoadCases[] = {
     {"TypeFourThenDataThenAbove4000",
      Record(0, {0, 0}, 4) + Record(0, Bytes(16, 0x10)) + Record(0x10, Bytes(16, 0x20)) +
          Record(0x400E, {0x38, 0x3F}) + EndRecord(),
-     36, 0x10, 16, Join(Span(0, Bytes(16, 0x10)), Span(0x10, Bytes(16, 0x20)))},
-    {"RecordAt4000IsLoadedAndNextAboveStops",
+     36, 0x10, 16, Join(Span(0, Bytes(16, 0x10)), Span(0x10, Bytes(16, 0x20))), 0, 1},
+    // ID locations and configuration words are left out, and what follows loads.
+    {"RecordsAt4000AndAboveSkippedAndTheLoadGoesOn",
      Record(0x4000, Bytes(8, 1)) + Record(0x4002, {9, 9}) + Record(0x0100, {7}) + EndRecord(),
-     10, 0x4000, 8, Span(0x4000, Bytes(8, 1))},
+     11, 0x100, 1, Span(0x100, {7}), 0, 2},
     {"EndRecordRaisesHighAddrForLongRecord",
      Record(0, {1}) + Record(0x20, Bytes(80)) + EndRecord(), 81, 0x30, 80,
      Join(Span(0, {1}), Span(0x20, Bytes(80)))},
@@ -84,7 +88,30 @@ const LoadCase kLoadCases[] = {
     {"MissingChecksumBeforeNextRecord", ":020000001234:0200020056782E\n" + EndRecord(), 4, 2, 2,
      Span(0, {0x12, 0x34, 0x56, 0x78}), 1},
     {"DataAfterEndRecordIgnored", Record(0, {1, 2}) + EndRecord() + Record(0x10, {3, 4}), 2, 0, 0, Span(0, {1, 2})},
-    {"RecordAbove4000BeforeProgramStopsEverything", Record(0x5000, {1}) + Record(0, {2}) + EndRecord(), 1, 0, 0, {}},
+    {"RecordAbove4000BeforeProgramSkipped", Record(0x5000, {1}) + Record(0, {2}) + EndRecord(), 2, 0, 0,
+     Span(0, {2}), 0, 1},
+    {"OnlyConfigurationWords", Record(0x400E, {0x38, 0x3F}) + EndRecord(), 2, 0, 0, {}, 0, 1},
+    {"OnlyAnEndRecord", EndRecord(), 0, 0, 0, {}},
+    // Only type 00 stores bytes: an address record after the program used
+    // to overwrite its first word.
+    {"ExtendedLinearAddressAfterDataStoresNothing", Record(0, {1, 2}) + Record(0, {0, 0}, 4) + EndRecord(), 4, 0,
+     0, Span(0, {1, 2})},
+    {"ExtendedLinearAddressMovesLaterData",
+     Record(0, {0, 1}, 4) + Record(0, {5}) + Record(0, {0, 0}, 4) + Record(0x10, {6}) + EndRecord(), 6, 0x10, 1,
+     Span(0x10, {6}), 0, 1},
+    {"ExtendedSegmentAddressIsSixteenTimes", Record(0, {0x01, 0x00}, 2) + Record(0x20, {7}) + EndRecord(), 3,
+     0x1020, 1, Span(0x1020, {7})},
+    {"StartAddressRecordsSkipped",
+     Record(0, {0, 0, 0x12, 0x34}, 3) + Record(0, {0, 0, 0, 0x10}, 5) + Record(0, {1}) + EndRecord(), 9, 0, 0,
+     Span(0, {1})},
+    {"UnknownTypeSkippedAndCountedBad", Record(0, {1, 2}, 6) + Record(4, {3}) + Record(0, {}, 0x11) + EndRecord(),
+     3, 4, 1, Span(4, {3}), 2},
+    {"AddressRecordOfWrongLengthCountedBad", Record(0, {0, 1, 2}, 4) + Record(0, {9}) + EndRecord(), 4, 0, 0,
+     Span(0, {9}), 1},
+    // 'G' reads as 0, so the checksum matches; the record still counts as bad.
+    {"NonHexDigitCountedBadAndLoaded", ":02000000G234C8\n" + EndRecord(), 2, 0, 0, Span(0, {0x02, 0x34}), 1},
+    {"NonHexDigitInHeaderCountedBad", ":0200G0000234C8\n" + EndRecord(), 2, 0, 0, Span(0, {0x02, 0x34}), 1},
+    {"NonHexChecksumCountedBad", ":020000000234C?\n" + EndRecord(), 2, 0, 0, Span(0, {0x02, 0x34}), 1},
     {"TextBetweenRecordsIgnored",
      "junk line\r\n; comment\r\n\r\n" + Record(0, {5}) + "more text\n  \n" + Record(2, {6}) + EndRecord() + ";PIC16F88\n",
      2, 2, 1, Span(0, {5, 0xFF, 6})},
@@ -126,6 +153,20 @@ TEST(EngineLoaderFailure, ReadErrorStartsNoRun)
     EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::FileReadError);
     EXPECT_TRUE(rig.link.writes.empty());
     EXPECT_EQ(rig.writer.Image(), nullptr);
+}
+
+// Closing the window or Ctrl-C during a long load ends it there: the search
+// (whose first act is a wake-up byte) never starts.
+TEST(EngineLoaderFailure, AbandonedDuringALongLoadSendsNothing)
+{
+    EngineRig rig;
+    rig.host.abandonAtTick = 1;
+    const std::string hex = std::string(1 << 20, ';') + Record(0, Bytes(16)) + EndRecord();
+    rig.Run(hex);
+    EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Abandoned);
+    EXPECT_TRUE(rig.link.writes.empty());
+    EXPECT_EQ(rig.writer.Image(), nullptr);
+    EXPECT_EQ(rig.host.loadedCalls, 0);
 }
 
 TEST(EngineLoaderFailure, FilesThatCannotBeOpenedOrRead)

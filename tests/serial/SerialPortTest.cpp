@@ -8,6 +8,8 @@
 #include <chrono>
 #include <ctime>
 #include <numeric>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <termios.h>
 #include <thread>
 
@@ -134,11 +136,20 @@ TEST(SerialPortOpen, MissingDeviceFailsWithNoSuchDevice)
 
 TEST(SerialPortOpen, NonTerminalIsRefused)
 {
-    CLineSettings settings;
-    settings.m_strDevice = "/dev/null";
-    CSerialPort port(settings);
-    EXPECT_EQ(port.Open(), 0);
-    EXPECT_EQ(port.LastOpenError(), ENOTTY);
+    // A FIFO nobody writes to would hold a blocking open() forever.
+    char folder[] = "/tmp/serialfifoXXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fifo = std::string(folder) + "/port";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& device : {std::string("/dev/null"), fifo}) {
+        CLineSettings settings;
+        settings.m_strDevice = device;
+        CSerialPort port(settings);
+        EXPECT_EQ(port.Open(), 0) << device;
+        EXPECT_EQ(port.LastOpenError(), ENOTTY) << device;
+    }
+    unlink(fifo.c_str());
+    rmdir(folder);
 }
 
 TEST(SerialPortRead, NothingArrivingReturnsZeroWithoutHanging)

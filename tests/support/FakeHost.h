@@ -25,7 +25,8 @@ public:
         boxes.emplace_back(text, caption);
     }
     void Beep() override { ++beeps; }
-    void OnHexLoaded(uint32_t bad) override { badChecksums = bad; loadedCalls++; }
+    void OnHexLoaded(const HexLoadReport& report) override { loaded = report; loadedCalls++; }
+    void OnResetCode(const ResetCodeReport& report) override { resetCodes.push_back(report); }
 
     std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
 
@@ -34,9 +35,10 @@ public:
     int abandonAtTick = -1;  // PumpMessages returns false from this tick on
     int beeps = 0;
     int loadedCalls = 0;
-    uint32_t badChecksums = 0;
+    HexLoadReport loaded;
     std::function<void(int)> onPump;
     std::vector<std::string> statuses;
     std::vector<int> progress;
     std::vector<std::pair<std::string, std::string>> boxes;
+    std::vector<ResetCodeReport> resetCodes;
 };
