@@ -47,12 +47,14 @@ int RunBench(const CliArgs& args, const volatile std::sig_atomic_t* interrupted)
 
     // The file is read and checked once, before any port is touched.
     CCliHost::Options loadOptions;
+    loadOptions.interrupted = interrupted;  // a long load ends on Ctrl-C too
     CCliHost loadHost(loadOptions);
     LoadedHex image;
     std::string sha256, error;
     if (!LoadHexOnce(args.hexFile, loadHost, image, sha256, error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return ExitStatus::kFile;
+        const bool stopped = loadHost.Abandoned() == AbandonReason::Interrupted;
+        std::fprintf(stderr, "%s\n", stopped ? "Interrupted" : error.c_str());
+        return stopped ? ExitStatus::kInterrupted : ExitStatus::kFile;
     }
     CRunLog log;
     if (!args.logFile.empty() && !log.Open(args.logFile, args.hexFile, sha256, error)) {

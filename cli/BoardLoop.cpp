@@ -105,11 +105,10 @@ void CBoardLoop::Run()
     }
     CLineWatch line(*link);
     if (!line.Open()) {
-        Fail(ExitStatus::kPort, "Can't open comport" +
+        Fail(ExitStatus::kPort, "Can't open comport: " +
                                     (serial.DevicePath().empty()
-                                         ? std::string(": it has no device")
-                                         : " " + serial.DevicePath() + ": " +
-                                               DescribeOpenError(serial.LastOpenError(), serial.DevicePath())));
+                                         ? std::string("it has no device (see fernbow-cli --list)")
+                                         : DescribeOpenError(serial.LastOpenError(), serial.DevicePath())));
         return;
     }
     m_device = serial.DevicePath();
