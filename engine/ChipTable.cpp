@@ -8,8 +8,8 @@ const uint8_t kJumpF819[] = {0x60, 0x2F};
 // still set when they run.
 const uint8_t kJumpF88[] = {0x8A, 0x15, 0x60, 0x2F};
 
-const ChipInfo kF819 = {'8', true, "PIC16F819", "PIC16F819 found", 0x800, 59, kJumpF819, sizeof kJumpF819, 0x00};
-const ChipInfo kF88 = {'H', false, "PIC16F88", "PIC16F88 found", 0x1000, 119, kJumpF88, sizeof kJumpF88, 0x08};
+const ChipInfo kF819 = {'8', true, "PIC16F819", "PIC16F819 found", 0x800, kJumpF819, sizeof kJumpF819, 0x00};
+const ChipInfo kF88 = {'H', false, "PIC16F88", "PIC16F88 found", 0x1000, kJumpF88, sizeof kJumpF88, 0x08};
 }  // namespace
 
 const ChipInfo& ChipF819() { return kF819; }

@@ -10,7 +10,6 @@ struct ChipInfo {
     const char* name;        // "PIC16F819" / "PIC16F88": boot-area box caption
     const char* foundText;   // status text once identified
     int32_t flashWords;      // program memory in 14-bit words
-    int32_t blockCount;      // blocks the bootloader counts (informational)
     const uint8_t* jump;     // written at image offset 0: a jump to the bootloader
     size_t jumpSize;
     uint8_t entryPclath;     // PCLATH as the bootloader leaves it when it starts the moved words

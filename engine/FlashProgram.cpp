@@ -8,9 +8,12 @@ constexpr int kRetryPauseTicks = 10; // before the next wake-up byte
 constexpr int kBlockTicks = 150;     // for the answer to a block (3 s)
 constexpr int kMaxSends = 10;        // per block
 
-constexpr int32_t kStateRefused = 10;
+// m_nReplyState counts the "N"s a block has drawn, up to kMaxSends; these
+// two end a block's loop at once, so they must lie above that count.
+constexpr int32_t kStateRefused = kMaxSends;  // refused on every send
 constexpr int32_t kStateNoAnswer = 20;
 constexpr int32_t kStateAccepted = 30;
+static_assert(kStateNoAnswer > kMaxSends && kStateAccepted > kMaxSends, "reply states overlap the refusal count");
 
 const char kSearching[] = "Searching PIC!";
 const char kUnexpected[] = "Unexpected responce form target";

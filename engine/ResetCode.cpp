@@ -135,6 +135,6 @@ std::string ResetCodeWarning(const ResetCodeReport& report)
            " before it sets PCLATH, in a way that cannot be adjusted for the bootloader. The " +
            std::string(report.chip ? report.chip->name : "chip") +
            "'s bootloader starts it with PCLATH still on its own page, so the program will not start. Begin "
-           "the program at address 0 with clrf PCLATH, then a goto to its start, before any call, return "
-           "or skip.";
+           "the program at address 0 with pagesel start (or clrf PCLATH) and goto start, before any call, "
+           "return or skip.";
 }

@@ -9,8 +9,9 @@ public:
 
     // 1 when the line is open afterwards (also when it already was), 0 when not.
     virtual int Open() = 0;
-    // Closes the line if it is open. The platform's close result, or 0 when it
-    // was not open. Afterwards the line is always closed.
+    // Closes the line if it is open. Nonzero when it was open and the system
+    // closed it cleanly; 0 when it was not open or the close failed.
+    // Afterwards the line is always closed.
     virtual int Close() = 0;
     // Reads up to count bytes into buffer. Returns as soon as count bytes are
     // there, otherwise after about 5 ms with what has arrived (possibly 0).

@@ -2,9 +2,9 @@
 ; Internal oscillator at 4 MHz; LED from RB0 through a resistor to ground.
 ;
 ; The bootloader moves the first four words below its entry (0x75C) and
-; starts them from there; the chip has a single page, but PCLATH is cleared
-; anyway so the jump never depends on what the bootloader left in it.
-; All code stays far below the bootloader's area.
+; starts them from there. The reset code is written as for the PIC16F88 so
+; that it moves to that chip unchanged; on this one-page chip pagesel
+; assembles to nothing. All code stays far below the bootloader's area.
 ;
 ; Build: gpasm -p p16f819 blink16f819.asm  ->  blink16f819.hex
 
@@ -23,10 +23,8 @@ LED     equ     0                       ; RB0
         endc
 
         org     0x0000
-reset:  clrf    PCLATH
+reset:  pagesel main
         goto    main
-        nop
-        nop
 
         org     0x0004
 isr:    retfie                          ; no interrupts are enabled

@@ -2,8 +2,9 @@
 ; Internal oscillator at 4 MHz; LED from RB0 through a resistor to ground.
 ;
 ; The bootloader moves the first four words below its entry (0xF5C) and
-; starts them from there, so they must work from any page: they select
-; page 0 before jumping. All code stays far below the bootloader's area.
+; starts them from there with PCLATH still on its own page, so the reset
+; code sets main's page before it jumps. All code stays far below the
+; bootloader's area.
 ;
 ; Build: gpasm -p p16f88 blink16f88.asm  ->  blink16f88.hex
 
@@ -23,10 +24,8 @@ LED     equ     0                       ; RB0
         endc
 
         org     0x0000
-reset:  clrf    PCLATH                  ; page 0, whatever page we came from
+reset:  pagesel main                    ; main's page, whatever page we came from
         goto    main
-        nop
-        nop
 
         org     0x0004
 isr:    retfie                          ; no interrupts are enabled

@@ -1,7 +1,14 @@
 #!/usr/bin/env bash
 # Configures and builds one build tree: scripts/build.sh DIR [cmake options...]
+# The configure step's chatter goes to DIR/configure.log; when it fails, its
+# last lines are shown.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=$1; shift
-cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+mkdir -p "$dir"
+if ! cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >"$dir/configure.log" 2>&1; then
+  echo "configure of $dir failed; the end of $dir/configure.log:"
+  tail -n 40 "$dir/configure.log"
+  exit 1
+fi
 cmake --build "$dir" -j "$(nproc)"

@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once as shipped (warnings are
-# errors), once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# errors), once under AddressSanitizer (leaks included) and
+# UndefinedBehaviorSanitizer, then each fuzz target for a while.
+# Ends with "fernbow: N passed, N failed, N skipped". With CI=true a test
+# skipped because a tool is missing counts as failed: the deps script
+# installs every tool the tests use.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -8,34 +12,63 @@ bash scripts/install-deps.sh
 
 passed=0
 failed=0
+skipped=0
+
+# Adds up ctest's JUnit report: tests, failures, skips. In CI a skip whose
+# output says a tool "is not installed" is a failure.
+count_report() {
+  local report=$1 tests bad skip missing
+  tests=$(grep -o -m1 ' tests="[0-9]*"' "$report" | tr -dc 0-9)
+  bad=$(grep -o -m1 ' failures="[0-9]*"' "$report" | tr -dc 0-9)
+  skip=$(grep -o -m1 ' skipped="[0-9]*"' "$report" | tr -dc 0-9)
+  missing=$(awk '/<testcase /{skip=0; tool=0} /<skipped/{skip=1} /is not installed/{tool=1}
+                 /<\/testcase>/{if (skip && tool) n++} END{print n+0}' "$report")
+  if [ "${CI:-}" = true ] && [ "$missing" -gt 0 ]; then
+    echo "CI: $missing test(s) skipped for a missing tool count as failed"
+    bad=$((bad + missing))
+    skip=$((skip - missing))
+  fi
+  passed=$((passed + tests - bad - skip))
+  failed=$((failed + bad))
+  skipped=$((skipped + skip))
+}
+
 run_suite() {
   local dir=$1; shift
   echo "== build $dir"
-  if ! bash scripts/build.sh "$dir" -DFERNBOW_WERROR=ON "$@"; then
-    echo "build of $dir failed"
+  mkdir -p "$dir"
+  if ! bash scripts/build.sh "$dir" -DFERNBOW_WERROR=ON "$@" >"$dir/build.log" 2>&1; then
+    echo "build of $dir failed; the end of $dir/build.log:"
+    tail -n 60 "$dir/build.log"
     failed=$((failed + 1))
     return
   fi
   echo "== test $dir"
-  local log="$dir/ctest-summary.log"
-  (cd "$dir" && ctest --output-on-failure -j 2 --timeout 300) | tee "$log" || true
-  local line total bad
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1 || true)
-  if [ -z "$line" ]; then
-    echo "no test summary from $dir"
+  local report="$root/$dir/ctest-report.xml"
+  rm -f "$report"
+  (cd "$dir" && ctest --output-on-failure -j 2 --timeout 300 --output-junit "$report") || true
+  if [ ! -s "$report" ]; then
+    echo "no test report from $dir"
     failed=$((failed + 1))
     return
   fi
-  bad=$(sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/' <<<"$line")
-  total=$(sed -E 's/.*failed out of ([0-9]+).*/\1/' <<<"$line")
-  passed=$((passed + total - bad))
-  failed=$((failed + bad))
+  count_report "$report"
 }
 
 run_suite build
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite build-asan -DFERNBOW_SANITIZE=ON
+unset ASAN_OPTIONS UBSAN_OPTIONS
 
-echo "fernbow: $passed passed, $failed failed"
+# The fuzz targets, each for a minute (clang and its runtime come from the
+# deps script).
+echo "== fuzz"
+if bash scripts/fuzz.sh build-fuzz 60; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+fi
+
+echo "fernbow: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]

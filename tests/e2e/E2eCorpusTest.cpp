@@ -1,7 +1,6 @@
 // Real programs from several compilers, and the examples shipped with the
 // tool, each written into a simulated board of its chip.
 #include "E2eSupport.h"
-#include "ResetCode.h"
 #include <algorithm>
 #include <cctype>
 #include <dirent.h>
@@ -70,12 +69,6 @@ void ProgramAndCompare(const HexCase& c)
     } else {
         EXPECT_EQ(run.result.status, 0) << context;
         EXPECT_EQ(FirstDifference(flash, ExpectedFlash(image, chip)), "") << context;
-        // The mend is told once on stdout; a reset code that cannot start is warned of on stderr.
-        const ResetCodeReport plan = PlanResetCode(chip, ReadResetWords(image.bytes.data()));
-        const std::string note = "reset code adjusted for the bootloader: clrf PCLATH added\n";
-        EXPECT_EQ(run.out.find(note) != std::string::npos, plan.rule == ResetCodeRule::Mended) << context;
-        EXPECT_EQ(run.out.find(note), run.out.rfind(note)) << context;
-        EXPECT_EQ(run.err.find("warning: "), plan.Warns() ? 0u : std::string::npos) << context;
     }
 }
 

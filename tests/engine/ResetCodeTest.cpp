@@ -32,16 +32,12 @@ TEST(ResetCode, EveryRule)
         {"bcf PCLATH,3", f88, {0x118A, 0x2FF7, kErased, kErased}, Rule::SetsItsPage, 0},
         {"goto as the fourth word", f88, {kNop, kNop, kNop, kGoto}, Rule::NotMendable, 3},
         {"call first", f88, {0x2010, kGoto, kNop, kNop}, Rule::NotMendable, 0},
-        {"call before setting PCLATH", f88, {0x2010, kClrfPclath, kGoto, kNop}, Rule::NotMendable, 0},
         {"return before goto", f88, {0x0008, kGoto, kNop, kNop}, Rule::NotMendable, 1},
         {"retfie before goto", f88, {0x0009, kGoto, kNop, kNop}, Rule::NotMendable, 1},
         {"retlw before goto", f88, {0x3412, kGoto, kNop, kNop}, Rule::NotMendable, 1},
         {"btfsc before goto", f88, {0x1803, kGoto, kGoto, kNop}, Rule::NotMendable, 1},
-        {"btfss before goto", f88, {0x1C03, kGoto, kGoto, kNop}, Rule::NotMendable, 1},
         {"decfsz before goto", f88, {0x0BA0, kGoto, kGoto, kNop}, Rule::NotMendable, 1},
-        {"incfsz before goto", f88, {0x0F20, kGoto, kGoto, kNop}, Rule::NotMendable, 1},
         {"sets its page but never jumps", f88, {kClrfPclath, kNop, kNop, kNop}, Rule::NoJump, -1},
-        {"call but no goto", f88, {0x2010, kNop, kNop, kNop}, Rule::NoJump, -1},
         {"nothing at 0", f88, {kErased, kErased, 0xFFFF, kErased}, Rule::NoJump, -1},
         {"F819 goto", f819, {kGoto, kNop, kNop, kNop}, Rule::Copied, -1},
         {"F819 call first", f819, {0x2010, kGoto, kNop, kNop}, Rule::Copied, -1},
@@ -57,12 +53,8 @@ TEST(ResetCode, EveryRule)
         EXPECT_EQ(r.moved, c.rule == Rule::Mended ? mended : c.words);
         EXPECT_EQ(r.erased, c.words[0] == kErased && c.words[1] == kErased);
         EXPECT_EQ(ResetCodeNote(r).empty(), c.rule != Rule::Mended);
-        const std::string warning = ResetCodeWarning(r);
-        EXPECT_EQ(warning.empty(), !r.Warns());
+        EXPECT_EQ(ResetCodeWarning(r).empty(), !r.Warns());
         EXPECT_EQ(r.Warns(), c.rule == Rule::NotMendable || c.rule == Rule::NoJump);
-        if (c.rule == Rule::NotMendable) {
-            EXPECT_NE(warning.find("clrf PCLATH"), std::string::npos) << warning;
-        }
     }
 }
 

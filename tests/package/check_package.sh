@@ -9,6 +9,13 @@ version=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+for tool in cpack dpkg-deb lintian groff gzip; do
+  if ! command -v "$tool" >/dev/null; then
+    [ "${CI:-}" = true ] && fail "$tool is not installed"
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
 
 (cd "$build" && cpack -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; }
 deb=$work/out/fernbow_${version}_amd64.deb
