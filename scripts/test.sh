@@ -18,9 +18,9 @@ skipped=0
 # output says a tool "is not installed" is a failure.
 count_report() {
   local report=$1 tests bad skip missing
-  tests=$(grep -o -m1 ' tests="[0-9]*"' "$report" | tr -dc 0-9)
-  bad=$(grep -o -m1 ' failures="[0-9]*"' "$report" | tr -dc 0-9)
-  skip=$(grep -o -m1 ' skipped="[0-9]*"' "$report" | tr -dc 0-9)
+  tests=$(grep -o -m1 '[[:space:]]tests="[0-9]*"' "$report" | tr -dc 0-9)
+  bad=$(grep -o -m1 '[[:space:]]failures="[0-9]*"' "$report" | tr -dc 0-9)
+  skip=$(grep -o -m1 '[[:space:]]skipped="[0-9]*"' "$report" | tr -dc 0-9)
   missing=$(awk '/<testcase /{skip=0; tool=0} /<skipped/{skip=1} /is not installed/{tool=1}
                  /<\/testcase>/{if (skip && tool) n++} END{print n+0}' "$report")
   if [ "${CI:-}" = true ] && [ "$missing" -gt 0 ]; then
