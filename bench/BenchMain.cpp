@@ -37,7 +37,9 @@ std::string FullImageHex(const ChipInfo& chip)
         std::snprintf(text, sizeof text, ":08%04X00", address);
         hex += text;
         for (int i = 0; i < 8; ++i) {
-            const uint8_t b = static_cast<uint8_t>(i % 2 ? (address / 8) & 0x3F : address + i);
+            // Word 0 is goto 0x000, so the reset code is one the chip can start.
+            const uint8_t b = address == 0 && i == 1 ? 0x28
+                                                     : static_cast<uint8_t>(i % 2 ? (address / 8) & 0x3F : address + i);
             std::snprintf(text, sizeof text, "%02X", b);
             hex += text;
             sum = static_cast<uint8_t>(sum + b);
