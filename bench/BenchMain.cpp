@@ -1,5 +1,6 @@
 // fernbow-bench: programs a full-size image of each chip through fernbow-sim
-// at line rate and compares the wall time with what the line allows.
+// at line rate and compares the wall time with what the line allows; then
+// eight boards at once against one.
 // Run by hand (cmake --build DIR --target bench); it is not a test.
 #include "ChipTable.h"
 #include <cerrno>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr double kByteSeconds = 10.0 / 19200.0;
 constexpr double kFlashSeconds = 0.018;  // fernbow-sim's default flash write time
+constexpr int kBenchBoards = 8;
 
 // Every block below the bootloader's area holds data; the last one ends at
 // the boot boundary.
@@ -82,7 +84,16 @@ std::string ReadLine(int fd, int timeoutMs)
     return line;
 }
 
-bool Bench(const ChipInfo& chip, const std::string& folder)
+struct BoardSim {
+    pid_t pid = -1;
+    int out = -1;
+    std::string device;
+};
+
+// Programs `boards` simulated boards with one fernbow-cli (one --port each)
+// and prints the wall time against the line limit and the CPU it took.
+// Returns the wall time, or a negative number when something failed.
+double Bench(const ChipInfo& chip, const std::string& folder, int boards)
 {
     const std::string hexPath = folder + "/full-" + chip.name + ".hex";
     if (FILE* f = std::fopen(hexPath.c_str(), "w")) {
@@ -91,51 +102,70 @@ bool Bench(const ChipInfo& chip, const std::string& folder)
         std::fclose(f);
     } else {
         std::fprintf(stderr, "fernbow-bench: %s: %s\n", hexPath.c_str(), std::strerror(errno));
-        return false;
+        return -1;
     }
 
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return false;
-    const pid_t sim = Spawn({FERNBOW_SIM, "--chip", chip.isF819 ? "819" : "88"}, pipeFds[1], -1);
-    ::close(pipeFds[1]);
-    const std::string device = sim > 0 ? ReadLine(pipeFds[0], 10000) : "";
-    if (device.empty()) {
-        std::fprintf(stderr, "fernbow-bench: fernbow-sim did not start\n");
-        if (sim > 0) ::kill(sim, SIGKILL), ::waitpid(sim, nullptr, 0);
-        ::close(pipeFds[0]);
-        return false;
+    std::vector<BoardSim> sims(static_cast<size_t>(boards));
+    std::vector<std::string> cliArgs = {FERNBOW_CLI, "--wait", "10"};
+    bool started = true;
+    for (BoardSim& sim : sims) {
+        int pipeFds[2];
+        if (::pipe(pipeFds) != 0) {
+            started = false;
+            break;
+        }
+        sim.pid = Spawn({FERNBOW_SIM, "--chip", chip.isF819 ? "819" : "88"}, pipeFds[1], -1);
+        ::close(pipeFds[1]);
+        sim.out = pipeFds[0];
+        sim.device = sim.pid > 0 ? ReadLine(sim.out, 10000) : "";
+        if (sim.device.empty()) {
+            std::fprintf(stderr, "fernbow-bench: fernbow-sim did not start\n");
+            started = false;
+            break;
+        }
+        cliArgs.insert(cliArgs.end(), {"--port", sim.device});
     }
+    cliArgs.push_back(hexPath);
 
-    const int devNull = ::open("/dev/null", O_WRONLY);
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t cli = Spawn({FERNBOW_CLI, "--port", device, "--wait", "10", hexPath}, devNull, -1);
     int status = 0;
     rusage cliUsage{};
-    const bool waited = cli > 0 && ::wait4(cli, &status, 0, &cliUsage) == cli;
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    ::close(devNull);
+    bool waited = false;
+    double wall = 0;
+    if (started) {
+        const int devNull = ::open("/dev/null", O_WRONLY);
+        const auto start = std::chrono::steady_clock::now();
+        const pid_t cli = Spawn(cliArgs, devNull, -1);
+        waited = cli > 0 && ::wait4(cli, &status, 0, &cliUsage) == cli;
+        wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ::close(devNull);
+    }
 
-    ::kill(sim, SIGTERM);
-    rusage simUsage{};
-    int simStatus = 0;
-    ::wait4(sim, &simStatus, 0, &simUsage);
-    ::close(pipeFds[0]);
-
+    double simCpu = 0;
+    for (BoardSim& sim : sims) {
+        if (sim.pid > 0) {
+            ::kill(sim.pid, SIGTERM);
+            rusage simUsage{};
+            int simStatus = 0;
+            ::wait4(sim.pid, &simStatus, 0, &simUsage);
+            simCpu += CpuSeconds(simUsage);
+        }
+        if (sim.out >= 0) ::close(sim.out);
+    }
+    if (!started) return -1;
     if (!waited || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "fernbow-bench: fernbow-cli failed on %s (status %d)\n", chip.name,
+        std::fprintf(stderr, "fernbow-bench: fernbow-cli failed on %d x %s (status %d)\n", boards, chip.name,
                      WIFEXITED(status) ? WEXITSTATUS(status) : -1);
-        return false;
+        return -1;
     }
 
     const uint32_t blocks = chip.VectorBlock() + 1;
     const uint32_t lineBytes = 1 + 2 + blocks * (kBlockFrameSize + 1);  // wake-up, answer, frames, K
     const double limit = lineBytes * kByteSeconds + blocks * kFlashSeconds;
     const double cpu = CpuSeconds(cliUsage);
-    std::printf("%-10s %3u blocks  %6u bytes  wall %.3f s  limit %.3f s  ratio %.4f  "
+    std::printf("%d x %-10s %3u blocks  %6u bytes  wall %.3f s  limit %.3f s  ratio %.4f  "
                 "fernbow-cli CPU %.3f s (%.2f%% of a core)  fernbow-sim CPU %.3f s\n",
-                chip.name, blocks, lineBytes, wall, limit, wall / limit, cpu, 100.0 * cpu / wall,
-                CpuSeconds(simUsage));
-    return true;
+                boards, chip.name, blocks, lineBytes, wall, limit, wall / limit, cpu, 100.0 * cpu / wall, simCpu);
+    return wall;
 }
 
 }  // namespace
@@ -149,7 +179,14 @@ int main()
     }
     std::printf("Line: 19200 baud, 10 bits a byte; flash write %.0f ms a block.\n", kFlashSeconds * 1000);
     bool ok = true;
-    for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = Bench(*chip, folder) && ok;
+    for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = Bench(*chip, folder, 1) >= 0 && ok;
+    // A production bench: eight boards at once take about as long as one.
+    const double one = Bench(ChipF88(), folder, 1);
+    const double eight = Bench(ChipF88(), folder, kBenchBoards);
+    if (one > 0 && eight > 0)
+        std::printf("%d boards at once take %.3fx the time of one\n", kBenchBoards, eight / one);
+    else
+        ok = false;
     for (const char* name : {"/full-PIC16F819.hex", "/full-PIC16F88.hex"}) std::remove((std::string(folder) + name).c_str());
     ::rmdir(folder);
     return ok ? 0 : 1;
