@@ -1,22 +1,12 @@
 #include "CliArgs.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
 namespace {
-
-// Splits "--name=value"; value is left empty and hasValue false otherwise.
-bool SplitOption(const std::string& word, std::string& name, std::string& value)
-{
-    auto eq = word.find('=');
-    if (eq == std::string::npos) {
-        name = word;
-        return false;
-    }
-    name = word.substr(0, eq);
-    value = word.substr(eq + 1);
-    return true;
-}
 
 // A year: longer than anyone waits for a board, and far inside what the
 // millisecond clock can count.
@@ -36,66 +26,102 @@ std::string ParseSeconds(const std::string& text, double& seconds)
     return std::string();
 }
 
+bool ParseCount(const std::string& text, int& count)
+{
+    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), ::isdigit))
+        return false;
+    count = std::atoi(text.c_str());
+    return count > 0;
+}
+
+// CLI11's words for the mistakes people make, in the words of --help.
+std::string DescribeParseError(const CLI::ParseError& e)
+{
+    const std::string what = e.what();
+    const auto colon = what.find(':');
+    const std::string option = colon == std::string::npos ? "" : what.substr(0, colon);
+    if (what.find("disallowed flag override") != std::string::npos)
+        return "option --" + what.substr(0, what.find(' ')) + " takes no value";
+    if (what.find("missing") != std::string::npos && !option.empty())
+        return "option " + option + " needs a value";
+    return what;
+}
+
+bool SamePort(const PortArgument& a, const PortArgument& b)
+{
+    return a.device.empty() ? a.comPort == b.comPort : a.device == b.device;
+}
+
+// Checks the values CLI11 has collected as text.
+std::string CheckValues(CliArgs& result, const std::vector<std::string>& portTexts, const std::string& waitText,
+                        const std::string& countText)
+{
+    for (const std::string& text : portTexts) {
+        PortArgument port = ParsePortArgument(text);
+        if (!port.ok)
+            return port.error;
+        for (const PortArgument& earlier : result.ports)
+            if (SamePort(earlier, port))
+                return "port " + text + " given twice";
+        result.ports.push_back(port);
+    }
+    if (!result.ports.empty()) {
+        result.hasPort = true;
+        result.port = result.ports.front();
+    }
+    if (!waitText.empty()) {
+        const std::string why = ParseSeconds(waitText, result.waitSeconds);
+        if (!why.empty())
+            return "invalid --wait \"" + waitText + "\": " + why;
+    }
+    if (!countText.empty()) {
+        if (!ParseCount(countText, result.count))
+            return "invalid --count \"" + countText + "\": give a number of boards above 0";
+        if (!result.repeat)
+            return "--count goes with --repeat";
+    }
+    return "";
+}
+
 } // namespace
 
 CliArgs ParseCliArgs(const std::vector<std::string>& args)
 {
     CliArgs result;
-    std::vector<std::string> files;
+    std::vector<std::string> files, portTexts;
+    std::string waitText, countText;
     bool list = false, help = false, version = false;
-    bool optionsEnded = false;
 
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& word = args[i];
-        if (optionsEnded || word.empty() || word[0] != '-' || word == "-") {
-            files.push_back(word);
-            continue;
-        }
-        if (word == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name, value;
-        bool inlineValue = SplitOption(word, name, value);
-        const bool takesValue = name == "--port" || name == "--wait";
-        if (!takesValue && inlineValue) {
-            result.error = "option " + name + " takes no value";
-            return result;
-        }
-        if (takesValue && !inlineValue) {
-            if (i + 1 >= args.size()) {
-                result.error = "option " + name + " needs a value";
-                return result;
-            }
-            value = args[++i];
-        }
-        if (name == "--port") {
-            result.port = ParsePortArgument(value);
-            if (!result.port.ok) {
-                result.error = result.port.error;
-                return result;
-            }
-            result.hasPort = true;
-        } else if (name == "--wait") {
-            const std::string why = ParseSeconds(value, result.waitSeconds);
-            if (!why.empty()) {
-                result.error = "invalid --wait \"" + value + "\": " + why;
-                return result;
-            }
-        } else if (name == "--trace") {
-            result.trace = true;
-        } else if (name == "--list") {
-            list = true;
-        } else if (name == "--help" || name == "-h") {
-            help = true;
-        } else if (name == "--version") {
-            version = true;
-        } else {
-            result.error = "unknown option " + name;
-            return result;
-        }
+    CLI::App app;
+    app.set_help_flag();  // our own --help text, below
+    app.allow_extras();   // unknown options are named by us
+    app.add_option("--port", portTexts)->allow_extra_args(false);
+    // As before CLI11: a value option given twice takes the last value.
+    const auto last = CLI::MultiOptionPolicy::TakeLast;
+    app.add_option("--wait", waitText)->multi_option_policy(last);
+    app.add_option("--count", countText)->multi_option_policy(last);
+    app.add_option("--log", result.logFile)->multi_option_policy(last);
+    app.add_flag("--trace", result.trace)->disable_flag_override();
+    app.add_flag("--repeat", result.repeat)->disable_flag_override();
+    app.add_flag("--list", list)->disable_flag_override();
+    app.add_flag("-h,--help", help)->disable_flag_override();
+    app.add_flag("--version", version)->disable_flag_override();
+    app.add_option("file", files);
+
+    // CLI11 takes the words in reverse order, last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::ParseError& e) {
+        result.error = DescribeParseError(e);
+        return result;
     }
-
+    for (const std::string& extra : app.remaining()) {
+        if (extra == "--")
+            continue;
+        result.error = "unknown option " + extra.substr(0, extra.find('='));
+        return result;
+    }
     if (help) {
         result.mode = CliArgs::Mode::Help;
         return result;
@@ -104,6 +130,9 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
         result.mode = CliArgs::Mode::Version;
         return result;
     }
+    result.error = CheckValues(result, portTexts, waitText, countText);
+    if (!result.error.empty())
+        return result;
     if (list) {
         result.mode = CliArgs::Mode::List;
         if (!files.empty())
@@ -121,16 +150,25 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
 
 std::string CliUsage()
 {
-    return "Usage: fernbow-cli [--port PORT] [--wait SECONDS] [--trace] FILE.hex\n"
+    return "Usage: fernbow-cli [--port PORT]... [--wait SECONDS] [--repeat [--count N]]\n"
+           "                   [--log FILE.csv] [--trace] FILE.hex\n"
            "       fernbow-cli --list | --help | --version\n"
            "\n"
            "Writes FILE.hex into a PIC16F819 or PIC16F88 through its serial bootloader.\n"
            "\n"
            "  --port PORT     COMn, n, or a device path such as /dev/ttyUSB0 or a\n"
            "                  pseudo-terminal; without it the port last chosen in the\n"
-           "                  dialog is used\n"
-           "  --wait SECONDS  give up when no target has answered within SECONDS;\n"
-           "                  without it the search goes on until Ctrl-C\n"
+           "                  dialog is used. Give it several times to program a board\n"
+           "                  on each port at the same time\n"
+           "  --wait SECONDS  give up when no target has answered within SECONDS of\n"
+           "                  searching (at most a year); without it the search goes\n"
+           "                  on until Ctrl-C\n"
+           "  --repeat        when a board is done, wait for the next one on the same\n"
+           "                  port, until Ctrl-C (or --count boards); the file is read\n"
+           "                  once. A port that goes away is waited for\n"
+           "  --count N       with --repeat: stop after N boards on each port\n"
+           "  --log FILE      append a CSV line per board: UTC time, port, device, file,\n"
+           "                  its SHA-256, chip, outcome, seconds, bytes sent, note\n"
            "  --trace         log every byte sent and received on stderr, with the\n"
            "                  time in ms since the start\n"
            "  --list          show COM0 to COM19, their devices and whether each can\n"
@@ -143,11 +181,12 @@ std::string CliUsage()
            "otherwise COM1-COM4 = /dev/ttyS0-3, COM5-COM12 = /dev/ttyUSB0-7,\n"
            "COM13-COM19 = /dev/ttyACM0-6; COM0 has a device only through a link.\n"
            "\n"
-           "Exit status:\n"
+           "Exit status (with several ports or --repeat: 0 only when every board that\n"
+           "started was programmed, otherwise the status of the first port that failed):\n"
            "    0  programmed\n"
-           "    1  bad command line\n"
-           "    2  the port cannot be opened\n"
-           "    3  the HEX file cannot be opened or read\n"
+           "    1  bad command line, or the log cannot be written\n"
+           "    2  the port cannot be opened (or went away in a bench run)\n"
+           "    3  the HEX file cannot be opened or read, or holds no program data\n"
            "    4  the program reaches into the bootloader's area (refused)\n"
            "    5  unexpected answer from the target\n"
            "    6  timeout: a block went unanswered\n"

@@ -9,15 +9,22 @@ struct CliArgs {
     enum class Mode { Run, List, Help, Version };
     Mode mode = Mode::Run;
     bool hasPort = false;
-    PortArgument port;
+    PortArgument port;                // the first --port
+    std::vector<PortArgument> ports;  // every --port, in the order given
     double waitSeconds = -1;   // < 0: search without limit
     bool trace = false;
+    bool repeat = false;       // board after board until Ctrl-C or count
+    int count = 0;             // with repeat: stop after this many boards (0: no limit)
+    std::string logFile;       // not empty: append a CSV line per board
     std::string hexFile;
     std::string error;         // not empty: a usage error, said in these words
+
+    // Several ports or --repeat: the production-bench run of fernbow-cli.
+    bool Bench() const { return repeat || ports.size() > 1; }
 };
 
-// args excludes the program name. --port and --wait take their value as the
-// next word or after '='; "--" ends the options.
+// args excludes the program name. Options take their value as the next word
+// or after '='; "--" ends the options.
 CliArgs ParseCliArgs(const std::vector<std::string>& args);
 
 // The text of --help, exit statuses included.

@@ -58,12 +58,21 @@ void CCliHost::SetStatus(const std::string& text)
     m_lastStatus = text;
     if (text.empty())
         return;  // the engine clears the line; there is nothing to print
+    ShowStatus(text);
+}
+
+void CCliHost::ShowStatus(const std::string& text)
+{
     PrintLine(m_options.out, text);
 }
 
 void CCliHost::SetProgressPos(int pos)
 {
-    const int percent = std::clamp(pos, 0, 100);
+    ShowProgress(std::clamp(pos, 0, 100));
+}
+
+void CCliHost::ShowProgress(int percent)
+{
     if (percent == m_nShownPercent)
         return;
     if (m_options.terminal) {

@@ -47,10 +47,17 @@ public:
     // "Sent 4352 bytes in 12.3 s (354 bytes/s)".
     std::string Summary(int32_t bytesSent) const;
 
+protected:
+    // How a status, the progress and every other line (to out, or to err for
+    // problems) are shown. Here: lines, and a bar on a terminal. A bench run
+    // shows them on its shared console instead.
+    virtual void ShowStatus(const std::string& text);
+    virtual void ShowProgress(int percent);
+    // Ends a progress bar line first, so the text has a line of its own.
+    virtual void PrintLine(std::FILE* to, const std::string& text);
+
 private:
     int64_t Now() const;
-    // Ends a progress bar line first, so the text has a line of its own.
-    void PrintLine(std::FILE* to, const std::string& text);
     void AdvanceTicks();
 
     Options m_options;

@@ -37,7 +37,11 @@ PortArgument ParsePortArgument(const std::string& text)
         return result;
     }
     int n = 0;
-    std::string digits = StartsWithCom(text) ? text.substr(3) : text;
+    // Windows' own device name of the port, \\.\COMn, names it too.
+    const std::string kDevicePrefix = "\\\\.\\";
+    const std::string name = text.compare(0, kDevicePrefix.size(), kDevicePrefix) == 0 ? text.substr(kDevicePrefix.size())
+                                                                                     : text;
+    std::string digits = StartsWithCom(name) ? name.substr(3) : name;
     if (ParsePortNumber(digits, n)) {
         result.ok = true;
         result.comPort = n;

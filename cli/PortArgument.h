@@ -9,6 +9,6 @@ struct PortArgument {
     std::string error;     // why the text was refused
 };
 
-// "COM3", "com3" and "3" give port 3; anything with a '/' is a device path
+// "COM3", "com3", "3" and \\.\COM3 give port 3; anything with a '/' is a device path
 // (/dev/ttyUSB0, /dev/pts/4, ./board). Anything else is refused.
 PortArgument ParsePortArgument(const std::string& text);

@@ -1,6 +1,8 @@
 #include "TraceLink.h"
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -12,20 +14,26 @@ int64_t SteadyMs()
 
 } // namespace
 
-CTraceLink::CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock)
+CTraceLink::CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock, std::string prefix)
     : m_inner(inner), m_log(log), m_clock(clock ? std::move(clock) : ClockMs(SteadyMs)),
-      m_startMs(m_clock())
+      m_startMs(m_clock()), m_prefix(std::move(prefix))
 {
 }
 
 void CTraceLink::Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note)
 {
-    std::fprintf(m_log, "%8lld ms %s", static_cast<long long>(m_clock() - m_startMs), what);
-    for (uint32_t i = 0; i < count; ++i)
-        std::fprintf(m_log, " %02X", bytes[i]);
+    // One write a line: traces of several ports share the stream.
+    char text[32];
+    std::snprintf(text, sizeof text, "%8lld ms ", static_cast<long long>(m_clock() - m_startMs));
+    std::string line = m_prefix + text + what;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::snprintf(text, sizeof text, " %02X", bytes[i]);
+        line += text;
+    }
     if (note)
-        std::fprintf(m_log, " %s", note);
-    std::fputc('\n', m_log);
+        line += std::string(" ") + note;
+    line += '\n';
+    std::fputs(line.c_str(), m_log);
     std::fflush(m_log);
 }
 

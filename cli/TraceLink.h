@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 // Passes everything through to the real link and logs each byte sent ('>')
 // and received ('<') in hex, stamped with milliseconds since the trace began.
@@ -11,7 +12,8 @@ class CTraceLink : public ISerialLink {
 public:
     using ClockMs = std::function<int64_t()>;
 
-    CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock = ClockMs());
+    // prefix starts every line (the port, when several are traced at once).
+    CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock = ClockMs(), std::string prefix = std::string());
 
     int Open() override;
     int Close() override;
@@ -26,4 +28,5 @@ private:
     std::FILE* m_log;
     ClockMs m_clock;
     int64_t m_startMs;
+    std::string m_prefix;
 };

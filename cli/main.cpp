@@ -1,6 +1,7 @@
 // fernbow-cli: the programming run of the dialog's "&Write Flash", from a
 // terminal or a script. The engine does the work; this file only turns the
 // command line into a run and the run into an exit status.
+#include "BenchRun.h"
 #include "CliArgs.h"
 #include "CliHost.h"
 #include "ComPortMap.h"
@@ -162,5 +163,5 @@ int main(int argc, char** argv)
     case CliArgs::Mode::Run:
         break;
     }
-    return RunProgramming(args);
+    return args.Bench() ? RunBench(args, &g_interrupted) : RunProgramming(args);
 }

@@ -75,20 +75,7 @@ private:
 
 bool CFlashWriter::LoadHex(IByteSource& source)
 {
-    m_nBytesSent = 0;
-    m_nTotalBytes = 0;
-    m_nPayloadSent = 0;
-    m_nLastPercent = 0;
-    m_nHighAddr = 0;
-    m_nHighCount = 0;
-    m_nLoadEnd = 0;
-    m_nAddressBase = 0;
-    m_report = HexLoadReport();
-    m_pChip = nullptr;
-    m_outcome = FlashOutcome::None;
-    m_resetCode = ResetCodeReport();
-    m_host.SetProgressPos(0);
-
+    ResetRunState();
     m_pImage.reset(new (std::nothrow) uint8_t[kImageSize]);
     if (!m_pImage) {
         m_outcome = FlashOutcome::FileReadError;
@@ -104,6 +91,23 @@ bool CFlashWriter::LoadHex(IByteSource& source)
         return false;
     }
     return true;
+}
+
+void CFlashWriter::ResetRunState()
+{
+    m_nBytesSent = 0;
+    m_nTotalBytes = 0;
+    m_nPayloadSent = 0;
+    m_nLastPercent = 0;
+    m_nHighAddr = 0;
+    m_nHighCount = 0;
+    m_nLoadEnd = 0;
+    m_nAddressBase = 0;
+    m_report = HexLoadReport();
+    m_pChip = nullptr;
+    m_outcome = FlashOutcome::None;
+    m_resetCode = ResetCodeReport();
+    m_host.SetProgressPos(0);
 }
 
 // Returns false only when the source failed; the end of the data or an end

@@ -3,6 +3,7 @@
 #include "ChipTable.h"
 #include "FlashHost.h"
 #include "HexFile.h"
+#include "LoadedHex.h"
 #include "SerialLink.h"
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,14 @@ public:
     // Frees the image.
     void ReleaseImage() { m_pImage.reset(); }
 
+    // Load once, program many (production benches). LoadAndKeep parses
+    // source like LoadHex, copies the result into kept, frees its own image
+    // and tells the host (OnHexLoaded, when there is program data); false as
+    // LoadHex. ProgramKept programs a fresh copy of kept exactly as Program
+    // programs a loaded image, then frees the copy; kept is never changed.
+    bool LoadAndKeep(IByteSource& source, LoadedHex& kept);
+    int ProgramKept(const LoadedHex& kept);
+
     // Appends the checksum after length bytes of frame, writes length + 1
     // bytes and advances the progress. Returns 1.
     int SendFrame(uint8_t* frame, uint32_t length);
@@ -74,6 +83,8 @@ public:
     const uint8_t* Image() const { return m_pImage.get(); }
 
 private:
+    // Zeroes the counters and measures of a run and resets the progress bar.
+    void ResetRunState();
     bool ParseRecords(IByteSource& source);
     uint32_t ReadRecordData(IByteSource& source, uint32_t count, uint8_t* data, uint8_t& sum, bool& malformed);
     void StoreData(uint32_t address, uint32_t count, const uint8_t* data, uint32_t got);

@@ -13,7 +13,8 @@ constexpr int kPageBit = 3;  // PCLATH bit 3 picks the 2K page of GOTO and CALL
 enum class WordKind {
     Plain,     // runs on to the next word
     SetsPage,  // movwf, clrf, bcf or bsf on PCLATH bit 3: sets the page outright
-    Jump,      // GOTO, or any write of PCL
+    Jump,      // GOTO, or movwf / clrf on PCL: to the same place from anywhere
+    Relative,  // any other write of PCL: where it lands depends on where it runs
     Call,      // CALL
     Breaks,    // return, retlw, retfie or a skip: the words after it are not a straight run
 };
@@ -27,7 +28,7 @@ WordKind Classify(uint16_t stored)
         const unsigned op = (w >> 8) & 0x0F;
         const bool toFile = (w & 0x80) != 0;
         if (op == 0 && !toFile) return (w == 0x0008 || w == 0x0009) ? WordKind::Breaks : WordKind::Plain;
-        if (toFile && file == kPcl) return WordKind::Jump;
+        if (toFile && file == kPcl) return op <= 1 ? WordKind::Jump : WordKind::Relative;
         // movwf / clrf set PCLATH outright; arithmetic on it keeps what came before.
         if (toFile && file == kPclath && op <= 1) return WordKind::SetsPage;
         if (op == 0x0B || op == 0x0F) return WordKind::Breaks;  // decfsz, incfsz
@@ -37,7 +38,7 @@ WordKind Classify(uint16_t stored)
         const unsigned op = (w >> 10) & 0x03;
         const int bit = (w >> 7) & 0x07;
         if (op >= 2) return WordKind::Breaks;  // btfsc, btfss
-        if (file == kPcl) return WordKind::Jump;
+        if (file == kPcl) return WordKind::Relative;
         if (file == kPclath && bit == kPageBit) return WordKind::SetsPage;
         return WordKind::Plain;
     }
@@ -50,8 +51,10 @@ WordKind Classify(uint16_t stored)
 
 int FirstJump(const ResetWords& words)
 {
-    for (int i = 0; i < 4; ++i)
-        if (Classify(words[i]) == WordKind::Jump) return i;
+    for (int i = 0; i < 4; ++i) {
+        const WordKind kind = Classify(words[i]);
+        if (kind == WordKind::Jump || kind == WordKind::Relative) return i;
+    }
     return -1;
 }
 
@@ -102,7 +105,8 @@ ResetCodeReport PlanResetCode(const ChipInfo& chip, const ResetWords& words)
     report.decidingWord = jump;
     // With clrf PCLATH in front only three of the program's words fit; the
     // words after an unconditional jump never run, so none reachable is lost.
-    if (!straight || jump == 3) {
+    // A jump relative to PCL would land elsewhere from the moved copy.
+    if (!straight || jump == 3 || Classify(words[jump]) == WordKind::Relative) {
         report.rule = ResetCodeRule::NotMendable;
         return report;
     }

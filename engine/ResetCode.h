@@ -12,7 +12,7 @@ using ResetWords = std::array<uint16_t, 4>;
 
 enum class ResetCodeRule {
     Copied,       // the chip's bootloader leaves PCLATH 0: copied unchanged
-    SetsItsPage,  // sets PCLATH bit 3 (or writes PCL) before any jump: copied unchanged
+    SetsItsPage,  // sets PCLATH bit 3 before any jump: copied unchanged
     Mended,       // clrf PCLATH put in front of the words up to the jump
     NotMendable,  // jumps or calls before setting its page, in a way that cannot be mended
     NoJump,       // no GOTO (nor write of PCL) at all: runs on into the bootloader

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev gputils gpsim srecord
           libwxgtk3.2-dev libgtk-3-dev xvfb xauth xdotool imagemagick socat
-          clang libclang-rt-14-dev
+          clang libclang-rt-14-dev libcli11-dev dpkg-dev lintian groff-base
           g++-mingw-w64-x86-64-posix wine wine64 zip)
 missing=()
 for p in "${packages[@]}"; do

@@ -88,12 +88,6 @@ PortOpenResult ProbeDevice(const std::string& device)
     return result;
 }
 
-bool ProbeComPort(int n)
-{
-    std::string device = DeviceForComPort(n);
-    return !device.empty() && ProbeDevice(device).Ok();
-}
-
 std::string DescribeOpenError(const PortOpenResult& result, const std::string& device)
 {
     const std::string name = device.empty() ? std::string("the port") : device;

@@ -1,5 +1,6 @@
 #include "RegistryStore.h"
 #include "ConfigHome.h"
+#include "RegistryValues.h"
 
 #include "AtomicFile.h"
 #include "InputFile.h"
@@ -78,9 +79,11 @@ bool CreateKey(const std::string& root, const std::string& keyFolder)
     return true;
 }
 
+}  // namespace
+
 // The whole value, or false when it is missing, not a plain file, too big
 // or unreadable.
-bool ReadValue(const std::string& root, const std::string& name, std::vector<unsigned char>& data)
+bool ReadRegistryValue(const std::string& root, const std::string& name, std::vector<unsigned char>& data)
 {
     SettingPaths paths;
     if (!PathsFor(root, name, paths) || !CreateKey(root, paths.keyFolder)) return false;
@@ -101,7 +104,7 @@ bool ReadValue(const std::string& root, const std::string& name, std::vector<uns
 
 // Replaces the value with data, atomically (the value is always either the
 // old bytes or the new ones). The key is not created.
-void WriteValue(const std::string& root, const std::string& name, const unsigned char* data, size_t size)
+void WriteRegistryValue(const std::string& root, const std::string& name, const unsigned char* data, size_t size)
 {
     SettingPaths paths;
     if (!PathsFor(root, name, paths) || !IsFolder(paths.keyFolder)) return;
@@ -109,43 +112,19 @@ void WriteValue(const std::string& root, const std::string& name, const unsigned
     (void)WriteFileAtomically(paths.valueFile, data, size, error);
 }
 
-}  // namespace
+// Text is stored as the UTF-8 it is.
+bool StoredText(const std::string& text, std::string& stored)
+{
+    stored = text;
+    return true;
+}
+
+std::string TextFromStored(const std::string& stored)
+{
+    return stored;
+}
 
 CRegistryStore::CRegistryStore(std::string hiveRoot) : m_hiveRoot(std::move(hiveRoot))
 {
     if (m_hiveRoot.empty()) m_hiveRoot = ConfigHome();
-}
-
-int32_t CRegistryStore::ReadRegInt(const std::string& name) const
-{
-    std::vector<unsigned char> data;
-    // Anything but exactly four bytes was not written by this program.
-    if (!ReadValue(m_hiveRoot, name, data) || data.size() != 4) return 0;
-    const uint32_t value = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-                           static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-    return static_cast<int32_t>(value);
-}
-
-void CRegistryStore::ReadRegString(const std::string& name, std::string& value) const
-{
-    value.clear();
-    std::vector<unsigned char> data;
-    if (!ReadValue(m_hiveRoot, name, data)) return;
-    size_t length = 0;
-    while (length < data.size() && data[length] != 0) ++length;
-    value.assign(reinterpret_cast<const char*>(data.data()), length);
-}
-
-void CRegistryStore::WriteRegInt(const std::string& name, int32_t value) const
-{
-    const uint32_t bits = static_cast<uint32_t>(value);
-    const unsigned char data[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
-                                   static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
-    WriteValue(m_hiveRoot, name, data, sizeof data);
-}
-
-void CRegistryStore::WriteRegString(const std::string& name, const std::string& value) const
-{
-    // The text and its terminating zero byte.
-    WriteValue(m_hiveRoot, name, reinterpret_cast<const unsigned char*>(value.c_str()), value.size() + 1);
 }

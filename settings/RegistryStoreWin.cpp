@@ -1,6 +1,7 @@
 #include "RegistryStore.h"
 
 #include "RegistryHivesWin.h"
+#include "RegistryValues.h"
 #include "Utf16Win.h"
 
 #include <utility>
@@ -103,44 +104,24 @@ void WriteSettingValue(const RegistryHives& hives, const std::string& name, cons
     (void)::RegSetValueExA(key.Get(), full.c_str(), 0, REG_BINARY, data, static_cast<DWORD>(size));
 }
 
+bool ReadRegistryValue(const std::string& hiveRoot, const std::string& name, std::vector<unsigned char>& data)
+{
+    return ReadSettingValue(HivesFor(hiveRoot), name, data);
+}
+
+void WriteRegistryValue(const std::string& hiveRoot, const std::string& name, const unsigned char* data, size_t size)
+{
+    WriteSettingValue(HivesFor(hiveRoot), name, data, size);
+}
+
+bool StoredText(const std::string& text, std::string& stored)
+{
+    return AnsiPath(text, stored);
+}
+
+std::string TextFromStored(const std::string& stored)
+{
+    return AnsiToUtf8(stored);
+}
+
 CRegistryStore::CRegistryStore(std::string hiveRoot) : m_hiveRoot(std::move(hiveRoot)) {}
-
-int32_t CRegistryStore::ReadRegInt(const std::string& name) const
-{
-    std::vector<unsigned char> data;
-    // Anything but exactly four bytes was not written by this program.
-    if (!ReadSettingValue(HivesFor(m_hiveRoot), name, data) || data.size() != 4)
-        return 0;
-    const uint32_t value = static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
-                           static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24;
-    return static_cast<int32_t>(value);
-}
-
-void CRegistryStore::ReadRegString(const std::string& name, std::string& value) const
-{
-    value.clear();
-    std::vector<unsigned char> data;
-    if (!ReadSettingValue(HivesFor(m_hiveRoot), name, data))
-        return;
-    size_t length = 0;
-    while (length < data.size() && data[length] != 0)
-        ++length;
-    value = AnsiToUtf8(std::string(reinterpret_cast<const char*>(data.data()), length));
-}
-
-void CRegistryStore::WriteRegInt(const std::string& name, int32_t value) const
-{
-    const uint32_t bits = static_cast<uint32_t>(value);
-    const unsigned char data[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
-                                   static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
-    WriteSettingValue(HivesFor(m_hiveRoot), name, data, sizeof data);
-}
-
-void CRegistryStore::WriteRegString(const std::string& name, const std::string& value) const
-{
-    std::string ansi;
-    if (!AnsiPath(value, ansi))
-        return;
-    // The text and its terminating zero byte.
-    WriteSettingValue(HivesFor(m_hiveRoot), name, reinterpret_cast<const unsigned char*>(ansi.c_str()), ansi.size() + 1);
-}

@@ -35,6 +35,12 @@ const char kUsage[] =
     "  --exit-after N       stop after N programming sessions (a session ends\n"
     "                       after a silence of --idle-ms once a block was written)\n"
     "  --idle-ms N          silence that ends a session (default 1000)\n"
+    "  --boards N           board after board, as on a production bench: each\n"
+    "                       board ends its connection after one session and a\n"
+    "                       fresh board comes up on a new pseudo-terminal (its\n"
+    "                       path printed on a line of its own, COMN moved to it);\n"
+    "                       stops after N boards. --dump holds the last board\n"
+    "  --faulty-board K     with --boards: the faults below apply to board K only\n"
     "\n"
     "Faults (blocks are numbered as image byte offset / 64):\n"
     "  --ignore-wakeups N   give no answer to the first N wake-up bytes\n"
@@ -70,6 +76,8 @@ struct Options {
     std::string log;
     uint32_t exitAfter = 0;
     uint32_t idleMs = 1000;
+    uint32_t boards = 0;       // 0: one board that stays
+    uint32_t faultyBoard = 0;  // 0: every board has the faults
     BootFaults faults;
 };
 
@@ -136,6 +144,7 @@ int ParseOptions(int argc, char** argv, Options& o, bool& help)
             if (arg.rfind("--", 0) == 0 && arg != "--")
                 return UsageError(arg == "--chip" || arg == "--com" || arg == "--flash-ms" || arg == "--dump" ||
                                           arg == "--log" || arg == "--exit-after" || arg == "--idle-ms" ||
+                                          arg == "--boards" || arg == "--faulty-board" ||
                                           arg == "--ignore-wakeups" || arg == "--answer" || arg == "--nack" ||
                                           arg == "--silent" || arg == "--garbage" || arg == "--hangup-after"
                                       ? arg + " needs a value"
@@ -161,6 +170,12 @@ int ParseOptions(int argc, char** argv, Options& o, bool& help)
         } else if (arg == "--idle-ms") {
             if (!ParseNumber(v, n) || n == 0 || n > 3600000) return UsageError("--idle-ms takes 1 to 3600000, not " + v);
             o.idleMs = n;
+        } else if (arg == "--boards") {
+            if (!ParseNumber(v, n) || n == 0) return UsageError("--boards takes a number of boards, not " + v);
+            o.boards = n;
+        } else if (arg == "--faulty-board") {
+            if (!ParseNumber(v, n) || n == 0) return UsageError("--faulty-board takes a board number, not " + v);
+            o.faultyBoard = n;
         } else if (arg == "--ignore-wakeups") {
             if (!ParseNumber(v, n)) return UsageError("--ignore-wakeups takes a count, not " + v);
             o.faults.ignoreWakeups = n;
@@ -201,6 +216,54 @@ bool InstallStopSignals()
     return true;
 }
 
+
+// One board's life: its pty, its COMn link, its flash. more tells whether a
+// fresh board is to follow (--boards). Returns the exit status so far.
+int RunBoard(const Options& o, uint32_t number, const BootTiming& timing, const Bootloader::LogFn& logLine, bool& more)
+{
+    more = false;
+    PtyBoard board;
+    std::string error;
+    if (!board.Open(error)) {
+        std::fprintf(stderr, "fernbow-sim: %s\n", error.c_str());
+        return 1;
+    }
+    ComLink link;
+    if (o.com >= 0 && !link.Create(o.com, board.SlavePath(), error)) {
+        std::fprintf(stderr, "fernbow-sim: cannot make COM%d: %s\n", o.com, error.c_str());
+        return 1;
+    }
+
+    FlashModel flash(*o.chip);
+    const bool faulty = o.faultyBoard == 0 || o.faultyBoard == number;
+    Bootloader boot(flash, faulty ? o.faults : BootFaults{}, timing, logLine);
+
+    std::printf("%s\n", board.SlavePath().c_str());
+    std::fflush(stdout);
+    logLine(board.Now(), std::string(o.chip->name) + " board" + (o.boards ? " " + std::to_string(number) : "") +
+                             " on " + board.SlavePath() + (link.Path().empty() ? "" : " (" + link.Path() + ")") +
+                             (o.instant ? ", instant" : ", 19200 baud"));
+
+    const PtyBoard::End end = board.Run(boot, o.instant ? 0 : PtyBoard::kByteNs19200, g_stopPipe[0],
+                                        o.boards ? 1 : o.exitAfter);
+    const char* why = end == PtyBoard::End::Stopped ? "stopped" : end == PtyBoard::End::HungUp ? "hung up"
+                    : end == PtyBoard::End::SessionsDone ? "sessions done" : "line failed";
+    logLine(board.Now(), std::string("board ") + why + ": " + std::to_string(boot.BlocksAccepted()) +
+                             " blocks written, " + std::to_string(boot.FramesRefused()) + " frames refused");
+    link.Remove();
+    // The board leaves: the host sees its line hang up.
+    board.HangUp();
+
+    int status = end == PtyBoard::End::Failed ? 1 : 0;
+    if (end == PtyBoard::End::Failed) std::fprintf(stderr, "fernbow-sim: the pseudo-terminal failed: %s\n", std::strerror(errno));
+    if (!o.dump.empty() && !WriteFileAtomically(o.dump, IntelHexFromWords(flash.AllWords()), error)) {
+        std::fprintf(stderr, "fernbow-sim: cannot write the dump: %s\n", error.c_str());
+        status = 1;
+    }
+    more = status == 0 && o.boards != 0 && number < o.boards &&
+           (end == PtyBoard::End::SessionsDone || end == PtyBoard::End::HungUp);
+    return status;
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -234,42 +297,14 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    PtyBoard board;
-    std::string error;
-    if (!board.Open(error)) {
-        std::fprintf(stderr, "fernbow-sim: %s\n", error.c_str());
-        return 1;
-    }
-    ComLink link;
-    if (o.com >= 0 && !link.Create(o.com, board.SlavePath(), error)) {
-        std::fprintf(stderr, "fernbow-sim: cannot make COM%d: %s\n", o.com, error.c_str());
-        return 1;
-    }
-
-    FlashModel flash(*o.chip);
     BootTiming timing;
     timing.flashWriteNs = o.instant ? 0 : static_cast<uint64_t>(o.flashMs) * 1000000ull;
     timing.sessionIdleNs = static_cast<uint64_t>(o.idleMs) * 1000000ull;
-    Bootloader boot(flash, o.faults, timing, logLine);
-
-    std::printf("%s\n", board.SlavePath().c_str());
-    std::fflush(stdout);
-    logLine(board.Now(), std::string(o.chip->name) + " board on " + board.SlavePath() +
-                             (link.Path().empty() ? "" : " (" + link.Path() + ")") +
-                             (o.instant ? ", instant" : ", 19200 baud"));
-
-    const PtyBoard::End end = board.Run(boot, o.instant ? 0 : PtyBoard::kByteNs19200, g_stopPipe[0], o.exitAfter);
-    const char* why = end == PtyBoard::End::Stopped ? "stopped" : end == PtyBoard::End::HungUp ? "hung up"
-                    : end == PtyBoard::End::SessionsDone ? "sessions done" : "line failed";
-    logLine(board.Now(), std::string("board ") + why + ": " + std::to_string(boot.BlocksAccepted()) +
-                             " blocks written, " + std::to_string(boot.FramesRefused()) + " frames refused");
-    link.Remove();
-
-    int status = end == PtyBoard::End::Failed ? 1 : 0;
-    if (end == PtyBoard::End::Failed) std::fprintf(stderr, "fernbow-sim: the pseudo-terminal failed: %s\n", std::strerror(errno));
-    if (!o.dump.empty() && !WriteFileAtomically(o.dump, IntelHexFromWords(flash.AllWords()), error)) {
-        std::fprintf(stderr, "fernbow-sim: cannot write the dump: %s\n", error.c_str());
-        status = 1;
+    int status = 0;
+    for (uint32_t number = 1;; ++number) {
+        bool more = false;
+        status = RunBoard(o, number, timing, logLine, more);
+        if (!more) break;
     }
     if (log && log != stderr) std::fclose(log);
     return status;

@@ -13,6 +13,7 @@ TEST(CliPortArgument, NumbersAndDevices)
     };
     const Row rows[] = {
         {"COM3", 3, ""},   {"com12", 12, ""},  {"Com0", 0, ""}, {"7", 7, ""}, {"019", 19, ""},
+        {"\\\\.\\COM150", 150, ""},
         {"/dev/ttyUSB0", -1, "/dev/ttyUSB0"}, {"/dev/pts/4", -1, "/dev/pts/4"},
         {"./board", -1, "./board"},
     };
@@ -26,7 +27,7 @@ TEST(CliPortArgument, NumbersAndDevices)
 
 TEST(CliPortArgument, RefusesWhatIsNeitherWithAHint)
 {
-    for (const char* text : {"", "COM", "COMx", "COM3a", "ttyUSB0", "-1", "COM-1", "1234567", " 3"}) {
+    for (const char* text : {"", "COM", "COMx", "COM3a", "ttyUSB0", "-1", "COM-1", "1234567", " 3", "\\\\.\\X3"}) {
         PortArgument port = ParsePortArgument(text);
         EXPECT_FALSE(port.ok) << '"' << text << '"';
         EXPECT_NE(port.error.find("/dev/ttyUSB0"), std::string::npos) << port.error;
@@ -43,6 +44,23 @@ TEST(CliArgs, FullRunLine)
     EXPECT_DOUBLE_EQ(args.waitSeconds, 2.5);
     EXPECT_TRUE(args.trace);
     EXPECT_EQ(args.hexFile, "blink.hex");
+    EXPECT_FALSE(args.Bench());
+}
+
+TEST(CliArgs, BenchLine)
+{
+    CliArgs args = ParseCliArgs({"--repeat", "--port", "COM5", "--count=3", "--port=/dev/ttyUSB2", "--log",
+                                 "runs.csv", "--port", "6", "a.hex"});
+    ASSERT_EQ(args.error, "");
+    EXPECT_TRUE(args.Bench());
+    ASSERT_EQ(args.ports.size(), 3u);
+    EXPECT_EQ(args.ports[0].comPort, 5);
+    EXPECT_EQ(args.ports[1].device, "/dev/ttyUSB2");
+    EXPECT_EQ(args.ports[2].comPort, 6);
+    EXPECT_EQ(args.port.comPort, 5);
+    EXPECT_EQ(args.count, 3);
+    EXPECT_EQ(args.logFile, "runs.csv");
+    EXPECT_TRUE(ParseCliArgs({"--port", "1", "--port", "2", "a.hex"}).Bench());
 }
 
 TEST(CliArgs, DefaultsAndInlineValues)
@@ -53,7 +71,7 @@ TEST(CliArgs, DefaultsAndInlineValues)
     EXPECT_LT(plain.waitSeconds, 0);
     EXPECT_FALSE(plain.trace);
 
-    CliArgs inlined = ParseCliArgs({"--port=/dev/pts/3", "--wait=10", "a.hex"});
+    CliArgs inlined = ParseCliArgs({"--port=/dev/pts/3", "--wait=3", "--wait=10", "a.hex"});
     EXPECT_EQ(inlined.error, "");
     EXPECT_EQ(inlined.port.device, "/dev/pts/3");
     EXPECT_DOUBLE_EQ(inlined.waitSeconds, 10);
@@ -94,6 +112,11 @@ TEST(CliArgs, UsageErrorsAreNamed)
         {{"--trace=yes", "a.hex"}, "takes no value"},
         {{"--frobnicate", "a.hex"}, "unknown option --frobnicate"},
         {{"--list", "a.hex"}, "--list takes no file"},
+        {{"--port", "COM3", "--port", "3", "a.hex"}, "port 3 given twice"},
+        {{"--repeat", "--count", "0", "a.hex"}, "invalid --count"},
+        {{"--repeat", "--count", "2x", "a.hex"}, "invalid --count"},
+        {{"--count", "2", "a.hex"}, "--count goes with --repeat"},
+        {{"--repeat=no", "a.hex"}, "takes no value"},
     };
     for (const Row& row : rows) {
         CliArgs args = ParseCliArgs(row.args);

@@ -234,17 +234,18 @@ CliRun RunCli(const std::vector<std::string>& args, const TempFolder& folder, in
     return run;
 }
 
-SimProcess::SimProcess(const TempFolder& folder, const std::string& chip, const std::vector<std::string>& options)
+SimProcess::SimProcess(const TempFolder& folder, const std::string& chip, const std::vector<std::string>& options,
+                       const std::string& name)
     : m_folder(folder),
-      m_dump(folder.File("flash.hex")),
+      m_dump(folder.File(name + "flash.hex")),
+      m_log(folder.File(name + "sim.log")),
       m_child(
           [&] {
-              std::vector<std::string> argv = {FERNBOW_SIM, "--chip", chip, "--dump", folder.File("flash.hex"), "--log",
-                                               folder.File("sim.log")};
+              std::vector<std::string> argv = {FERNBOW_SIM, "--chip", chip, "--dump", m_dump, "--log", m_log};
               argv.insert(argv.end(), options.begin(), options.end());
               return argv;
           }(),
-          folder.Path(), "", folder.File("sim.err"))
+          folder.Path(), "", m_log + ".err")
 {
     m_device = m_child.ReadLine(30000);
 }
@@ -266,7 +267,7 @@ std::vector<uint16_t> SimProcess::Stop(ChildResult* result, int limitMs)
     return Stop();
 }
 
-std::string SimProcess::Log() const { return ReadTextFile(m_folder.File("sim.log")) + ReadTextFile(m_folder.File("sim.err")); }
+std::string SimProcess::Log() const { return ReadTextFile(m_log) + ReadTextFile(m_log + ".err"); }
 
 LoadedImage LoadImage(const std::string& hexText)
 {

@@ -63,7 +63,9 @@ CliRun RunCli(const std::vector<std::string>& args, const TempFolder& folder, in
 // fernbow-sim in its own process with a dump of its flash.
 class SimProcess {
 public:
-    SimProcess(const TempFolder& folder, const std::string& chip, const std::vector<std::string>& options);
+    // name keeps the dump and the log of several boards in one folder apart.
+    SimProcess(const TempFolder& folder, const std::string& chip, const std::vector<std::string>& options,
+               const std::string& name = "");
     const std::string& Device() const { return m_device; }
     // Stops the board (SIGTERM) unless it ended by itself, and returns its
     // flash as words read back from the dump; empty when there was none.
@@ -75,6 +77,7 @@ public:
 private:
     const TempFolder& m_folder;
     std::string m_dump;
+    std::string m_log;
     Child m_child;
     std::string m_device;
 };

@@ -232,3 +232,36 @@ TEST(EngineBlocks, EachRunStartsFromAFreshImage)
 }
 
 }  // namespace
+
+// A bench loads the file once and programs board after board from the kept
+// image: every board gets the frames a single run sends, the kept image
+// stays as loaded (the reset vector moves only in each board's copy).
+TEST(EngineBlocks, KeptImageProgramsEveryBoardLikeASingleRun)
+{
+    std::string badSum = Record(0x200, Bytes(4, 7));
+    badSum[badSum.size() - 2] ^= 1;
+    const std::string hex = Record(0, Bytes(40, 3)) + Record(0x300, Bytes(20, 9)) + badSum + EndRecord();
+    EngineRig single;
+    single.Run(hex);
+    ASSERT_EQ(single.writer.LastOutcome(), FlashOutcome::Programmed);
+
+    EngineRig loader;
+    LoadedHex kept;
+    CMemorySource source(hex.data(), hex.size());
+    ASSERT_TRUE(loader.writer.LoadAndKeep(source, kept));
+    EXPECT_EQ(loader.writer.Image(), nullptr);
+    EXPECT_EQ(loader.host.loadedCalls, 1);
+    EXPECT_EQ(loader.host.loaded.badRecords, 1u);
+    const LoadedHex asLoaded = kept;
+    for (int board = 0; board < 2; ++board) {
+        SCOPED_TRACE(board);
+        EngineRig rig;
+        EXPECT_EQ(rig.writer.ProgramKept(kept), 1);
+        EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+        EXPECT_EQ(rig.link.Frames(), single.link.Frames());
+        EXPECT_EQ(rig.writer.LastPercent(), single.writer.LastPercent());
+        EXPECT_EQ(rig.writer.Image(), nullptr);
+        EXPECT_EQ(rig.host.loadedCalls, 0);
+        EXPECT_EQ(kept.image, asLoaded.image);
+    }
+}

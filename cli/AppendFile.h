@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// A regular file that lines are appended to whole: every Append is a single
+// write at the end of the file, so several processes can share one log
+// without tearing each other's lines. One file per platform implements it.
+class CAppendFile {
+public:
+    CAppendFile() = default;
+    ~CAppendFile();
+    CAppendFile(const CAppendFile&) = delete;
+    CAppendFile& operator=(const CAppendFile&) = delete;
+
+    // Opens path for appending, creating it when missing. isNew tells whether
+    // the file was made by this call or was still empty. false with the
+    // system's reason in error (also for anything but a regular file).
+    bool Open(const std::string& path, bool& isNew, std::string& error);
+    // false with the reason when the whole of text could not be written.
+    bool Append(const std::string& text, std::string& error);
+
+private:
+    intptr_t m_handle = -1;
+};

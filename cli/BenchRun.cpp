@@ -1,0 +1,107 @@
+#include "BenchRun.h"
+
+#include "BoardLoop.h"
+#include "CliHost.h"
+#include "ExitStatus.h"
+#include "HexOnce.h"
+#include "RegistryStore.h"
+
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string PortName(const PortArgument& port)
+{
+    return port.device.empty() ? "COM" + std::to_string(port.comPort) : port.device;
+}
+
+std::string TallyText(const PortTally& tally)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, "%d programmed, %d failed", tally.programmed, tally.failed);
+    std::string line = text;
+    if (tally.programmed > 0) {
+        std::snprintf(text, sizeof text, ", %.1f s per board", tally.programmedSeconds / tally.programmed);
+        line += text;
+    }
+    if (tally.exitStatus != 0)
+        line += " (exit status " + std::to_string(tally.exitStatus) + ")";
+    return line;
+}
+
+} // namespace
+
+int RunBench(const CliArgs& args, const volatile std::sig_atomic_t* interrupted)
+{
+    std::vector<PortArgument> ports = args.ports;
+    if (ports.empty()) {
+        PortArgument remembered;
+        remembered.ok = true;
+        remembered.comPort = CRegistryStore().ReadRegInt("ComNr");
+        ports.push_back(remembered);
+    }
+
+    // The file is read and checked once, before any port is touched.
+    CCliHost::Options loadOptions;
+    loadOptions.interrupted = interrupted;  // a long load ends on Ctrl-C too
+    CCliHost loadHost(loadOptions);
+    LoadedHex image;
+    std::string sha256, error;
+    if (!LoadHexOnce(args.hexFile, loadHost, image, sha256, error)) {
+        const bool stopped = loadHost.Abandoned() == AbandonReason::Interrupted;
+        std::fprintf(stderr, "%s\n", stopped ? "Interrupted" : error.c_str());
+        return stopped ? ExitStatus::kInterrupted : ExitStatus::kFile;
+    }
+    CRunLog log;
+    if (!args.logFile.empty() && !log.Open(args.logFile, args.hexFile, sha256, error)) {
+        std::fprintf(stderr, "fernbow-cli: cannot write the log %s: %s\n", args.logFile.c_str(), error.c_str());
+        return ExitStatus::kUsage;
+    }
+
+    std::vector<std::string> names;
+    for (const PortArgument& port : ports)
+        names.push_back(PortName(port));
+    CBoardConsole console(names, ::isatty(STDOUT_FILENO) ? CBoardConsole::Style::Panel : CBoardConsole::Style::Lines);
+
+    BenchShared shared;
+    shared.image = &image;
+    shared.repeat = args.repeat;
+    shared.count = args.count;
+    shared.waitSeconds = args.waitSeconds;
+    shared.trace = args.trace;
+    shared.interrupted = interrupted;
+    shared.console = &console;
+    shared.log = args.logFile.empty() ? nullptr : &log;
+    if (image.report.badRecords > 0)
+        shared.note = BadRecordsWarning(image.report.badRecords);
+
+    std::vector<std::unique_ptr<CBoardLoop>> loops;
+    std::vector<std::thread> threads;
+    for (size_t slot = 0; slot < ports.size(); ++slot)
+        loops.push_back(std::make_unique<CBoardLoop>(ports[slot], slot, shared));
+    for (auto& loop : loops)
+        threads.emplace_back([&loop] { loop->Run(); });
+    for (std::thread& thread : threads)
+        thread.join();
+
+    int status = ExitStatus::kProgrammed;
+    PortTally total;
+    for (size_t slot = 0; slot < loops.size(); ++slot) {
+        const PortTally& tally = loops[slot]->Tally();
+        console.Note("Summary " + names[slot] + ": " + TallyText(tally));
+        total.programmed += tally.programmed;
+        total.failed += tally.failed;
+        total.programmedSeconds += tally.programmedSeconds;
+        if (status == ExitStatus::kProgrammed)
+            status = tally.exitStatus;
+    }
+    if (loops.size() > 1) {
+        total.exitStatus = status;
+        console.Note("Summary, all ports: " + TallyText(total));
+    }
+    return status;
+}

@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// What several boards being programmed at once show, shared by their
+// threads. On a terminal: a panel of one line per port (status and bar),
+// redrawn in place, with lasting lines (a board's result, problems) scrolling
+// above it. Otherwise: plain lines, each starting with its port.
+class CBoardConsole {
+public:
+    enum class Style { Panel, Lines };
+
+    CBoardConsole(std::vector<std::string> ports, Style style, std::FILE* out = stdout, std::FILE* err = stderr);
+    CBoardConsole(const CBoardConsole&) = delete;
+    CBoardConsole& operator=(const CBoardConsole&) = delete;
+
+    Style GetStyle() const { return m_style; }
+    const std::string& Port(size_t slot) const { return m_slots[slot].port; }
+
+    void Status(size_t slot, const std::string& text);
+    void Progress(size_t slot, int percent);
+    // A line that stays: on out, or on err for a problem.
+    void Line(size_t slot, const std::string& text);
+    void Problem(size_t slot, const std::string& text);
+    // A line of no port, e.g. the summary, below the panel.
+    void Note(const std::string& text);
+
+private:
+    struct Slot {
+        std::string port;
+        std::string status;
+        int percent = 0;
+        int shownTenth = 0;  // Lines: the last tenth printed
+    };
+
+    std::string PanelLine(const Slot& slot) const;
+    void ClearPanel();
+    void DrawPanel();
+    void Lasting(std::FILE* to, const std::string& text);
+
+    std::mutex m_mutex;
+    std::vector<Slot> m_slots;
+    Style m_style;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    size_t m_nameWidth = 0;
+    bool m_panelDrawn = false;
+};

@@ -1,0 +1,79 @@
+#include "HexOnce.h"
+
+#include "FlashWriter.h"
+#include "Sha256.h"
+
+namespace {
+
+// Loading needs no line; the engine only holds on to one.
+class CNoLine : public ISerialLink {
+public:
+    int Open() override { return 0; }
+    int Close() override { return 0; }
+    int Read(uint8_t*, uint32_t) override { return 0; }
+    int Write(const uint8_t*, uint32_t) override { return 0; }
+    bool IsOpen() const override { return false; }
+};
+
+// Every byte of the file goes through the hash exactly once, also the one
+// the loader looks at, puts back and takes again.
+class CHashingSource : public IByteSource {
+public:
+    explicit CHashingSource(IByteSource& inner) : m_inner(inner) {}
+    int Get() override
+    {
+        const int c = m_inner.Get();
+        if (c >= 0 && !m_bPutBack) {
+            const uint8_t byte = static_cast<uint8_t>(c);
+            m_hash.Add(&byte, 1);
+        }
+        m_bPutBack = false;
+        return c;
+    }
+    void Unget(int c) override
+    {
+        m_inner.Unget(c);
+        m_bPutBack = c >= 0;
+    }
+    bool Failed() const override { return m_inner.Failed(); }
+
+    // Hashes what the loader left unread; the digest of the whole file.
+    std::string Finish()
+    {
+        while (Get() >= 0) {
+        }
+        return m_hash.HexDigest();
+    }
+
+private:
+    IByteSource& m_inner;
+    CSha256 m_hash;
+    bool m_bPutBack = false;
+};
+
+} // namespace
+
+bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, std::string& sha256,
+                 std::string& error)
+{
+    CHexFile file;
+    if (!file.Open(path)) {
+        error = "Can't open file " + path + (file.ErrorText().empty() ? "" : ": " + file.ErrorText());
+        return false;
+    }
+    CHashingSource source(file);
+    CNoLine noLine;
+    CFlashWriter loader(noLine, host);
+    const bool loaded = loader.LoadAndKeep(source, image);
+    sha256 = source.Finish();
+    if (!loaded || file.Failed()) {
+        error = "Can't read file " + path;
+        return false;
+    }
+    if (image.loadEnd == 0) {
+        // Every board would be left as it is: say so once, before any port.
+        error = "No program data in file " + path;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,36 @@
+// Load once, program many: the production-bench entry points of CFlashWriter.
+#include "FlashWriter.h"
+#include <cstring>
+#include <new>
+
+bool CFlashWriter::LoadAndKeep(IByteSource& source, LoadedHex& kept)
+{
+    if (!LoadHex(source)) return false;
+    kept.image.assign(m_pImage.get(), m_pImage.get() + kImageSize);
+    kept.highAddr = m_nHighAddr;
+    kept.highCount = m_nHighCount;
+    kept.totalBytes = m_nTotalBytes;
+    kept.loadEnd = m_nLoadEnd;
+    kept.report = m_report;
+    ReleaseImage();
+    if (kept.loadEnd != 0) m_host.OnHexLoaded(kept.report);
+    return true;
+}
+
+int CFlashWriter::ProgramKept(const LoadedHex& kept)
+{
+    if (kept.image.size() != kImageSize) return Finish(FlashOutcome::FileReadError, nullptr);
+    ResetRunState();
+    m_pImage.reset(new (std::nothrow) uint8_t[kImageSize]);
+    if (!m_pImage) return Finish(FlashOutcome::FileReadError, nullptr);
+    std::memcpy(m_pImage.get(), kept.image.data(), kImageSize);
+    m_nHighAddr = kept.highAddr;
+    m_nHighCount = kept.highCount;
+    m_nTotalBytes = kept.totalBytes;
+    m_nLoadEnd = kept.loadEnd;
+    m_report = kept.report;
+
+    const int result = Program();
+    ReleaseImage();
+    return result;
+}

@@ -1,0 +1,43 @@
+#include "BoardConsole.h"
+#include "CapturedFile.h"
+#include "RunLog.h"
+
+#include <gtest/gtest.h>
+
+// On a terminal every change redraws the panel in place: up as many rows as
+// there are ports, each row cleared and drawn. A lasting line clears the
+// panel, is printed, and the panel follows below it.
+TEST(CliBoardConsole, PanelRedrawsInPlaceAndKeepsLastingLinesAbove)
+{
+    CapturedFile out, err;
+    CBoardConsole console({"COM5", "/dev/ttyUSB2"}, CBoardConsole::Style::Panel, out.Get(), err.Get());
+    console.Status(0, "Searching PIC!");
+    console.Progress(1, 50);
+    console.Line(0, "board 1: PIC16F88, programmed, 6.7 s");
+    const std::string row0 = "\r\x1b[2KCOM5         [....................]   0%  Searching PIC!\n";
+    const std::string row1 = "\r\x1b[2K/dev/ttyUSB2 [....................]   0%  \n";
+    const std::string row1Half = "\r\x1b[2K/dev/ttyUSB2 [##########..........]  50%  \n";
+    EXPECT_EQ(out.Text(), row0 + row1 + "\x1b[2A" + row0 + row1Half + "\x1b[2A\r\x1b[J" +
+                              "COM5: board 1: PIC16F88, programmed, 6.7 s\n" + row0 + row1Half);
+    EXPECT_EQ(err.Text(), "");
+}
+
+TEST(CliBoardConsole, LinesNamePortsAndProgressByTenths)
+{
+    CapturedFile out, err;
+    CBoardConsole console({"COM5", "COM6"}, CBoardConsole::Style::Lines, out.Get(), err.Get());
+    console.Status(1, "Searching PIC!");
+    console.Status(1, "Searching PIC!");
+    for (int percent : {0, 4, 12, 19, 25, 100}) console.Progress(0, percent);
+    console.Problem(1, "Timeout!");
+    EXPECT_EQ(out.Text(), "COM6: Searching PIC!\nCOM5: Progress 10%\nCOM5: Progress 20%\nCOM5: Progress 100%\n");
+    EXPECT_EQ(err.Text(), "COM6: Timeout!\n");
+}
+
+TEST(CliRunLog, FieldsAreQuotedOnlyWhenTheyMustBe)
+{
+    EXPECT_EQ(CsvField("COM5"), "COM5");
+    EXPECT_EQ(CsvField("fw, v1.hex"), "\"fw, v1.hex\"");
+    EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
+}

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Packs this build into a .deb, unpacks it into a scratch root with dpkg -x
+# and checks what a user gets: the three programs, the menu entry and its
+# icons, the man pages, the Debian documents, real Depends, and no lintian
+# errors. Usage: check_package.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1
+version=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+for tool in cpack dpkg-deb lintian groff gzip; do
+  if ! command -v "$tool" >/dev/null; then
+    [ "${CI:-}" = true ] && fail "$tool is not installed"
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+(cd "$build" && cpack -B "$work/out" >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack failed"; }
+deb=$work/out/fernbow_${version}_amd64.deb
+[ -f "$deb" ] || fail "no $deb"
+dpkg-deb -x "$deb" "$work/root"
+root=$work/root/usr
+
+for program in fernbow fernbow-cli fernbow-sim; do
+  [ -x "$root/bin/$program" ] || fail "bin/$program missing or not executable"
+done
+[ "$("$root/bin/fernbow-cli" --version)" = "fernbow-cli $version" ] || fail "the packaged fernbow-cli does not run"
+
+desktop=$root/share/applications/fernbow.desktop
+grep -qx 'Name=Fernbow' "$desktop" || fail "no menu name in $desktop"
+grep -qx 'Exec=fernbow' "$desktop" || fail "the menu entry does not start fernbow"
+grep -qx 'Icon=fernbow' "$desktop" || fail "the menu entry has no icon"
+for size in 16 32; do
+  icon=$root/share/icons/hicolor/${size}x${size}/apps/fernbow.png
+  [ -f "$icon" ] || fail "no ${size}x${size} icon"
+  # PNG signature, then the IHDR width as a big-endian number at byte 16.
+  [ "$(head -c 4 "$icon" | od -An -c | tr -d ' ')" = "211PNG" ] || fail "$icon is not a PNG"
+  [ "$(od -An -tu1 -j 16 -N 4 "$icon" | awk '{print $1*16777216+$2*65536+$3*256+$4}')" = "$size" ] \
+    || fail "$icon is not $size pixels wide"
+done
+
+for page in fernbow fernbow-cli fernbow-sim; do
+  man=$root/share/man/man1/$page.1.gz
+  gzip -t "$man" || fail "$man is not gzip"
+  zcat "$man" | grep -q "^\.TH ${page^^} 1" || fail "$man has no title line for $page(1)"
+  for section in OPTIONS EXIT FILES EXAMPLES; do
+    [ "$page" = fernbow ] && [ "$section" = OPTIONS ] && continue
+    zcat "$man" | grep -q "^\.SH $section" || fail "$man has no $section section"
+  done
+  warnings=$(zcat "$man" | LC_ALL=C.UTF-8 MANWIDTH=80 groff -man -Tutf8 -ww -z 2>&1 || true)
+  [ -z "$warnings" ] || fail "$man: $warnings"
+done
+
+[ -f "$root/share/doc/fernbow/copyright" ] || fail "no copyright file"
+gzip -t "$root/share/doc/fernbow/changelog.gz" || fail "no changelog"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libwxgtk3.2 libgtk-3 libc6; do
+  grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
+done
+
+lintian --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 || true
+if grep -q '^E:' "$work/lintian.log"; then
+  cat "$work/lintian.log"
+  fail "lintian reports errors"
+fi
+echo "package fine: $(basename "$deb")"
