@@ -1,6 +1,7 @@
 #include "BenchRun.h"
 
 #include "BoardLoop.h"
+#include "Console.h"
 #include "CliHost.h"
 #include "ExitStatus.h"
 #include "HexOnce.h"
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <memory>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -65,7 +65,7 @@ int RunBench(const CliArgs& args, const volatile std::sig_atomic_t* interrupted)
     std::vector<std::string> names;
     for (const PortArgument& port : ports)
         names.push_back(PortName(port));
-    CBoardConsole console(names, ::isatty(STDOUT_FILENO) ? CBoardConsole::Style::Panel : CBoardConsole::Style::Lines);
+    CBoardConsole console(names, StdoutIsConsole() ? CBoardConsole::Style::Panel : CBoardConsole::Style::Lines);
 
     BenchShared shared;
     shared.image = &image;

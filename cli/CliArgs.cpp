@@ -95,6 +95,9 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     CLI::App app;
     app.set_help_flag();  // our own --help text, below
     app.allow_extras();   // unknown options are named by us
+    // Options are --name on every platform: on Windows "/x.hex" is a file
+    // (on the current drive), not CLI11's Windows-style option.
+    app.allow_windows_style_options(false);
     app.add_option("--port", portTexts)->allow_extra_args(false);
     // As before CLI11: a value option given twice takes the last value.
     const auto last = CLI::MultiOptionPolicy::TakeLast;
