@@ -85,6 +85,17 @@ expect_key_ends_program() {
   [ "$status" -eq 0 ] || fail "fernbow ended with status $status"
 }
 
+# Presses "&Write Flash" in window $1 with the mouse (the focus then sits on
+# the button that the run disables, and Escape must still reach the window),
+# waits until wake-up bytes reach a board that logs to $work/wire.txt and
+# never answers, and expects Escape to end the program with status 0.
+expect_escape_ends_waiting_run() {
+  click_control "$1" 200 25 50 25   # "&Write Flash"
+  wait_for 30 test -s "$work/wire.txt" || fail "the run did not start"
+  gone "$fernbow_pid" && fail "the program ended by itself"
+  expect_key_ends_program "$1" Escape "closing during the run did not end the program"
+}
+
 # The flash dump $1 must hold every byte of the HEX file $2 but its reset
 # vector (bytes 0..7), which the programmer moves.
 check_flash() {
