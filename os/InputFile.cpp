@@ -1,6 +1,9 @@
 #include "InputFile.h"
 
-std::string InputFileRefusal(CInputFile::Result result, uint64_t maxBytes)
+namespace {
+// The words for this program's own refusals: "not a regular file",
+// "larger than 64 MiB"; empty otherwise.
+std::string Refusal(CInputFile::Result result, uint64_t maxBytes)
 {
     switch (result) {
     case CInputFile::Result::NotRegularFile:
@@ -12,4 +15,25 @@ std::string InputFileRefusal(CInputFile::Result result, uint64_t maxBytes)
     default:
         return std::string();
     }
+}
+}  // namespace
+
+CInputFile::Result CInputFile::Open(const std::string& utf8Path, uint64_t maxBytes)
+{
+    Close();
+    m_error.clear();
+    m_maxBytes = maxBytes;
+    m_read = 0;
+    if (utf8Path.empty()) {
+        m_error = "no file name given";
+        return Result::NotFound;
+    }
+    return OpenNamed(utf8Path);
+}
+
+CInputFile::Result CInputFile::Admit(bool regularFile, uint64_t size)
+{
+    const Result result = !regularFile ? Result::NotRegularFile : size > m_maxBytes ? Result::TooLarge : Result::Opened;
+    m_error = Refusal(result, m_maxBytes);
+    return result;
 }

@@ -37,12 +37,17 @@ public:
     const std::string& ErrorText() const { return m_error; }
 
 private:
+    // The platform's half of Open: opens a named file, leaves the handle in
+    // m_handle and returns Admit's verdict, or says why it could not.
+    // Read checks through Admit too.
+    Result OpenNamed(const std::string& utf8Path);
+    // Opened for a regular file within the size limit; otherwise the refusal,
+    // with its words in m_error. The caller closes what it refused.
+    Result Admit(bool regularFile, uint64_t size);
+
     intptr_t m_handle = -1;  // the platform's descriptor or handle; -1: none
     uint64_t m_maxBytes = 0;
     uint64_t m_read = 0;
     std::string m_error;
 };
 
-// The words for this program's own refusals, shared by every platform's
-// CInputFile: "not a regular file", "larger than 64 MiB"; empty otherwise.
-std::string InputFileRefusal(CInputFile::Result result, uint64_t maxBytes);

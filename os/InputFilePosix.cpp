@@ -22,16 +22,8 @@ CInputFile::Result ResultForErrno(int error)
 }
 }  // namespace
 
-CInputFile::Result CInputFile::Open(const std::string& utf8Path, uint64_t maxBytes)
+CInputFile::Result CInputFile::OpenNamed(const std::string& utf8Path)
 {
-    Close();
-    m_error.clear();
-    m_maxBytes = maxBytes;
-    m_read = 0;
-    if (utf8Path.empty()) {
-        m_error = std::strerror(ENOENT);
-        return Result::NotFound;
-    }
     // O_NONBLOCK: a FIFO with no writer would otherwise hold open() forever.
     int fd;
     do {
@@ -48,11 +40,8 @@ CInputFile::Result CInputFile::Open(const std::string& utf8Path, uint64_t maxByt
         ::close(fd);
         return Result::Failed;
     }
-    const Result refused = !S_ISREG(st.st_mode)                         ? Result::NotRegularFile
-                           : static_cast<uint64_t>(st.st_size) > maxBytes ? Result::TooLarge
-                                                                          : Result::Opened;
+    const Result refused = Admit(S_ISREG(st.st_mode), static_cast<uint64_t>(st.st_size));
     if (refused != Result::Opened) {
-        m_error = InputFileRefusal(refused, maxBytes);
         ::close(fd);
         return refused;
     }
@@ -86,9 +75,7 @@ long CInputFile::Read(void* buffer, size_t size)
         return -1;
     }
     m_read += static_cast<uint64_t>(got);
-    if (m_read > m_maxBytes) {
-        m_error = InputFileRefusal(Result::TooLarge, m_maxBytes);
-        return -1;
-    }
+    // A file that grows while it is read is held to the same limit.
+    if (Admit(true, m_read) != Result::Opened) return -1;
     return static_cast<long>(got);
 }

@@ -29,16 +29,8 @@ HANDLE Handle(intptr_t value)
 
 } // namespace
 
-CInputFile::Result CInputFile::Open(const std::string& utf8Path, uint64_t maxBytes)
+CInputFile::Result CInputFile::OpenNamed(const std::string& utf8Path)
 {
-    Close();
-    m_error.clear();
-    m_maxBytes = maxBytes;
-    m_read = 0;
-    if (utf8Path.empty()) {
-        m_error = WinErrorText(ERROR_FILE_NOT_FOUND);
-        return Result::NotFound;
-    }
     // The wide-character call, so that any name opens (C:\Prüfung\π.hex).
     // Backup semantics let a folder open too, to be refused as one below
     // rather than as "access denied"; others may go on writing the file.
@@ -54,9 +46,8 @@ CInputFile::Result CInputFile::Open(const std::string& utf8Path, uint64_t maxByt
     const bool isFile = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileInformationByHandle(file, &info) &&
                         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     const uint64_t size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    const Result refused = !isFile ? Result::NotRegularFile : size > maxBytes ? Result::TooLarge : Result::Opened;
+    const Result refused = Admit(isFile, size);
     if (refused != Result::Opened) {
-        m_error = InputFileRefusal(refused, maxBytes);
         ::CloseHandle(file);
         return refused;
     }
@@ -87,9 +78,7 @@ long CInputFile::Read(void* buffer, size_t size)
         return -1;
     }
     m_read += got;
-    if (m_read > m_maxBytes) {
-        m_error = InputFileRefusal(Result::TooLarge, m_maxBytes);
-        return -1;
-    }
+    // A file that grows while it is read is held to the same limit.
+    if (Admit(true, m_read) != Result::Opened) return -1;
     return static_cast<long>(got);
 }

@@ -34,6 +34,8 @@ public:
     const std::string& DevicePath() const { return m_strDevicePath; }
 
 private:
+    // Stores the line's rate in the settings and picks the device to open.
+    void ResolveLine();
     // What a platform keeps between opens beyond the handle (the Windows
     // DCB, which every Open refills only in part); defined per platform.
     struct LineState;

@@ -17,7 +17,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kReadTimeout = std::chrono::milliseconds(5);
 constexpr auto kWriteTimeout = std::chrono::milliseconds(100);
-constexpr int kLineBaudRate = 19200;
 
 // Milliseconds left until deadline, rounded up so that poll() never wakes
 // early and turns the wait into a busy loop; 0 when it has passed.
@@ -74,9 +73,7 @@ int CSerialPort::Open()
 {
     if (m_bOpen)
         return 1;
-    m_settings.m_nBaudRate = kLineBaudRate;
-    m_strDevicePath = m_settings.m_strDevice.empty() ? DeviceForComPort(m_settings.m_nComPort)
-                                                     : m_settings.m_strDevice;
+    ResolveLine();
     UniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, m_lastOpen);
     if (!fd.Valid()) {
         m_hComm = -1;

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int kLineBaudRate = 19200;
 constexpr DWORD kQueueSize = 32768;
 // PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR
 constexpr DWORD kPurgeAll = 15;
@@ -38,9 +37,7 @@ int CSerialPort::Open()
 {
     if (m_bOpen)
         return 1;
-    m_settings.m_nBaudRate = kLineBaudRate;
-    m_strDevicePath = m_settings.m_strDevice.empty() ? DeviceForComPort(m_settings.m_nComPort)
-                                                     : m_settings.m_strDevice;
+    ResolveLine();
     const ComDevice device = OpenComDevice(m_strDevicePath, m_lastOpen);
     m_hComm = reinterpret_cast<intptr_t>(device.port);
     if (!device.Valid())
