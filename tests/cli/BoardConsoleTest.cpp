@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 // On a terminal every change redraws the panel in place: up as many rows as
 // there are ports, each row cleared and drawn. A lasting line clears the
 // panel, is printed, and the panel follows below it.
@@ -40,4 +43,33 @@ TEST(CliRunLog, FieldsAreQuotedOnlyWhenTheyMustBe)
     EXPECT_EQ(CsvField("fw, v1.hex"), "\"fw, v1.hex\"");
     EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
     EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
+}
+
+// The header is written once, by whoever finds the file empty: also a log
+// made empty beforehand, and not again by a second writer.
+TEST(CliRunLog, HeaderOnceForEveryWriterOfOneLog)
+{
+    const std::string path = testing::TempDir() + "fernbow-runlog-test.csv";
+    std::remove(path.c_str());
+    std::fclose(std::fopen(path.c_str(), "wb"));
+    {
+        std::string error;
+        CRunLog first, second;
+        ASSERT_TRUE(first.Open(path, "a.hex", "00", error)) << error;
+        ASSERT_TRUE(second.Open(path, "a.hex", "00", error)) << error;
+        RunLogEntry entry;
+        entry.outcome = "programmed";
+        ASSERT_TRUE(first.Append(entry, error)) << error;
+        ASSERT_TRUE(second.Append(entry, error)) << error;
+    }
+    std::string text;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[512];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+        std::fclose(f);
+    }
+    std::remove(path.c_str());
+    EXPECT_EQ(text.find(CRunLog::kHeader), 0u) << text;
+    EXPECT_EQ(text.find(CRunLog::kHeader, 1), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << text;
 }
