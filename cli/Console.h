@@ -20,9 +20,9 @@ void PrepareConsole();
 // board in hand is finished.
 void InstallInterruptHandler(std::atomic<bool>* flag);
 
-// The exit status of a run that the handler stopped: ExitStatus::kHungUp
-// when a hang-up came first, ExitStatus::kInterrupted otherwise.
-int InterruptedExitStatus();
+// true when a hang-up (SIGHUP) came first: the run then ends with
+// ExitStatus::kHungUp, whatever state it was stopped in.
+bool HangUpReceived();
 
 // Before a panel is drawn: true when standard output is a terminal that
 // takes escape codes (switched on where the console needs it), false when

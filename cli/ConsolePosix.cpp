@@ -1,7 +1,6 @@
 #include "Console.h"
 
 #include "ComPortMap.h"
-#include "ExitStatus.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -48,9 +47,9 @@ void InstallInterruptHandler(std::atomic<bool>* flag)
     sigaction(SIGPIPE, &ignore, nullptr);
 }
 
-int InterruptedExitStatus()
+bool HangUpReceived()
 {
-    return g_firstSignal.load() == SIGHUP ? ExitStatus::kHungUp : ExitStatus::kInterrupted;
+    return g_firstSignal.load() == SIGHUP;
 }
 
 bool StdoutIsConsole()

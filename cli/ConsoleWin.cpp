@@ -1,6 +1,5 @@
 #include "Console.h"
 
-#include "ExitStatus.h"
 #include "Utf16Win.h"
 
 #include <windows.h>
@@ -67,9 +66,9 @@ void InstallInterruptHandler(std::atomic<bool>* flag)
     ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-int InterruptedExitStatus()
+bool HangUpReceived()
 {
-    return ExitStatus::kInterrupted;
+    return false;  // closing the console is a Ctrl-C here
 }
 
 bool StdoutIsConsole()

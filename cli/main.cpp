@@ -170,6 +170,7 @@ int main(int argc, char** argv)
         break;
     }
     const int status = args.Bench() ? RunBench(args, &g_interrupted) : RunProgramming(args);
-    // Which signal stopped the run shows in the status, as a shell's would.
-    return status == ExitStatus::kInterrupted ? InterruptedExitStatus() : status;
+    // The session that asked for the run is gone: say so, as a shell would,
+    // even when the boards in hand were finished.
+    return HangUpReceived() ? ExitStatus::kHungUp : status;
 }
