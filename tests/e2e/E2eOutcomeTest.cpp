@@ -57,15 +57,6 @@ std::string DamagedProgram()
     return hex;
 }
 
-// Cut short as head -n 3 cuts it: no end record.
-std::string CutShortProgram()
-{
-    const std::string hex = SmallProgram();
-    size_t end = 0;
-    for (int line = 0; line < 3; ++line) end = hex.find('\n', end) + 1;
-    return hex.substr(0, end);
-}
-
 enum class Hex { Program, BootArea, Missing, ConfigOnly, Damaged, CutShort };
 enum class Flash { Full, Fresh, BlocksBelow };
 
@@ -93,7 +84,7 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
                                 : c.hex == Hex::ConfigOnly ? Record(0x400E, {0x30, 0x3F}) + ":00000001FF\n"
                                 : c.hex == Hex::Damaged    ? DamagedProgram()
-                                : c.hex == Hex::CutShort   ? CutShortProgram()
+                                : c.hex == Hex::CutShort   ? SmallProgram().substr(0, SmallProgram().rfind(':'))
                                                            : SmallProgram();
     const std::string hexPath = folder.File("program.hex");
     if (c.hex != Hex::Missing) WriteTextFile(hexPath, hexText);
