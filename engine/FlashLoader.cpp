@@ -114,7 +114,7 @@ bool CFlashWriter::ParseRecords(IByteSource& source)
         while ((c = source.Get()) >= 0 && c != ':')
             if (c == '\n') ++line;
         if (c < 0) {
-            // Cut short, or never finished: real tools always end with one.
+            // No end record: cut short, or never finished (real tools always write one).
             m_report.missingEndRecord = true;
             break;
         }
