@@ -248,10 +248,11 @@ void CFlashDlg::ShowMessageBox(const std::string& text, const std::string& capti
     m_pView->ShowMessageBox(text, caption, MessageIcon::None);
 }
 
-void CFlashDlg::OnHexLoaded(const HexLoadReport& report)
+bool CFlashDlg::OnHexLoaded(const HexLoadReport& report)
 {
     // Before anything is sent; OK goes on with the records as they stand.
-    if (report.badRecords != 0) MessageBoxExclamation(BadRecordsWarning(report.badRecords));
+    if (report.HasFaults()) MessageBoxExclamation(BadRecordsWarning(report));
+    return true;
 }
 
 void CFlashDlg::Beep() { m_pView->Beep(); }

@@ -60,7 +60,7 @@ public:
     int GetCountdown() const override { return m_nCountdown; }
     bool PumpMessages() override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
-    void OnHexLoaded(const HexLoadReport& report) override;
+    bool OnHexLoaded(const HexLoadReport& report) override;
     void Beep() override;
 
     // true while "&Write Flash" is running the engine.

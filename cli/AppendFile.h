@@ -12,10 +12,12 @@ public:
     CAppendFile(const CAppendFile&) = delete;
     CAppendFile& operator=(const CAppendFile&) = delete;
 
-    // Opens path for appending, creating it when missing. isNew tells whether
-    // the file was made by this call or was still empty. false with the
-    // system's reason in error (also for anything but a regular file).
-    bool Open(const std::string& path, bool& isNew, std::string& error);
+    // Opens path for appending, creating it when missing, and writes header
+    // first when the file is empty. That is decided under a lock on the
+    // file: of several processes that start one new log at once, exactly one
+    // writes the header. false with the system's reason in error (also for
+    // anything but a regular file).
+    bool Open(const std::string& path, const std::string& header, std::string& error);
     // false with the reason when the whole of text could not be written.
     bool Append(const std::string& text, std::string& error);
 

@@ -1,12 +1,30 @@
 #include "AppendFile.h"
 
+#include "ErrnoText.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+
+// One write of all of text; false with the reason.
+bool WriteWhole(int fd, const std::string& text, std::string& error)
+{
+    ssize_t written;
+    do
+        written = ::write(fd, text.data(), text.size());
+    while (written < 0 && errno == EINTR);
+    if (written == static_cast<ssize_t>(text.size()))
+        return true;
+    error = written < 0 ? ErrnoText(errno) : "the disk is full";
+    return false;
+}
+
+} // namespace
 
 CAppendFile::~CAppendFile()
 {
@@ -14,13 +32,13 @@ CAppendFile::~CAppendFile()
         ::close(static_cast<int>(m_handle));
 }
 
-bool CAppendFile::Open(const std::string& path, bool& isNew, std::string& error)
+bool CAppendFile::Open(const std::string& path, const std::string& header, std::string& error)
 {
     // O_NONBLOCK: a FIFO or a device given by mistake must not hang the
     // start; it is refused below anyway.
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644));
     if (!fd.Valid()) {
-        error = std::strerror(errno);
+        error = ErrnoText(errno);
         return false;
     }
     struct stat info {};
@@ -29,7 +47,23 @@ bool CAppendFile::Open(const std::string& path, bool& isNew, std::string& error)
         return false;
     }
     ::fcntl(fd.Get(), F_SETFL, O_APPEND);
-    isNew = info.st_size == 0;
+    // Whoever holds the lock while the file is empty writes the header; the
+    // lock goes with the descriptor when it is closed on an error.
+    int locked;
+    do
+        locked = ::flock(fd.Get(), LOCK_EX);
+    while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        error = ErrnoText(errno);
+        return false;
+    }
+    if (::fstat(fd.Get(), &info) != 0) {
+        error = ErrnoText(errno);
+        return false;
+    }
+    if (info.st_size == 0 && !WriteWhole(fd.Get(), header, error))
+        return false;
+    ::flock(fd.Get(), LOCK_UN);
     m_handle = fd.Release();
     return true;
 }
@@ -40,12 +74,5 @@ bool CAppendFile::Append(const std::string& text, std::string& error)
         error = "not open";
         return false;
     }
-    ssize_t written;
-    do
-        written = ::write(static_cast<int>(m_handle), text.data(), text.size());
-    while (written < 0 && errno == EINTR);
-    if (written == static_cast<ssize_t>(text.size()))
-        return true;
-    error = written < 0 ? std::strerror(errno) : "the disk is full";
-    return false;
+    return WriteWhole(static_cast<int>(m_handle), text, error);
 }

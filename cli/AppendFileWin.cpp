@@ -1,31 +1,43 @@
 #include "AppendFile.h"
 
+#include "Utf16Win.h"
+#include "WinErrorText.h"
+
 #include <windows.h>
 
 namespace {
 
-std::wstring Wide(const std::string& utf8)
+// One write of all of text; false with the reason.
+bool WriteWhole(HANDLE file, const std::string& text, std::string& error)
 {
-    const int n = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                                        nullptr, 0);
-    std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0)
-        ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
-    return wide;
+    DWORD written = 0;
+    if (::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size())
+        return true;
+    error = WinErrorText(::GetLastError());
+    return false;
 }
 
-std::string SystemText(DWORD error)
-{
-    char* text = nullptr;
-    ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string result = text ? text : "error " + std::to_string(error);
-    if (text)
-        ::LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == '.'))
-        result.pop_back();
-    return result;
-}
+// Holds a lock on the file's first byte (a range may lie beyond the end).
+class CFileLock {
+public:
+    explicit CFileLock(HANDLE file) : m_file(file)
+    {
+        m_locked = ::LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &m_where) != 0;
+    }
+    ~CFileLock()
+    {
+        if (m_locked)
+            ::UnlockFileEx(m_file, 0, 1, 0, &m_where);
+    }
+    CFileLock(const CFileLock&) = delete;
+    CFileLock& operator=(const CFileLock&) = delete;
+    bool Locked() const { return m_locked; }
+
+private:
+    HANDLE m_file;
+    OVERLAPPED m_where{};
+    bool m_locked = false;
+};
 
 } // namespace
 
@@ -35,27 +47,37 @@ CAppendFile::~CAppendFile()
         ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
 }
 
-bool CAppendFile::Open(const std::string& path, bool& isNew, std::string& error)
+bool CAppendFile::Open(const std::string& path, const std::string& header, std::string& error)
 {
-    const std::wstring wide = Wide(path);
+    const std::wstring wide = Utf8ToWide(path);
     if (wide.empty()) {
         error = "not a valid file name";
         return false;
     }
-    // FILE_APPEND_DATA alone: every write goes to the end, whoever else appends.
-    HANDLE file = ::CreateFileW(wide.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end,
+    // whoever else appends. Reading is asked for only so that the file can
+    // be locked while the header is decided.
+    HANDLE file = ::CreateFileW(wide.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        error = SystemText(::GetLastError());
+        error = WinErrorText(::GetLastError());
         return false;
     }
-    LARGE_INTEGER size{};
-    if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileSizeEx(file, &size)) {
-        error = "not a regular file";
+    bool ok = false;
+    {
+        LARGE_INTEGER size{};
+        CFileLock lock(file);
+        if (::GetFileType(file) != FILE_TYPE_DISK)
+            error = "not a regular file";
+        else if (!lock.Locked() || !::GetFileSizeEx(file, &size))
+            error = WinErrorText(::GetLastError());
+        else
+            ok = size.QuadPart != 0 || WriteWhole(file, header, error);
+    }
+    if (!ok) {
         ::CloseHandle(file);
         return false;
     }
-    isNew = size.QuadPart == 0;
     m_handle = reinterpret_cast<intptr_t>(file);
     return true;
 }
@@ -66,11 +88,5 @@ bool CAppendFile::Append(const std::string& text, std::string& error)
         error = "not open";
         return false;
     }
-    DWORD written = 0;
-    if (::WriteFile(reinterpret_cast<HANDLE>(m_handle), text.data(), static_cast<DWORD>(text.size()), &written,
-                    nullptr) &&
-        written == text.size())
-        return true;
-    error = SystemText(::GetLastError());
-    return false;
+    return WriteWhole(reinterpret_cast<HANDLE>(m_handle), text, error);
 }

@@ -8,6 +8,8 @@
 #include "RegistryStore.h"
 
 #include <cstdio>
+#include <exception>
+#include <future>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -33,9 +35,35 @@ std::string TallyText(const PortTally& tally)
     return line;
 }
 
+// Runs every loop on a thread of its own. The threads wait until all of
+// them exist, so a thread that cannot be started leaves no port half-done:
+// then none runs, and the reason is returned (empty when all ran).
+std::string RunLoops(std::vector<std::unique_ptr<CBoardLoop>>& loops)
+{
+    std::promise<bool> go;
+    std::shared_future<bool> allStarted = go.get_future().share();
+    std::vector<std::thread> threads;
+    std::string error;
+    try {
+        threads.reserve(loops.size());
+        for (auto& loop : loops)
+            threads.emplace_back([&loop, allStarted] {
+                if (allStarted.get())
+                    loop->Run();
+            });
+        go.set_value(true);
+    } catch (const std::exception& e) {
+        error = e.what();
+        go.set_value(false);
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    return error;
+}
+
 } // namespace
 
-int RunBench(const CliArgs& args, const volatile std::sig_atomic_t* interrupted)
+int RunBench(const CliArgs& args, const std::atomic<bool>* interrupted)
 {
     std::vector<PortArgument> ports = args.ports;
     if (ports.empty()) {
@@ -48,6 +76,7 @@ int RunBench(const CliArgs& args, const volatile std::sig_atomic_t* interrupted)
     // The file is read and checked once, before any port is touched.
     CCliHost::Options loadOptions;
     loadOptions.interrupted = interrupted;  // a long load ends on Ctrl-C too
+    loadOptions.force = args.force;
     CCliHost loadHost(loadOptions);
     LoadedHex image;
     std::string sha256, error;
@@ -65,7 +94,8 @@ int RunBench(const CliArgs& args, const volatile std::sig_atomic_t* interrupted)
     std::vector<std::string> names;
     for (const PortArgument& port : ports)
         names.push_back(PortName(port));
-    CBoardConsole console(names, StdoutIsConsole() ? CBoardConsole::Style::Panel : CBoardConsole::Style::Lines);
+    CBoardConsole console(names,
+                          StdoutTakesEscapeCodes() ? CBoardConsole::Style::Panel : CBoardConsole::Style::Lines);
 
     BenchShared shared;
     shared.image = &image;
@@ -76,17 +106,18 @@ int RunBench(const CliArgs& args, const volatile std::sig_atomic_t* interrupted)
     shared.interrupted = interrupted;
     shared.console = &console;
     shared.log = args.logFile.empty() ? nullptr : &log;
-    if (image.report.badRecords > 0)
-        shared.note = BadRecordsWarning(image.report.badRecords);
+    if (image.report.HasFaults())  // written with --force
+        shared.note = BadRecordsWarning(image.report);
 
     std::vector<std::unique_ptr<CBoardLoop>> loops;
-    std::vector<std::thread> threads;
     for (size_t slot = 0; slot < ports.size(); ++slot)
         loops.push_back(std::make_unique<CBoardLoop>(ports[slot], slot, shared));
-    for (auto& loop : loops)
-        threads.emplace_back([&loop] { loop->Run(); });
-    for (std::thread& thread : threads)
-        thread.join();
+    const std::string notStarted = RunLoops(loops);
+    if (!notStarted.empty()) {
+        std::fprintf(stderr, "fernbow-cli: cannot start a thread for every port (%s); no port was touched\n",
+                     notStarted.c_str());
+        return ExitStatus::kInternal;
+    }
 
     int status = ExitStatus::kProgrammed;
     PortTally total;

@@ -24,6 +24,9 @@ public:
     // A line that stays: on out, or on err for a problem.
     void Line(size_t slot, const std::string& text);
     void Problem(size_t slot, const std::string& text);
+    // A line of --trace, on err like a problem: under the same lock, so it
+    // never lands inside a redraw of the panel.
+    void Trace(size_t slot, const std::string& text) { Problem(slot, text); }
     // A line of no port, e.g. the summary, below the panel.
     void Note(const std::string& text);
 

@@ -42,6 +42,8 @@ const char* OutcomeWord(FlashOutcome outcome)
         return "transmission problem";
     case FlashOutcome::NoProgramData:
         return "no program data";
+    case FlashOutcome::FileRefused:
+        return "file refused";
     case FlashOutcome::FileReadError:
     case FlashOutcome::Abandoned:
     case FlashOutcome::None:
@@ -79,7 +81,7 @@ CBoardLoop::CBoardLoop(const PortArgument& port, size_t slot, const BenchShared&
 
 bool CBoardLoop::Interrupted() const
 {
-    return m_shared.interrupted && *m_shared.interrupted;
+    return m_shared.interrupted && m_shared.interrupted->load();
 }
 
 bool CBoardLoop::Pause(int ms) const
@@ -100,7 +102,8 @@ void CBoardLoop::Run()
     std::unique_ptr<CTraceLink> trace;
     ISerialLink* link = &serial;
     if (m_shared.trace) {
-        trace = std::make_unique<CTraceLink>(serial, stderr, CTraceLink::ClockMs(), m_console.Port(m_slot) + ": ");
+        trace = std::make_unique<CTraceLink>(
+            serial, [this](const std::string& text) { m_console.Trace(m_slot, text); });
         link = trace.get();
     }
     CLineWatch line(*link);

@@ -4,7 +4,7 @@
 #include "PortArgument.h"
 #include "RunLog.h"
 
-#include <csignal>
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -21,7 +21,7 @@ struct BenchShared {
     int count = 0;                 // with repeat: boards per port, 0 for no limit
     double waitSeconds = -1;       // < 0: search without limit
     bool trace = false;
-    const volatile std::sig_atomic_t* interrupted = nullptr;
+    const std::atomic<bool>* interrupted = nullptr;
     CBoardConsole* console = nullptr;
     CRunLog* log = nullptr;        // nullptr: no --log
     std::string note;              // for every log line (a warning about the file)

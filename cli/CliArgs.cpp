@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -28,7 +29,9 @@ std::string ParseSeconds(const std::string& text, double& seconds)
 
 bool ParseCount(const std::string& text, int& count)
 {
-    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), ::isdigit))
+    // isdigit takes unsigned char values only: bytes above 0x7F are negative chars.
+    const auto digit = [](unsigned char c) { return std::isdigit(c) != 0; };
+    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), digit))
         return false;
     count = std::atoi(text.c_str());
     return count > 0;
@@ -105,6 +108,7 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     app.add_option("--count", countText)->multi_option_policy(last);
     app.add_option("--log", result.logFile)->multi_option_policy(last);
     app.add_flag("--trace", result.trace)->disable_flag_override();
+    app.add_flag("--force", result.force)->disable_flag_override();
     app.add_flag("--repeat", result.repeat)->disable_flag_override();
     app.add_flag("--list", list)->disable_flag_override();
     app.add_flag("-h,--help", help)->disable_flag_override();
@@ -154,7 +158,7 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
 std::string CliUsage()
 {
     return "Usage: fernbow-cli [--port PORT]... [--wait SECONDS] [--repeat [--count N]]\n"
-           "                   [--log FILE.csv] [--trace] FILE.hex\n"
+           "                   [--log FILE.csv] [--force] [--trace] FILE.hex\n"
            "       fernbow-cli --list | --help | --version\n"
            "\n"
            "Writes FILE.hex into a PIC16F819 or PIC16F88 through its serial bootloader.\n"
@@ -172,6 +176,9 @@ std::string CliUsage()
            "  --count N       with --repeat: stop after N boards on each port\n"
            "  --log FILE      append a CSV line per board: UTC time, port, device, file,\n"
            "                  its SHA-256, chip, outcome, seconds, bytes sent, note\n"
+           "  --force         write a file with bad records (wrong checksum, missing or\n"
+           "                  non-hex digits) or without an end record all the same;\n"
+           "                  without it such a file is refused (exit status 3)\n"
            "  --trace         log every byte sent and received on stderr, with the\n"
            "                  time in ms since the start\n"
            "  --list          show COM0 to COM19, their devices and whether each can\n"
@@ -184,17 +191,19 @@ std::string CliUsage()
            "otherwise COM1-COM4 = /dev/ttyS0-3, COM5-COM12 = /dev/ttyUSB0-7,\n"
            "COM13-COM19 = /dev/ttyACM0-6; COM0 has a device only through a link.\n"
            "\n"
-           "Exit status (with several ports or --repeat: 0 only when every board that\n"
+           "Exit status (with several ports, --repeat or --log: 0 only when every board that\n"
            "started was programmed, otherwise the status of the first port that failed):\n"
            "    0  programmed\n"
            "    1  bad command line, or the log cannot be written\n"
            "    2  the port cannot be opened (or went away in a bench run)\n"
-           "    3  the HEX file cannot be opened or read, or holds no program data\n"
+           "    3  the HEX file cannot be opened or read, holds no program data, or has\n"
+           "       bad records or no end record (refused unless --force)\n"
            "    4  the program reaches into the bootloader's area (refused)\n"
            "    5  unexpected answer from the target\n"
-           "    6  timeout: a block went unanswered\n"
+           "    6  timeout: a block went unanswered (or had no usable answer)\n"
            "    7  transmission problem: a block was refused ten times\n"
            "    8  no target answered within --wait\n"
            "    9  internal error\n"
+           "  129  hung up (SIGHUP): the board in hand is stopped as on Ctrl-C\n"
            "  130  interrupted (Ctrl-C or SIGTERM)\n";
 }

@@ -13,14 +13,16 @@ struct CliArgs {
     std::vector<PortArgument> ports;  // every --port, in the order given
     double waitSeconds = -1;   // < 0: search without limit
     bool trace = false;
+    bool force = false;        // write a file with bad records or no end record all the same
     bool repeat = false;       // board after board until Ctrl-C or count
     int count = 0;             // with repeat: stop after this many boards (0: no limit)
     std::string logFile;       // not empty: append a CSV line per board
     std::string hexFile;
     std::string error;         // not empty: a usage error, said in these words
 
-    // Several ports or --repeat: the production-bench run of fernbow-cli.
-    bool Bench() const { return repeat || ports.size() > 1; }
+    // Several ports, --repeat or --log: the production-bench run of
+    // fernbow-cli (the one that keeps a log).
+    bool Bench() const { return repeat || ports.size() > 1 || !logFile.empty(); }
 };
 
 // args excludes the program name. Options take their value as the next word

@@ -123,7 +123,7 @@ bool CCliHost::PumpMessages()
 {
     if (m_abandoned != AbandonReason::None)
         return false;
-    if (m_options.interrupted && *m_options.interrupted) {
+    if (m_options.interrupted && m_options.interrupted->load()) {
         m_abandoned = AbandonReason::Interrupted;
         return false;
     }
@@ -155,12 +155,16 @@ void CCliHost::Beep()
     std::fflush(m_options.out);
 }
 
-void CCliHost::OnHexLoaded(const HexLoadReport& report)
+bool CCliHost::OnHexLoaded(const HexLoadReport& report)
 {
-    if (report.badRecords != 0)
-        PrintLine(m_options.err, "warning: " + BadRecordsWarning(report.badRecords));
+    // Nobody reads a warning on a bench: a damaged file is written only on request.
+    if (report.HasFaults() && !m_options.force)
+        return false;
+    if (report.HasFaults())
+        PrintLine(m_options.err, "warning: " + BadRecordsWarning(report));
     if (report.skippedHighRecords != 0)
         PrintLine(m_options.err, "note: " + SkippedHighRecordsNote());
+    return true;
 }
 
 void CCliHost::OnResetCode(const ResetCodeReport& report)

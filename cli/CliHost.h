@@ -2,7 +2,7 @@
 #include "ExitStatus.h"
 #include "FlashHost.h"
 
-#include <csignal>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -21,7 +21,8 @@ public:
         bool terminal = false;        // draw a progress bar and beep
         int64_t waitMs = -1;          // how long to search for the target (from the first
                                       // search message); < 0: no limit
-        const volatile std::sig_atomic_t* interrupted = nullptr;  // set by SIGINT/SIGTERM
+        const std::atomic<bool>* interrupted = nullptr;  // set by SIGINT, SIGTERM, SIGHUP
+        bool force = false;           // write a file with faults (warned about) instead of refusing it
         ClockMs clock;                // empty: the steady clock
         std::function<void(int)> sleepMs;  // empty: really sleep
     };
@@ -35,7 +36,9 @@ public:
     bool PumpMessages() override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void Beep() override;
-    void OnHexLoaded(const HexLoadReport& report) override;
+    // Refuses a file with faults (the caller says so), or warns about them
+    // with force.
+    bool OnHexLoaded(const HexLoadReport& report) override;
     // The mend goes to out, a reset code that cannot start the program to err.
     void OnResetCode(const ResetCodeReport& report) override;
 

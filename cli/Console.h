@@ -1,5 +1,5 @@
 #pragma once
-#include <csignal>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -13,10 +13,21 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv);
 // Makes UTF-8 output readable where the console would show it otherwise.
 void PrepareConsole();
 
-// The first Ctrl-C (SIGINT, SIGTERM; Ctrl-Break and closing the console on
-// Windows) sets *flag, which the run checks at every pump; a second one
-// ends the program at once even if something is stuck.
-void InstallInterruptHandler(volatile std::sig_atomic_t* flag);
+// The first Ctrl-C (SIGINT, SIGTERM, SIGHUP; Ctrl-Break and closing the
+// console on Windows) sets *flag, which the run checks at every pump; a
+// second one ends the program at once even if something is stuck. A reader
+// that goes away (| head) stops nobody: output to it just fails, and the
+// board in hand is finished.
+void InstallInterruptHandler(std::atomic<bool>* flag);
+
+// true when a hang-up (SIGHUP) came first: the run then ends with
+// ExitStatus::kHungUp, whatever state it was stopped in.
+bool HangUpReceived();
+
+// Before a panel is drawn: true when standard output is a terminal that
+// takes escape codes (switched on where the console needs it), false when
+// plain lines must do.
+bool StdoutTakesEscapeCodes();
 
 // true when standard output is a terminal or console (a bar is drawn
 // there), false for a file or a pipe (plain lines).

@@ -7,12 +7,17 @@
 
 namespace {
 
-volatile std::sig_atomic_t* g_flag = nullptr;
+// Lock-free, so the handler may touch them; the worker threads read the flag.
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
+std::atomic<bool>* g_flag = nullptr;
+std::atomic<int> g_firstSignal{0};
 
-extern "C" void OnInterrupt(int)
+extern "C" void OnInterrupt(int signal)
 {
+    int none = 0;
+    g_firstSignal.compare_exchange_strong(none, signal);
     if (g_flag != nullptr)
-        *g_flag = 1;
+        g_flag->store(true);
 }
 
 } // namespace
@@ -24,7 +29,7 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv)
 
 void PrepareConsole() {}
 
-void InstallInterruptHandler(volatile std::sig_atomic_t* flag)
+void InstallInterruptHandler(std::atomic<bool>* flag)
 {
     g_flag = flag;
     // SA_RESETHAND: the second signal gets the default action and ends us.
@@ -34,11 +39,27 @@ void InstallInterruptHandler(volatile std::sig_atomic_t* flag)
     action.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+    // A closed stdout (| head) makes writes fail with EPIPE instead.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+bool HangUpReceived()
+{
+    return g_firstSignal.load() == SIGHUP;
 }
 
 bool StdoutIsConsole()
 {
     return ::isatty(STDOUT_FILENO) != 0;
+}
+
+bool StdoutTakesEscapeCodes()
+{
+    return StdoutIsConsole();
 }
 
 std::string PortMappingNote()

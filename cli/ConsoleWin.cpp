@@ -2,13 +2,17 @@
 
 #include "Utf16Win.h"
 
-#include <atomic>
 #include <windows.h>
 #include <shellapi.h>
 
+// Older SDK headers lack it (Windows 10 consoles take it).
+#ifndef ENABLE_VIRTUAL_TERMINAL_PROCESSING
+#define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
+#endif
+
 namespace {
 
-volatile std::sig_atomic_t* g_flag = nullptr;
+std::atomic<bool>* g_flag = nullptr;
 std::atomic<bool> g_askedOnce{false};
 
 // Runs on a thread of its own that Windows starts for the event.
@@ -20,13 +24,13 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
         if (g_askedOnce.exchange(true))
             return FALSE;  // the second one: the default handler ends the process
         if (g_flag != nullptr)
-            *g_flag = 1;
+            g_flag->store(true);
         return TRUE;
     case CTRL_CLOSE_EVENT:
         // The process ends when this returns: give the run a moment to close
         // the port first.
         if (g_flag != nullptr)
-            *g_flag = 1;
+            g_flag->store(true);
         ::Sleep(500);
         return FALSE;
     default:
@@ -56,16 +60,33 @@ void PrepareConsole()
     ::SetConsoleOutputCP(CP_UTF8);
 }
 
-void InstallInterruptHandler(volatile std::sig_atomic_t* flag)
+void InstallInterruptHandler(std::atomic<bool>* flag)
 {
     g_flag = flag;
     ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+bool HangUpReceived()
+{
+    return false;  // closing the console is a Ctrl-C here
 }
 
 bool StdoutIsConsole()
 {
     DWORD mode = 0;
     return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+bool StdoutTakesEscapeCodes()
+{
+    // A classic console shows escape codes as text unless asked to take them;
+    // where it cannot be asked, the panel gives way to plain lines.
+    const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (!::GetConsoleMode(out, &mode))
+        return false;
+    return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+           ::SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
 std::string PortMappingNote()

@@ -10,6 +10,7 @@ int ExitStatusFor(FlashOutcome outcome, AbandonReason reason)
         return ExitStatus::kProgrammed;
     case FlashOutcome::FileReadError:
     case FlashOutcome::NoProgramData:
+    case FlashOutcome::FileRefused:
         return ExitStatus::kFile;
     case FlashOutcome::BootAreaOverlap:
         return ExitStatus::kBootArea;

@@ -13,6 +13,7 @@ constexpr int kTimeout = 6;          // a block went unanswered
 constexpr int kTransmission = 7;     // a block was refused ten times
 constexpr int kNoTarget = 8;         // no target answered within --wait
 constexpr int kInternal = 9;         // the run ended without an outcome (a bug)
+constexpr int kHungUp = 129;         // SIGHUP (the terminal went away)
 constexpr int kInterrupted = 130;    // Ctrl-C or SIGTERM
 } // namespace ExitStatus
 

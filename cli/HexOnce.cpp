@@ -66,6 +66,10 @@ bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, st
     CFlashWriter loader(noLine, host);
     const bool loaded = loader.LoadAndKeep(source, image);
     sha256 = source.Finish();
+    if (loader.LastOutcome() == FlashOutcome::FileRefused) {
+        error = FileRefusalText(path, image.report);
+        return false;
+    }
     if (!loaded || file.Failed()) {
         error = "Can't read file " + path;
         return false;
@@ -76,4 +80,10 @@ bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, st
         return false;
     }
     return true;
+}
+
+std::string FileRefusalText(const std::string& path, const HexLoadReport& report)
+{
+    return "fernbow-cli: refused " + path + ": " + FileFaultsText(report) +
+           "; nothing was written (--force writes it all the same)";
 }

@@ -7,6 +7,11 @@
 // Reads and checks a HEX file once for a bench run, and takes the SHA-256 of
 // all of its bytes on the way (the log names the firmware by it). false with
 // the message to show ("Can't open file ...: reason", "Can't read file ...").
-// host hears about the load (bad checksums) once.
+// host hears about the load (bad records) once, and may refuse the file
+// (the message then is FileRefusalText).
 bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, std::string& sha256,
                  std::string& error);
+
+// Why a file with bad records or no end record was not written:
+// "fernbow-cli: refused FILE: <faults>; nothing was written (...)".
+std::string FileRefusalText(const std::string& path, const HexLoadReport& report);

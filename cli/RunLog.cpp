@@ -1,5 +1,7 @@
 #include "RunLog.h"
 
+#include "UtcTime.h"
+
 #include <cstdio>
 #include <ctime>
 
@@ -9,11 +11,10 @@ namespace {
 
 std::string UtcNow()
 {
-    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
     char text[32] = "";
-    // std::gmtime shares one buffer; the caller holds the log's lock.
-    if (const std::tm* utc = std::gmtime(&now))
-        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", utc);
+    if (UtcTime(std::time(nullptr), utc))
+        std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
 }
 
@@ -37,10 +38,7 @@ bool CRunLog::Open(const std::string& path, const std::string& hexFile, const st
 {
     m_hexFile = hexFile;
     m_sha256 = sha256;
-    bool isNew = false;
-    if (!m_file.Open(path, isNew, error))
-        return false;
-    return !isNew || m_file.Append(kHeader, error);
+    return m_file.Open(path, kHeader, error);
 }
 
 std::string CRunLog::Format(const std::string& utcTime, const RunLogEntry& entry) const

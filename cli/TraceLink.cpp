@@ -14,27 +14,34 @@ int64_t SteadyMs()
 
 } // namespace
 
-CTraceLink::CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock, std::string prefix)
-    : m_inner(inner), m_log(log), m_clock(clock ? std::move(clock) : ClockMs(SteadyMs)),
-      m_startMs(m_clock()), m_prefix(std::move(prefix))
+CTraceLink::CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock)
+    : CTraceLink(inner,
+                 [log](const std::string& line) {
+                     std::fputs((line + '\n').c_str(), log);
+                     std::fflush(log);
+                 },
+                 std::move(clock))
+{
+}
+
+CTraceLink::CTraceLink(ISerialLink& inner, LineSink sink, ClockMs clock)
+    : m_inner(inner), m_sink(std::move(sink)), m_clock(clock ? std::move(clock) : ClockMs(SteadyMs)),
+      m_startMs(m_clock())
 {
 }
 
 void CTraceLink::Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note)
 {
-    // One write a line: traces of several ports share the stream.
     char text[32];
     std::snprintf(text, sizeof text, "%8lld ms ", static_cast<long long>(m_clock() - m_startMs));
-    std::string line = m_prefix + text + what;
+    std::string line = text + std::string(what);
     for (uint32_t i = 0; i < count; ++i) {
         std::snprintf(text, sizeof text, " %02X", bytes[i]);
         line += text;
     }
     if (note)
         line += std::string(" ") + note;
-    line += '\n';
-    std::fputs(line.c_str(), m_log);
-    std::fflush(m_log);
+    m_sink(line);
 }
 
 int CTraceLink::Open()

@@ -11,9 +11,14 @@
 class CTraceLink : public ISerialLink {
 public:
     using ClockMs = std::function<int64_t()>;
+    // Takes one line of the trace, without its line end.
+    using LineSink = std::function<void(const std::string& line)>;
 
-    // prefix starts every line (the port, when several are traced at once).
-    CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock = ClockMs(), std::string prefix = std::string());
+    // Lines go to log, each in one write.
+    CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock = ClockMs());
+    // Lines go to sink (a console shared by several ports, which must not
+    // be written around).
+    CTraceLink(ISerialLink& inner, LineSink sink, ClockMs clock = ClockMs());
 
     int Open() override;
     int Close() override;
@@ -25,8 +30,7 @@ private:
     void Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note);
 
     ISerialLink& m_inner;
-    std::FILE* m_log;
+    LineSink m_sink;
     ClockMs m_clock;
     int64_t m_startMs;
-    std::string m_prefix;
 };

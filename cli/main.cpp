@@ -9,21 +9,23 @@
 #include "ExitStatus.h"
 #include "FernbowVersion.h"
 #include "FlashRun.h"
+#include "HexOnce.h"
 #include "PortList.h"
 #include "RegistryStore.h"
 #include "SerialPort.h"
 #include "TraceLink.h"
 
+#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 namespace {
 
-// Set by the first Ctrl-C; the run stops at its next pump.
-volatile std::sig_atomic_t g_interrupted = 0;
+// Set by the first Ctrl-C (or SIGTERM, SIGHUP); the run stops at its next
+// pump. Worker threads of a bench run read it too.
+std::atomic<bool> g_interrupted{false};
 
 int ListPorts()
 {
@@ -68,9 +70,12 @@ int ReportOpenFailure(const std::string& portName, const CSerialPort& serial)
 }
 
 void ReportOutcome(const CliArgs& args, const std::string& portName, const FlashRunResult& result,
-                   const CCliHost& host)
+                   const CCliHost& host, const CFlashWriter& writer)
 {
     switch (result.outcome) {
+    case FlashOutcome::FileRefused:
+        std::fprintf(stderr, "%s\n", FileRefusalText(args.hexFile, writer.LoadReport()).c_str());
+        return;
     case FlashOutcome::FileReadError:
     case FlashOutcome::NoProgramData:
         std::fprintf(stderr, "%s %s\n", RunFailureText(result), args.hexFile.c_str());
@@ -109,12 +114,13 @@ int RunProgramming(const CliArgs& args)
     options.terminal = StdoutIsConsole();
     options.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.interrupted = &g_interrupted;
+    options.force = args.force;
     CCliHost host(options);
     CFlashWriter writer(*link, host);
 
     const FlashRunResult result = CFlashRun(*link, writer).Run(args.hexFile);
     // Ctrl-C wins over whatever the run made of it, in every phase.
-    if (g_interrupted) {
+    if (g_interrupted.load()) {
         link->Close();
         host.EndLine();
         std::fprintf(stderr, "Interrupted\n");
@@ -133,7 +139,7 @@ int RunProgramming(const CliArgs& args)
     }
     host.EndLine();
 
-    ReportOutcome(args, portName, result, host);
+    ReportOutcome(args, portName, result, host, writer);
     if (host.TargetAnswered() && writer.BytesSent() > 0)
         std::printf("%s\n", host.Summary(writer.BytesSent()).c_str());
     std::fflush(stdout);
@@ -163,5 +169,8 @@ int main(int argc, char** argv)
     case CliArgs::Mode::Run:
         break;
     }
-    return args.Bench() ? RunBench(args, &g_interrupted) : RunProgramming(args);
+    const int status = args.Bench() ? RunBench(args, &g_interrupted) : RunProgramming(args);
+    // The session that asked for the run is gone: say so, as a shell would,
+    // even when the boards in hand were finished.
+    return HangUpReceived() ? ExitStatus::kHungUp : status;
 }

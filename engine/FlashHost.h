@@ -34,8 +34,13 @@ public:
     virtual void Beep() = 0;
 
     // Told once the file has been loaded and holds program data, before the
-    // target is searched for and before anything is sent.
-    virtual void OnHexLoaded(const HexLoadReport& report) { (void)report; }
+    // target is searched for and before anything is sent. false refuses the
+    // file: nothing is sent and the run ends as FlashOutcome::FileRefused.
+    virtual bool OnHexLoaded(const HexLoadReport& report)
+    {
+        (void)report;
+        return true;
+    }
     // Told once the chip is known and the image may be sent, before the
     // first block: what was placed below the bootloader's entry. When
     // report.Warns() the run goes on, but the program will not start; the

@@ -13,7 +13,10 @@ bool CFlashWriter::LoadAndKeep(IByteSource& source, LoadedHex& kept)
     kept.loadEnd = m_nLoadEnd;
     kept.report = m_report;
     ReleaseImage();
-    if (kept.loadEnd != 0) m_host.OnHexLoaded(kept.report);
+    if (kept.loadEnd != 0 && !m_host.OnHexLoaded(kept.report)) {
+        m_outcome = FlashOutcome::FileRefused;
+        return false;
+    }
     return true;
 }
 

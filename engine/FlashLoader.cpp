@@ -9,6 +9,8 @@ constexpr uint32_t kHeaderChars = 8;
 // (0x4200) sit here and above: the bootloader cannot write them.
 constexpr uint32_t kHighestRecordAddress = 0x4000;
 constexpr uint32_t kMaxRecordBytes = 255;
+// Header, the most data a count byte can declare, checksum.
+constexpr uint32_t kMaxRecordChars = kHeaderChars + 2 * kMaxRecordBytes + 2;
 // How many characters pass between two questions to the host whether the
 // load may go on: one per buffer of the file.
 constexpr uint32_t kCharsPerPump = 65536;
@@ -22,26 +24,14 @@ enum RecordType : uint8_t {
     kStartLinearAddress = 5,
 };
 
-bool IsHexDigit(uint8_t c)
+bool IsHexDigit(char c)
 {
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
-bool AllHexDigits(const uint8_t* chars, uint32_t count)
+bool AllHexDigits(const char* chars, uint32_t count)
 {
     return std::all_of(chars, chars + count, IsHexDigit);
-}
-
-// Reads up to count characters; returns how many came.
-uint32_t ReadChars(IByteSource& source, uint8_t* into, uint32_t count)
-{
-    uint32_t got = 0;
-    while (got < count) {
-        const int c = source.Get();
-        if (c < 0) break;
-        into[got++] = static_cast<uint8_t>(c);
-    }
-    return got;
 }
 
 // Passes a source through, asking the host now and then whether to go on:
@@ -111,26 +101,34 @@ void CFlashWriter::ResetRunState()
 }
 
 // Returns false only when the source failed; the end of the data or an end
-// record end the parse normally.
+// record end the parse normally. A record is read from its colon to the end
+// of its line (or the next colon): it never takes characters of the next one.
 bool CFlashWriter::ParseRecords(IByteSource& source)
 {
-    const char* const text = reinterpret_cast<const char*>(m_frame);
+    char text[kMaxRecordChars];
     uint8_t data[kMaxRecordBytes];
+    uint32_t line = 1;
     for (;;) {
         // Everything up to the next colon is skipped: line ends, blanks, comments.
         int c;
-        do {
-            c = source.Get();
-        } while (c >= 0 && c != ':');
-        if (c < 0) break;
+        while ((c = source.Get()) >= 0 && c != ':')
+            if (c == '\n') ++line;
+        if (c < 0) {
+            // No end record: cut short, or never finished (real tools always write one).
+            m_report.missingEndRecord = true;
+            break;
+        }
 
-        const uint32_t headerChars = ReadChars(source, m_frame, kHeaderChars);
-        if (headerChars < 2) break;
+        const uint32_t length = ReadRecordText(source, text);
+        const RecordCheck check = CheckRecord(text, length, data);
+        if (check == RecordCheck::Malformed) {
+            NoteBadRecord(line);
+            continue;
+        }
         const uint32_t count = HexPairToByte(text);
-        m_nTotalBytes += count;
-        if (headerChars < kHeaderChars) break;  // cut short inside the header
-
         const uint8_t type = HexPairToByte(text + 6);
+        m_nTotalBytes += count;
+        if (check == RecordCheck::WrongChecksum) NoteBadRecord(line);
         if (type == kEndOfFile) {
             // A long highest record may reach past its start by more than
             // one block; account for the part beyond the first 64 bytes.
@@ -138,22 +136,15 @@ bool CFlashWriter::ParseRecords(IByteSource& source)
             break;
         }
 
-        bool malformed = !AllHexDigits(m_frame, kHeaderChars);
         const uint32_t field = 256u * HexPairToByte(text + 2) + HexPairToByte(text + 4);
-        uint8_t sum = static_cast<uint8_t>(count + HexPairToByte(text + 2) + HexPairToByte(text + 4) + type);
-        const uint32_t got = ReadRecordData(source, count, data, sum, malformed);
-        const bool complete = got == count;
-        // A record cut short by the end of the input keeps its complete bytes.
-        if (complete && !ChecksumMatches(source, sum)) malformed = true;
-
         switch (type) {
         case kData:
-            StoreData(m_nAddressBase + field, count, data, got);
+            StoreData(m_nAddressBase + field, count, data);
             break;
         case kExtendedSegmentAddress:
         case kExtendedLinearAddress:
             if (count != 2) {
-                malformed = true;
+                if (check != RecordCheck::WrongChecksum) NoteBadRecord(line);
                 break;
             }
             m_nAddressBase = (256u * data[0] + data[1]) << (type == kExtendedLinearAddress ? 16 : 4);
@@ -162,42 +153,68 @@ bool CFlashWriter::ParseRecords(IByteSource& source)
         case kStartLinearAddress:
             break;  // where execution starts means nothing to this chip
         default:
-            malformed = true;
+            if (check != RecordCheck::WrongChecksum) NoteBadRecord(line);
             break;
         }
-        if (malformed) ++m_report.badRecords;
-        if (!complete) break;
     }
     return !source.Failed();
 }
 
-// Decodes up to count data bytes into data, reading them in pieces that fit
-// the line buffer, and adds them to sum; malformed is set when a character
-// is not a hex digit. Returns how many bytes came whole (fewer than count
-// when the input ended inside the record).
-uint32_t CFlashWriter::ReadRecordData(IByteSource& source, uint32_t count, uint8_t* data, uint8_t& sum,
-                                      bool& malformed)
+void CFlashWriter::NoteBadRecord(uint32_t line)
 {
-    const char* const text = reinterpret_cast<const char*>(m_frame);
-    uint32_t done = 0;
-    while (done < count) {
-        const uint32_t bytes = std::min<uint32_t>(count - done, sizeof m_frame / 2);
-        const uint32_t got = ReadChars(source, m_frame, 2 * bytes);
-        if (!AllHexDigits(m_frame, got)) malformed = true;
-        for (uint32_t i = 0; i + 1 < got; i += 2) {
-            data[done] = HexPairToByte(text + i);
-            sum = static_cast<uint8_t>(sum + data[done++]);
-        }
-        if (got < 2 * bytes) break;
-    }
-    return done;
+    if (m_report.badRecords++ == 0) m_report.firstBadLine = line;
 }
 
-// Stores the got bytes a data record of count bytes brought (fewer when it
-// was cut short) at their byte address. A record at or above 0x4000 is left
-// out whole (counted, but neither stored nor taken as the highest record);
-// the load goes on after it.
-void CFlashWriter::StoreData(uint32_t address, uint32_t count, const uint8_t* data, uint32_t got)
+// Reads the characters after a record's colon up to its line end, the next
+// colon (put back: it opens the next record) or the end of the input, and
+// keeps the first kMaxRecordChars of them. Trailing blanks are dropped.
+// Returns how many characters the record has (more than kept when the line
+// is longer than any record can be).
+uint32_t CFlashWriter::ReadRecordText(IByteSource& source, char* text)
+{
+    uint32_t length = 0;
+    for (;;) {
+        const int c = source.Get();
+        if (c < 0) break;
+        if (c == ':' || c == '\n' || c == '\r') {
+            source.Unget(c);  // the line end is counted by the caller
+            break;
+        }
+        if (length < kMaxRecordChars) text[length] = static_cast<char>(c);
+        ++length;
+    }
+    while (length > 0 && length <= kMaxRecordChars && (text[length - 1] == ' ' || text[length - 1] == '\t'))
+        --length;
+    return length;
+}
+
+// Decodes a record's text into data. Malformed (nothing of it is stored):
+// a header that is not 8 hex digits, fewer or more digits than its count
+// byte declares, a character that is not a hex digit among them. A record
+// whose only fault is its checksum (wrong, not hex, missing) is kept.
+CFlashWriter::RecordCheck CFlashWriter::CheckRecord(const char* text, uint32_t length, uint8_t* data) const
+{
+    if (length < kHeaderChars || !AllHexDigits(text, kHeaderChars)) return RecordCheck::Malformed;
+    const uint32_t count = HexPairToByte(text);
+    const uint32_t dataEnd = kHeaderChars + 2 * count;
+    if (length < dataEnd || length > dataEnd + 2 || !AllHexDigits(text + kHeaderChars, 2 * count))
+        return RecordCheck::Malformed;
+    uint8_t sum = 0;
+    for (uint32_t i = 0; i < 4; ++i) sum = static_cast<uint8_t>(sum + HexPairToByte(text + 2 * i));
+    for (uint32_t i = 0; i < count; ++i) {
+        data[i] = HexPairToByte(text + kHeaderChars + 2 * i);
+        sum = static_cast<uint8_t>(sum + data[i]);
+    }
+    if (length != dataEnd + 2 || !AllHexDigits(text + dataEnd, 2) ||
+        static_cast<uint8_t>(sum + HexPairToByte(text + dataEnd)) != 0)
+        return RecordCheck::WrongChecksum;
+    return RecordCheck::Sound;
+}
+
+// Stores the count bytes of a data record at their byte address. A record
+// at or above 0x4000 is left out whole (counted, but neither stored nor
+// taken as the highest record); the load goes on after it.
+void CFlashWriter::StoreData(uint32_t address, uint32_t count, const uint8_t* data)
 {
     m_nLoadAddr = address;
     if (address >= kHighestRecordAddress) {
@@ -210,28 +227,10 @@ void CFlashWriter::StoreData(uint32_t address, uint32_t count, const uint8_t* da
     }
     // A record that starts below 0x4000 and runs past it is refused later
     // for reaching into the bootloader; its bytes up there are never kept.
-    const uint32_t end = std::min(address + got, kHighestRecordAddress);
+    const uint32_t end = std::min(address + count, kHighestRecordAddress);
     if (address < end) {
         std::memcpy(m_pImage.get() + address, data, end - address);
         m_nLoadEnd = std::max(m_nLoadEnd, end);
     }
-    m_nLoadAddr = address + got;
-}
-
-// true when the two characters after a record's data make its checksum
-// come out right. A missing checksum (input ends, next record starts) does
-// not, and is not consumed.
-bool CFlashWriter::ChecksumMatches(IByteSource& source, uint8_t sum)
-{
-    uint8_t pair[2];
-    for (uint8_t& ch : pair) {
-        const int c = source.Get();
-        if (c < 0 || c == ':') {
-            source.Unget(c);
-            return false;
-        }
-        ch = static_cast<uint8_t>(c);
-    }
-    return AllHexDigits(pair, 2) &&
-           static_cast<uint8_t>(sum + HexPairToByte(reinterpret_cast<const char*>(pair))) == 0;
+    m_nLoadAddr = address + count;
 }

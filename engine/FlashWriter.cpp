@@ -19,8 +19,10 @@ void CFlashWriter::LoadAndProgram(IByteSource& source)
     // The file is not needed once its records are in the image.
     m_file.Close();
     if (!loaded) return;
-    if (HasProgramData()) m_host.OnHexLoaded(m_report);
-    Program();
+    if (HasProgramData() && !m_host.OnHexLoaded(m_report))
+        m_outcome = FlashOutcome::FileRefused;
+    else
+        Program();
     ReleaseImage();
 }
 

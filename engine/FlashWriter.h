@@ -15,6 +15,7 @@ enum class FlashOutcome {
     Programmed,          // "Pic successfully programmed! "
     FileReadError,       // the file could not be read (or no image could be had): nothing sent
     NoProgramData,       // the file gave not one byte of program: nothing sent
+    FileRefused,         // the host refused the file for its faults: nothing sent
     BootAreaOverlap,     // refused before anything was sent
     UnexpectedAnswer,    // "Unexpected responce form target"
     Timeout,             // "Timeout!"
@@ -55,7 +56,7 @@ public:
     // Load once, program many (production benches). LoadAndKeep parses
     // source like LoadHex, copies the result into kept, frees its own image
     // and tells the host (OnHexLoaded, when there is program data); false as
-    // LoadHex. ProgramKept programs a fresh copy of kept exactly as Program
+    // LoadHex, or when the host refused the file (LastOutcome() FileRefused). ProgramKept programs a fresh copy of kept exactly as Program
     // programs a loaded image, then frees the copy; kept is never changed.
     bool LoadAndKeep(IByteSource& source, LoadedHex& kept);
     int ProgramKept(const LoadedHex& kept);
@@ -85,10 +86,12 @@ public:
 private:
     // Zeroes the counters and measures of a run and resets the progress bar.
     void ResetRunState();
+    enum class RecordCheck { Sound, WrongChecksum, Malformed };
     bool ParseRecords(IByteSource& source);
-    uint32_t ReadRecordData(IByteSource& source, uint32_t count, uint8_t* data, uint8_t& sum, bool& malformed);
-    void StoreData(uint32_t address, uint32_t count, const uint8_t* data, uint32_t got);
-    bool ChecksumMatches(IByteSource& source, uint8_t sum);
+    uint32_t ReadRecordText(IByteSource& source, char* text);
+    RecordCheck CheckRecord(const char* text, uint32_t length, uint8_t* data) const;
+    void NoteBadRecord(uint32_t line);
+    void StoreData(uint32_t address, uint32_t count, const uint8_t* data);
     bool SearchTarget(uint8_t answer[2]);
     int WriteBlocks();
     int Finish(FlashOutcome outcome, const char* status);

@@ -1,10 +1,22 @@
 #include "HexLoadReport.h"
 
-std::string BadRecordsWarning(uint32_t badRecords)
+std::string FileFaultsText(const HexLoadReport& report)
 {
-    return std::to_string(badRecords) + (badRecords == 1 ? " record" : " records") +
-           " with a wrong checksum or characters that are not hex digits (loaded all the same; "
-           "check that the file is intact)";
+    std::string text;
+    if (report.badRecords != 0)
+        text = std::to_string(report.badRecords) + (report.badRecords == 1 ? " bad record" : " bad records") +
+               " (a wrong checksum, missing or non-hex digits, or an unknown type), the first on line " +
+               std::to_string(report.firstBadLine);
+    if (report.missingEndRecord)
+        text += std::string(text.empty() ? "" : "; ") + "no end record (the file may have been cut short)";
+    return text;
+}
+
+std::string BadRecordsWarning(const HexLoadReport& report)
+{
+    return FileFaultsText(report) +
+           ". Records whose only fault is their checksum are loaded, malformed ones are left out; "
+           "check that the file is intact";
 }
 
 std::string SkippedHighRecordsNote()

@@ -4,18 +4,30 @@
 
 // What loading the HEX file found besides the program.
 struct HexLoadReport {
-    // Records whose checksum did not match, that held characters other than
-    // hex digits, or of an unknown type. Data records among them were loaded
-    // all the same (hand-edited files rely on it).
+    // Records with a wrong checksum, of an unknown type, or malformed (too
+    // few or too many digits for their count byte, characters that are not
+    // hex digits). Malformed records store nothing; data records whose only
+    // fault is their checksum were loaded all the same (hand-edited files
+    // rely on it).
     uint32_t badRecords = 0;
     // Data records at or above byte address 0x4000 (ID locations,
     // configuration words, EEPROM data): the bootloader cannot write them,
     // so they were left out.
     uint32_t skippedHighRecords = 0;
+    // The line of the first bad record (counted from 1); 0 when none.
+    uint32_t firstBadLine = 0;
+    // The file ended without an end record: it may have been cut short.
+    bool missingEndRecord = false;
+
+    // Something a user must hear about before the file is written.
+    bool HasFaults() const { return badRecords != 0 || missingEndRecord; }
 };
 
-// The warning every front end gives about badRecords (nonzero):
-// "3 records with a wrong checksum or ... (loaded all the same; ...)".
-std::string BadRecordsWarning(uint32_t badRecords);
+// What is wrong with the file (report.HasFaults()), e.g. "2 bad records
+// (...), the first on line 7; no end record (...)".
+std::string FileFaultsText(const HexLoadReport& report);
+// The warning every front end gives when it writes such a file all the
+// same: the faults, and what was made of them.
+std::string BadRecordsWarning(const HexLoadReport& report);
 // The note about skippedHighRecords (nonzero).
 std::string SkippedHighRecordsNote();

@@ -1,4 +1,5 @@
 #include "AtomicFile.h"
+#include "ErrnoText.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
@@ -84,7 +85,7 @@ bool WriteAll(int fd, const unsigned char* data, size_t size)
 
 bool Fail(const std::string& what, std::string& error)
 {
-    error = what + ": " + std::strerror(errno ? errno : EIO);
+    error = what + ": " + ErrnoText(errno ? errno : EIO);
     return false;
 }
 

@@ -1,4 +1,5 @@
 #include "InputFile.h"
+#include "ErrnoText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -31,12 +32,12 @@ CInputFile::Result CInputFile::OpenNamed(const std::string& utf8Path)
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int error = errno;
-        m_error = std::strerror(error);
+        m_error = ErrnoText(error);
         return ResultForErrno(error);
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
-        m_error = std::strerror(errno);
+        m_error = ErrnoText(errno);
         ::close(fd);
         return Result::Failed;
     }
@@ -71,7 +72,7 @@ long CInputFile::Read(void* buffer, size_t size)
         got = ::read(static_cast<int>(m_handle), buffer, size);
     } while (got < 0 && errno == EINTR);
     if (got < 0) {
-        m_error = std::strerror(errno);
+        m_error = ErrnoText(errno);
         return -1;
     }
     m_read += static_cast<uint64_t>(got);

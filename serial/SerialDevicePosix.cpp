@@ -1,4 +1,5 @@
 #include "SerialDevicePosix.h"
+#include "ErrnoText.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,7 +14,7 @@ namespace {
 PortOpenResult ResultFromErrno(int error)
 {
     PortOpenResult result;
-    result.osText = std::strerror(error);
+    result.osText = ErrnoText(error);
     switch (error) {
     case ENOENT:
     case ENODEV:

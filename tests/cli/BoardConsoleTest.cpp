@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
 // On a terminal every change redraws the panel in place: up as many rows as
 // there are ports, each row cleared and drawn. A lasting line clears the
 // panel, is printed, and the panel follows below it.
@@ -40,4 +44,26 @@ TEST(CliRunLog, FieldsAreQuotedOnlyWhenTheyMustBe)
     EXPECT_EQ(CsvField("fw, v1.hex"), "\"fw, v1.hex\"");
     EXPECT_EQ(CsvField("say \"hi\""), "\"say \"\"hi\"\"\"");
     EXPECT_EQ(CsvField("two\nlines"), "\"two\nlines\"");
+}
+
+// The header is written once, by whoever finds the file empty: also a log
+// made empty beforehand, and not again by a second writer.
+TEST(CliRunLog, HeaderOnceForEveryWriterOfOneLog)
+{
+    const std::string path = testing::TempDir() + "fernbow-runlog-test.csv";
+    std::fclose(std::fopen(path.c_str(), "wb"));
+    {
+        std::string error;
+        CRunLog first, second;
+        ASSERT_TRUE(first.Open(path, "a.hex", "00", error) && second.Open(path, "a.hex", "00", error)) << error;
+        ASSERT_TRUE(first.Append(RunLogEntry(), error) && second.Append(RunLogEntry(), error)) << error;
+    }
+    char text[1024] = {};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    EXPECT_GT(std::fread(text, 1, sizeof text - 1, f), 0u);
+    std::fclose(f);
+    std::remove(path.c_str());
+    EXPECT_EQ(std::string(text).substr(0, std::strlen(CRunLog::kHeader)), CRunLog::kHeader);
+    EXPECT_EQ(std::strstr(text + 1, "utc_time"), nullptr) << text;
+    EXPECT_EQ(std::count(text, text + std::strlen(text), '\n'), 3) << text;
 }

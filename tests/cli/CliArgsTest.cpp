@@ -61,6 +61,9 @@ TEST(CliArgs, BenchLine)
     EXPECT_EQ(args.count, 3);
     EXPECT_EQ(args.logFile, "runs.csv");
     EXPECT_TRUE(ParseCliArgs({"--port", "1", "--port", "2", "a.hex"}).Bench());
+    // A single board with --log is logged like a bench's.
+    EXPECT_TRUE(ParseCliArgs({"--log", "runs.csv", "a.hex"}).Bench());
+    EXPECT_TRUE(ParseCliArgs({"--force", "a.hex"}).force);
 }
 
 TEST(CliArgs, DefaultsAndInlineValues)
@@ -115,6 +118,8 @@ TEST(CliArgs, UsageErrorsAreNamed)
         {{"--port", "COM3", "--port", "3", "a.hex"}, "port 3 given twice"},
         {{"--repeat", "--count", "0", "a.hex"}, "invalid --count"},
         {{"--repeat", "--count", "2x", "a.hex"}, "invalid --count"},
+        {{"--repeat", "--count", "\xB2", "a.hex"}, "invalid --count"},  // a byte above 0x7F
+        {{"--force=yes", "a.hex"}, "takes no value"},
         {{"--count", "2", "a.hex"}, "--count goes with --repeat"},
         {{"--repeat=no", "a.hex"}, "takes no value"},
     };
@@ -135,6 +140,7 @@ TEST(CliExitStatus, EveryOutcomeHasItsOwnStatus)
     const Row rows[] = {
         {FlashOutcome::Programmed, AbandonReason::None, 0},
         {FlashOutcome::FileReadError, AbandonReason::None, 3},
+        {FlashOutcome::FileRefused, AbandonReason::None, 3},
         {FlashOutcome::BootAreaOverlap, AbandonReason::None, 4},
         {FlashOutcome::UnexpectedAnswer, AbandonReason::None, 5},
         {FlashOutcome::Timeout, AbandonReason::None, 6},
@@ -154,6 +160,6 @@ TEST(CliExitStatus, HelpDocumentsEveryStatus)
 {
     const std::string usage = CliUsage();
     for (const char* line : {"    0  programmed", "    1  ", "    2  ", "    3  ", "    4  ", "    5  ",
-                             "    6  ", "    7  ", "    8  ", "    9  ", "  130  "})
+                             "    6  ", "    7  ", "    8  ", "    9  ", "  129  ", "  130  "})
         EXPECT_NE(usage.find(line), std::string::npos) << line;
 }

@@ -1,6 +1,7 @@
 #include "CapturedFile.h"
 #include "CliHost.h"
 
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
@@ -10,7 +11,8 @@ struct HostRig {
     CapturedFile err;
     int64_t nowMs = 1000;
     int sleeps = 0;
-    volatile std::sig_atomic_t interrupted = 0;
+    std::atomic<bool> interrupted{false};
+    bool force = false;
 
     CCliHost Make(bool terminal = false, int64_t waitMs = -1)
     {
@@ -20,6 +22,7 @@ struct HostRig {
         options.terminal = terminal;
         options.waitMs = waitMs;
         options.interrupted = &interrupted;
+        options.force = force;
         options.clock = [this] { return nowMs; };
         options.sleepMs = [this](int ms) {
             ++sleeps;
@@ -112,7 +115,7 @@ TEST(CliHostWait, InterruptStopsAtTheNextPump)
     HostRig rig;
     CCliHost host = rig.Make();
     EXPECT_TRUE(host.PumpMessages());
-    rig.interrupted = 1;
+    rig.interrupted = true;
     EXPECT_FALSE(host.PumpMessages());
     EXPECT_EQ(host.Abandoned(), AbandonReason::Interrupted);
 }
@@ -161,12 +164,21 @@ TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
 {
     HostRig rig;
     CCliHost host = rig.Make();
-    host.OnHexLoaded(HexLoadReport());
+    EXPECT_TRUE(host.OnHexLoaded(HexLoadReport()));
     EXPECT_EQ(rig.err.Text(), "");
-    host.OnHexLoaded(HexLoadReport{3, 2});
+    // A damaged file is refused (the caller says so), unless forced.
+    const HexLoadReport damaged{3, 2, 7, true};
+    EXPECT_FALSE(host.OnHexLoaded(damaged));
+    EXPECT_EQ(rig.err.Text(), "");
+    rig.force = true;
+    CCliHost forced = rig.Make();
+    EXPECT_TRUE(forced.OnHexLoaded(damaged));
     host.ShowMessageBox("hex file address overlaps boot area. Programming aborted.", "PIC16F88");
     const std::string err = rig.err.Text();
-    EXPECT_NE(err.find("3 records with a wrong checksum"), std::string::npos) << err;
+    EXPECT_NE(err.find("warning: 3 bad records (a wrong checksum, missing or non-hex digits, or an unknown type), "
+                       "the first on line 7; no end record"),
+              std::string::npos)
+        << err;
     EXPECT_NE(err.find("note: configuration words, ID locations and EEPROM data in the file are not written"),
               std::string::npos)
         << err;

@@ -13,7 +13,7 @@ namespace {
 // Blocks 0 and 1 hold data, and the vector block is sent last.
 const char kProgram[] =
     ":100000000102030405060708090A0B0C0D0E0F1068\n"
-    ":10004000000102030405060708090A0B0C0D0E0F30\n"
+    ":10004000000102030405060708090A0B0C0D0E0F38\n"
     ":00000001FF\n";
 
 struct SimSpec {
@@ -166,6 +166,13 @@ INSTANTIATE_TEST_SUITE_P(
                   8,
                   {},
                   "no target answered within 2.0 s"},
+        // --log is kept for a single board as well.
+        BenchCase{"OnePortOneBoardIsLogged",
+                  {{"819", 3, {}, true}},
+                  {"--port", "COM3"},
+                  0,
+                  {{"COM3", Outcomes{"programmed"}}},
+                  "Summary COM3: 1 programmed, 0 failed"},
         BenchCase{"UnwritableLogStopsBeforeAnyBoard",
                   {{"88", 3, {}, false}},
                   {"--port", "COM3", "--port", "COM4"},

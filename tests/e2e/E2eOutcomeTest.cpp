@@ -48,7 +48,16 @@ std::string IntoBootArea(const ChipInfo& chip)
     return Record(0, Bytes(16, 1)) + Record(chip.BootBoundary() - 8, Bytes(16, 2)) + ":00000001FF\n";
 }
 
-enum class Hex { Program, BootArea, Missing, ConfigOnly };
+// The probe's damaged file: the third line's count byte says 20 bytes where
+// the line holds 16.
+std::string DamagedProgram()
+{
+    std::string hex = SmallProgram();
+    hex.replace(hex.find(":10001000"), 9, ":14001000");
+    return hex;
+}
+
+enum class Hex { Program, BootArea, Missing, ConfigOnly, Damaged, CutShort };
 enum class Flash { Full, Fresh, BlocksBelow };
 
 struct OutcomeCase {
@@ -74,6 +83,8 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     TempFolder folder;
     const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
                                 : c.hex == Hex::ConfigOnly ? Record(0x400E, {0x30, 0x3F}) + ":00000001FF\n"
+                                : c.hex == Hex::Damaged    ? DamagedProgram()
+                                : c.hex == Hex::CutShort   ? SmallProgram().substr(0, SmallProgram().rfind(':'))
                                                            : SmallProgram();
     const std::string hexPath = folder.File("program.hex");
     if (c.hex != Hex::Missing) WriteTextFile(hexPath, hexText);
@@ -140,14 +151,23 @@ INSTANTIATE_TEST_SUITE_P(
                     Flash::Fresh, 0, {"--wait", "1"}},
         OutcomeCase{"BoardHangsUp", "88", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1},
         OutcomeCase{"MissingFile", "88", {}, Hex::Missing, 3, "Can't open file", Flash::Fresh},
+        // Nobody reads a warning on a bench: a damaged file is refused before
+        // the port is written to, unless --force.
+        OutcomeCase{"DamagedFileRefused", "88", {}, Hex::Damaged, 3,
+                    "1 bad record (a wrong checksum, missing or non-hex digits, or an unknown type), the first on "
+                    "line 3; nothing was written",
+                    Flash::Fresh},
+        OutcomeCase{"CutShortFileRefused", "819", {}, Hex::CutShort, 3, "no end record", Flash::Fresh},
+        OutcomeCase{"DamagedFileForced", "88", {}, Hex::Damaged, 0, "warning: 1 bad record", Flash::Full, 0,
+                    {"--force"}},
         OutcomeCase{"MissingPort", "88", {}, Hex::Program, 2, "Can't open comport", Flash::Fresh, 0,
                     {"--port", "/dev/fernbow-no-such-tty"}},
         OutcomeCase{"PortByComNumber", "88", {"--com", "5"}, Hex::Program, 0, kSuccess, Flash::Full, 0,
                     {"--port", "COM5"}}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
-// One Ctrl-C or SIGTERM ends a run at once, whichever phase it is in, and
-// closes the port.
+// One Ctrl-C, SIGTERM or SIGHUP ends a run at once, whichever phase it is
+// in, and closes the port; a bench run logs the board it stopped.
 TEST(E2eInterrupt, EndsTheRunWithStatus130)
 {
     const struct {
@@ -155,9 +175,13 @@ TEST(E2eInterrupt, EndsTheRunWithStatus130)
         std::vector<std::string> simOptions;
         const char* line;  // printed once the phase has begun
         int sig;
+        int status;
+        bool bench;  // --repeat --log: lines start with the port; a row is logged
     } phases[] = {
-        {"searching", {"--instant", "--ignore-wakeups", "1000000"}, "Searching PIC!", SIGTERM},
-        {"writing", {"--silent", "1"}, "PIC16F88 found", SIGINT},  // the board keeps the run waiting 3 s
+        {"searching", {"--instant", "--ignore-wakeups", "1000000"}, "Searching PIC!", SIGTERM, 130, false},
+        {"writing", {"--silent", "1"}, "PIC16F88 found", SIGINT, 130, false},  // the board keeps the run waiting 3 s
+        {"hung up while writing", {"--silent", "1"}, "PIC16F88 found", SIGHUP, 129, false},
+        {"hung up on a bench", {"--silent", "1"}, "PIC16F88 found", SIGHUP, 129, true},
     };
     for (const auto& p : phases) {
         SCOPED_TRACE(p.phase);
@@ -165,22 +189,46 @@ TEST(E2eInterrupt, EndsTheRunWithStatus130)
         WriteTextFile(folder.File("program.hex"), SmallProgram());
         SimProcess sim(folder, "88", p.simOptions);
         ASSERT_FALSE(sim.Device().empty()) << sim.Log();
-        Child cli({FERNBOW_CLI, "--port", sim.Device(), folder.File("program.hex")}, folder.Path(), "",
-                  folder.File("cli.err"));
+        std::vector<std::string> argv = {FERNBOW_CLI, "--port", sim.Device(), folder.File("program.hex")};
+        if (p.bench) argv.insert(argv.begin() + 1, {"--repeat", "--log", folder.File("runs.csv")});
+        Child cli(argv, folder.Path(), "", folder.File("cli.err"));
+        const std::string expected = (p.bench ? sim.Device() + ": " : std::string()) + p.line;
         std::string line;
         do line = cli.ReadLine(30000);
-        while (!line.empty() && line != p.line);
-        ASSERT_EQ(line, p.line) << ReadTextFile(folder.File("cli.err"));
+        while (!line.empty() && line != expected);
+        ASSERT_EQ(line, expected) << ReadTextFile(folder.File("cli.err"));
         cli.Signal(p.sig);
         const ChildResult end = cli.Wait(30000);
         const std::string err = ReadTextFile(folder.File("cli.err"));
         EXPECT_TRUE(end.finished);
-        EXPECT_EQ(end.status, 130) << err;
-        EXPECT_NE(err.find("Interrupted"), std::string::npos) << err;
+        EXPECT_EQ(end.status, p.status) << err;
+        if (p.bench) {
+            const std::string log = ReadTextFile(folder.File("runs.csv"));
+            EXPECT_NE(log.find(",PIC16F88,interrupted,"), std::string::npos) << log;
+        } else {
+            EXPECT_NE(err.find("Interrupted"), std::string::npos) << err;
+        }
         ChildResult simEnd;
         sim.Stop(&simEnd);
         EXPECT_EQ(simEnd.status, 0) << sim.Log();
     }
+}
+
+// A reader that goes away (| head) stops nobody: the board is finished.
+TEST(E2eOutput, ClosedStdoutStillFinishesTheBoard)
+{
+    TempFolder folder;
+    WriteTextFile(folder.File("program.hex"), SmallProgram());
+    SimProcess sim(folder, "88", {"--instant"});
+    ASSERT_FALSE(sim.Device().empty()) << sim.Log();
+    Child cli({FERNBOW_CLI, "--port", sim.Device(), folder.File("program.hex")}, folder.Path(), "",
+              folder.File("cli.err"));
+    EXPECT_FALSE(cli.ReadLine(30000).empty());
+    cli.CloseStdout();
+    const ChildResult end = cli.Wait(60000);
+    EXPECT_TRUE(end.finished);
+    EXPECT_EQ(end.status, 0) << ReadTextFile(folder.File("cli.err"));
+    EXPECT_EQ(FirstDifference(sim.Stop(), ExpectedFlash(LoadImage(SmallProgram()), ChipF88())), "");
 }
 
 // A number the settings hold but no port has is named as such.

@@ -1,6 +1,7 @@
 #include "E2eSupport.h"
 #include "FlashModel.h"
 #include "ResetCode.h"
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -133,6 +134,12 @@ std::string Child::ReadLine(int timeoutMs)
 void Child::Signal(int sig)
 {
     if (m_pid > 0 && !m_reaped) ::kill(m_pid, sig);
+}
+
+void Child::CloseStdout()
+{
+    if (m_stdout >= 0) ::close(m_stdout);
+    m_stdout = -1;
 }
 
 ChildResult Child::Wait(int limitMs)
@@ -280,7 +287,14 @@ LoadedImage LoadImage(const std::string& hexText)
         const uint32_t count = HexByte(hexText, rec);
         const uint32_t field = (static_cast<uint32_t>(HexByte(hexText, rec + 2)) << 8) | HexByte(hexText, rec + 4);
         const uint8_t type = HexByte(hexText, rec + 6);
+        // A record ends with its line: one whose line is too short for its
+        // count stores nothing.
+        const size_t lineEnd = std::min(hexText.find_first_of(":\r\n", rec), hexText.size());
         pos = rec + 8 + 2 * count;
+        if (pos > lineEnd) {
+            pos = lineEnd;
+            continue;
+        }
         if (type == 1) break;  // end record (its adjustment cannot reach past loadEnd)
         if ((type == 2 || type == 4) && count == 2 && rec + 12 <= hexText.size())
             base = ((static_cast<uint32_t>(HexByte(hexText, rec + 8)) << 8) | HexByte(hexText, rec + 10))

@@ -41,6 +41,8 @@ public:
     // One line of the piped standard output; empty on time-out or end.
     std::string ReadLine(int timeoutMs);
     void Signal(int sig);
+    // Closes the read end of the piped standard output, as "| head" does.
+    void CloseStdout();
     // Waits at most limitMs (a bound against hanging, not a measurement),
     // then kills.
     ChildResult Wait(int limitMs);

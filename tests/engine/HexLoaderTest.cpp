@@ -32,6 +32,8 @@ TEST_P(EngineLoader, LoadsAsRecorded)
     EXPECT_EQ(rig.writer.HighCount(), c.highCount);
     EXPECT_EQ(rig.writer.LoadReport().badRecords, c.badRecords);
     EXPECT_EQ(rig.writer.LoadReport().skippedHighRecords, c.skippedHigh);
+    EXPECT_EQ(rig.writer.LoadReport().firstBadLine, c.firstBadLine);
+    EXPECT_EQ(rig.writer.LoadReport().missingEndRecord, c.missingEnd);
     EXPECT_EQ(rig.writer.HasProgramData(), !c.bytes.empty());
     const uint8_t* image = rig.writer.Image();
     std::vector<uint8_t> expected(kImageSize, 0xFF);

@@ -22,5 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_REQUIRE(writer.HighAddr() < 0x4000 + 255 - 64);
     FUZZ_REQUIRE(writer.HighCount() <= 255);
     FUZZ_REQUIRE(link.writes.empty());
+    // A bad record always names its line.
+    const HexLoadReport& report = writer.LoadReport();
+    FUZZ_REQUIRE((report.badRecords == 0) == (report.firstBadLine == 0));
     return 0;
 }

@@ -25,7 +25,12 @@ public:
         boxes.emplace_back(text, caption);
     }
     void Beep() override { ++beeps; }
-    void OnHexLoaded(const HexLoadReport& report) override { loaded = report; loadedCalls++; }
+    bool OnHexLoaded(const HexLoadReport& report) override
+    {
+        loaded = report;
+        loadedCalls++;
+        return !refuseFaults || !report.HasFaults();
+    }
     void OnResetCode(const ResetCodeReport& report) override { resetCodes.push_back(report); }
 
     std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
@@ -33,6 +38,7 @@ public:
     int tick = 0;
     int countdown = 0;
     int abandonAtTick = -1;  // PumpMessages returns false from this tick on
+    bool refuseFaults = false;  // OnHexLoaded refuses a file with faults, as fernbow-cli does
     int beeps = 0;
     int loadedCalls = 0;
     HexLoadReport loaded;
