@@ -11,7 +11,7 @@
 #include "FlashRun.h"
 #include "PortList.h"
 #include "RegistryStore.h"
-#include "SerialPort.h"
+#include "PortLinkFactory.h"
 #include "TraceLink.h"
 
 #include <cerrno>
@@ -51,7 +51,7 @@ std::string FillLineSettings(const CliArgs& args, CLineSettings& line, std::stri
     return std::string();
 }
 
-int ReportOpenFailure(const std::string& portName, const CSerialPort& serial)
+int ReportOpenFailure(const std::string& portName, const IPortLink& serial)
 {
     const PortOpenResult& error = serial.LastOpenError();
     if (serial.DevicePath().empty()) {
@@ -97,7 +97,8 @@ int RunProgramming(const CliArgs& args)
         return ExitStatus::kPort;
     }
 
-    CSerialPort serial(line);
+    const std::unique_ptr<IPortLink> port = MakePortLink(line);
+    IPortLink& serial = *port;
     std::unique_ptr<CTraceLink> trace;
     ISerialLink* link = &serial;
     if (args.trace) {

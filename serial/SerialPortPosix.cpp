@@ -150,10 +150,17 @@ int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
 {
     if (!m_bOpen)
         return 0;
-    const int fd = static_cast<int>(m_hComm);
     // Whatever arrived before this write (a late answer, an echo, noise) must
     // not be taken as the answer to it.
-    (void)::tcflush(fd, TCIOFLUSH);
+    (void)::tcflush(static_cast<int>(m_hComm), TCIOFLUSH);
+    return WriteThrough(buffer, count);
+}
+
+int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
+{
+    if (!m_bOpen)
+        return 0;
+    const int fd = static_cast<int>(m_hComm);
     const auto deadline = Clock::now() + kWriteTimeout;
     uint32_t written = 0;
     while (written < count) {

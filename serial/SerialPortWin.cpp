@@ -101,6 +101,13 @@ int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
     // Whatever arrived before this write (a late answer, an echo, noise) must
     // not be taken as the answer to it.
     (void)::PurgeComm(Handle(m_hComm), kPurgeAll);
+    return WriteThrough(buffer, count);
+}
+
+int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
+{
+    if (!m_bOpen)
+        return 0;
     DWORD written = 0;
     return ::WriteFile(Handle(m_hComm), buffer, count, &written, nullptr) ? 1 : 0;
 }
