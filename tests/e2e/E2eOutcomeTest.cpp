@@ -3,6 +3,7 @@
 #include "E2eSupport.h"
 #include <algorithm>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -50,6 +51,8 @@ std::string IntoBootArea(const ChipInfo& chip)
 
 enum class Hex { Program, BootArea, Missing, ConfigOnly };
 enum class Flash { Full, Fresh, BlocksBelow };
+// How the CLI reaches the board: its pseudo-terminal, or ser2net serving it.
+enum class Net { None, Raw, Rfc2217 };
 
 struct OutcomeCase {
     const char* name;
@@ -61,6 +64,7 @@ struct OutcomeCase {
     Flash flash;
     uint32_t blocksBelow = 0;  // Flash::BlocksBelow: blocks 0 .. n-1 written, the rest untouched
     std::vector<std::string> cliOptions = {};
+    Net net = Net::None;
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
@@ -83,7 +87,15 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     SimProcess sim(folder, c.chip, simOptions);
     ASSERT_FALSE(sim.Device().empty()) << sim.Log();
 
-    std::vector<std::string> args = {"--port", sim.Device(), "--wait", "30"};
+    std::unique_ptr<Ser2Net> server;
+    std::string port = sim.Device();
+    if (c.net != Net::None) {
+        server = std::make_unique<Ser2Net>(folder, std::vector<std::string>{sim.Device()},
+                                           c.net == Net::Raw ? Ser2Net::Mode::Raw : Ser2Net::Mode::Rfc2217);
+        port = server->Url(0);
+        ASSERT_FALSE(port.empty()) << server->Log();
+    }
+    std::vector<std::string> args = {"--port", port, "--wait", "30"};
     args.insert(args.end(), c.cliOptions.begin(), c.cliOptions.end());
     if (std::find(c.cliOptions.begin(), c.cliOptions.end(), "--port") != c.cliOptions.end())
         args.erase(args.begin(), args.begin() + 2);
@@ -92,7 +104,8 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
 
     ChildResult simEnd;
     const std::vector<uint16_t> flash = sim.Stop(&simEnd);
-    const std::string context = "cli out:\n" + run.out + "cli err:\n" + run.err + "sim log:\n" + sim.Log();
+    const std::string context = "cli out:\n" + run.out + "cli err:\n" + run.err + "sim log:\n" + sim.Log() +
+                                (server ? "ser2net:\n" + server->Log() : "");
 
     ASSERT_TRUE(run.result.finished) << context;
     EXPECT_EQ(run.result.status, c.exitStatus) << context;
@@ -143,7 +156,20 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"MissingPort", "88", {}, Hex::Program, 2, "Can't open comport", Flash::Fresh, 0,
                     {"--port", "/dev/fernbow-no-such-tty"}},
         OutcomeCase{"PortByComNumber", "88", {"--com", "5"}, Hex::Program, 0, kSuccess, Flash::Full, 0,
-                    {"--port", "COM5"}}),
+                    {"--port", "COM5"}},
+        // The same board served by ser2net on a loopback port.
+        OutcomeCase{"NetRawProgrammed", "88", {}, Hex::Program, 0, kSuccess, Flash::Full, 0, {}, Net::Raw},
+        OutcomeCase{"NetRfc2217Programmed", "819", {}, Hex::Program, 0, kSuccess, Flash::Full, 0, {}, Net::Rfc2217},
+        OutcomeCase{"NetRawTimeout", "88", {"--silent", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1, {},
+                    Net::Raw},
+        OutcomeCase{"NetRfc2217Timeout", "88", {"--silent", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1,
+                    {}, Net::Rfc2217},
+        OutcomeCase{"NetRawHangUp", "88", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1,
+                    {}, Net::Raw},
+        OutcomeCase{"NetRfc2217HangUp", "819", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!",
+                    Flash::BlocksBelow, 1, {}, Net::Rfc2217},
+        OutcomeCase{"NetPortRefused", "88", {}, Hex::Program, 2, "connection refused", Flash::Fresh, 0,
+                    {"--port", "rfc2217://127.0.0.1:1"}}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 // One Ctrl-C or SIGTERM ends a run at once, whichever phase it is in, and
