@@ -2,6 +2,7 @@
 // terminal or a script. The engine does the work; this file only turns the
 // command line into a run and the run into an exit status.
 #include "BenchRun.h"
+#include "BoardSession.h"
 #include "CliArgs.h"
 #include "CliHost.h"
 #include "ComPortMap.h"
@@ -87,6 +88,44 @@ void ReportOutcome(const CliArgs& args, const std::string& portName, const Flash
     }
 }
 
+// One programming run on link; its exit status.
+int ProgramOnce(const CliArgs& args, const std::string& portName, const IPortLink& serial, ISerialLink& link)
+{
+    CCliHost::Options options;
+    options.terminal = StdoutIsConsole();
+    options.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
+    options.interrupted = &g_interrupted;
+    CCliHost host(options);
+    CFlashWriter writer(link, host);
+
+    const FlashRunResult result = CFlashRun(link, writer).Run(args.hexFile);
+    // Ctrl-C wins over whatever the run made of it, in every phase.
+    if (g_interrupted) {
+        link.Close();
+        host.EndLine();
+        std::fprintf(stderr, "Interrupted\n");
+        return ExitStatus::kInterrupted;
+    }
+    switch (result.stop) {
+    case FlashRunResult::Stop::PortNotOpened:
+        return ReportOpenFailure(portName, serial);
+    case FlashRunResult::Stop::FileNotOpened:
+        link.Close();
+        std::fprintf(stderr, "%s %s: %s\n", RunFailureText(result), args.hexFile.c_str(),
+                     writer.HexFileError().c_str());
+        return ExitStatus::kFile;
+    case FlashRunResult::Stop::Ran:
+        break;
+    }
+    host.EndLine();
+
+    ReportOutcome(args, portName, result, host);
+    if (host.TargetAnswered() && writer.BytesSent() > 0)
+        std::printf("%s\n", host.Summary(writer.BytesSent()).c_str());
+    std::fflush(stdout);
+    return ExitStatusFor(result.outcome, host.Abandoned());
+}
+
 int RunProgramming(const CliArgs& args)
 {
     CLineSettings line;
@@ -106,39 +145,12 @@ int RunProgramming(const CliArgs& args)
         link = trace.get();
     }
 
-    CCliHost::Options options;
-    options.terminal = StdoutIsConsole();
-    options.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
-    options.interrupted = &g_interrupted;
-    CCliHost host(options);
-    CFlashWriter writer(*link, host);
-
-    const FlashRunResult result = CFlashRun(*link, writer).Run(args.hexFile);
-    // Ctrl-C wins over whatever the run made of it, in every phase.
-    if (g_interrupted) {
-        link->Close();
-        host.EndLine();
-        std::fprintf(stderr, "Interrupted\n");
-        return ExitStatus::kInterrupted;
-    }
-    switch (result.stop) {
-    case FlashRunResult::Stop::PortNotOpened:
-        return ReportOpenFailure(portName, serial);
-    case FlashRunResult::Stop::FileNotOpened:
-        link->Close();
-        std::fprintf(stderr, "%s %s: %s\n", RunFailureText(result), args.hexFile.c_str(),
-                     writer.HexFileError().c_str());
-        return ExitStatus::kFile;
-    case FlashRunResult::Stop::Ran:
-        break;
-    }
-    host.EndLine();
-
-    ReportOutcome(args, portName, result, host);
-    if (host.TargetAnswered() && writer.BytesSent() > 0)
-        std::printf("%s\n", host.Summary(writer.BytesSent()).c_str());
-    std::fflush(stdout);
-    return ExitStatusFor(result.outcome, host.Abandoned());
+    // The monitor keeps the port open from the run into what follows it.
+    CHeldLink held(*link);
+    const auto program = [&] { return ProgramOnce(args, portName, serial, held); };
+    if (args.monitorBaud == 0 && !args.reset && !args.watch)
+        return program();
+    return CBoardSession(args, serial, held, portName, &g_interrupted).Run(program);
 }
 
 } // namespace

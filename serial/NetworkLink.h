@@ -32,6 +32,7 @@ public:
     bool PulseModemLine(ModemLine line, int ms) override;
     bool SetLineRate(int baud) override;
     int WriteThrough(const uint8_t* buffer, uint32_t count) override;
+    bool LineLost() const override { return m_lost; }
 
     // Bounds the connection and, with RFC 2217, the server's answers to it.
     static constexpr int kConnectTimeoutMs = 3000;

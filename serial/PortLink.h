@@ -27,4 +27,7 @@ public:
     // (the monitor's keystrokes must not throw away the board's output).
     // Nonzero on success.
     virtual int WriteThrough(const uint8_t* buffer, uint32_t count) = 0;
+    // true once a read has found the line gone (unplugged, hung up, the
+    // connection lost) since the last Open.
+    virtual bool LineLost() const = 0;
 };

@@ -34,6 +34,7 @@ public:
     bool PulseModemLine(ModemLine line, int ms) override;
     bool SetLineRate(int baud) override;
     int WriteThrough(const uint8_t* buffer, uint32_t count) override;
+    bool LineLost() const override { return m_bLineLost; }
 
 private:
     // Stores the line's rate in the settings and picks the device to open.
@@ -45,6 +46,7 @@ private:
     CLineSettings& m_settings;
     intptr_t m_hComm = -1;
     int m_bOpen = 0;
+    bool m_bLineLost = false;
     std::unique_ptr<LineState> m_line;
     PortOpenResult m_lastOpen;
     std::string m_strDevicePath;

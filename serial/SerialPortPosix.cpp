@@ -83,6 +83,7 @@ int CSerialPort::Open()
     ConfigureLine(fd.Get());
     m_hComm = fd.Release();
     m_bOpen = 1;
+    m_bLineLost = false;
     return 1;
 }
 
@@ -139,6 +140,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
     // A line that has gone away answers every poll at once; sleeping out the
     // time keeps the engine's wait loops from spinning the processor.
     if (hungUp) {
+        m_bLineLost = true;
         auto left = deadline - Clock::now();
         if (left > Clock::duration::zero())
             std::this_thread::sleep_for(left);

@@ -69,6 +69,7 @@ int CSerialPort::Open()
     (void)::SetCommState(handle, &dcb);
 
     m_bOpen = 1;
+    m_bLineLost = false;
     return 1;
 }
 
@@ -90,7 +91,9 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
     if (!m_bOpen)
         return 0;
     DWORD got = 0;
-    (void)::ReadFile(Handle(m_hComm), buffer, count, &got, nullptr);
+    // A read that fails outright: the device has gone (a USB adapter pulled).
+    if (!::ReadFile(Handle(m_hComm), buffer, count, &got, nullptr))
+        m_bLineLost = true;
     return static_cast<int>(got);
 }
 

@@ -89,7 +89,7 @@ std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const s
         else if (lastError == ECONNREFUSED)
             error = "connection refused (is the port server running?)";
         else
-            error = "cannot connect: " + std::strerror(lastError);
+            error = std::string("cannot connect: ") + std::strerror(lastError);
         return nullptr;
     }
     return std::unique_ptr<CTcpSocket>(new CTcpSocket(fd.Release()));
