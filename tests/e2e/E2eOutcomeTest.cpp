@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -65,6 +67,7 @@ struct OutcomeCase {
     uint32_t blocksBelow = 0;  // Flash::BlocksBelow: blocks 0 .. n-1 written, the rest untouched
     std::vector<std::string> cliOptions = {};
     Net net = Net::None;
+    const char* simLogText = nullptr;  // expected in the board's log
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
@@ -74,6 +77,8 @@ class E2eOutcome : public testing::TestWithParam<OutcomeCase> {};
 TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
 {
     const OutcomeCase& c = GetParam();
+    if (c.simLogText && std::getenv("FERNBOW_E2E_WINE_CLI"))
+        GTEST_SKIP() << "the simulated board's reset control is the Linux program's";
     const ChipInfo& chip = std::string(c.chip) == "819" ? ChipF819() : ChipF88();
     TempFolder folder;
     const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
@@ -110,6 +115,9 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     ASSERT_TRUE(run.result.finished) << context;
     EXPECT_EQ(run.result.status, c.exitStatus) << context;
     EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << "expected \"" << c.text << "\"\n" << context;
+    if (c.simLogText) {
+        EXPECT_NE(sim.Log().find(c.simLogText), std::string::npos) << "expected \"" << c.simLogText << "\"\n" << context;
+    }
     ASSERT_TRUE(simEnd.finished) << context;
     EXPECT_EQ(simEnd.status, 0) << context;
 
@@ -168,22 +176,40 @@ INSTANTIATE_TEST_SUITE_P(
                     {}, Net::Raw},
         OutcomeCase{"NetRfc2217HangUp", "819", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!",
                     Flash::BlocksBelow, 1, {}, Net::Rfc2217},
+        // A pulse on a modem line before the search: the board takes it
+        // through its control file; a bare pseudo-terminal cannot, and says so.
+        OutcomeCase{"ResetPulseReachesTheBoard", "88", {"--com", "5", "--reset-control"}, Hex::Program, 0, kSuccess,
+                    Flash::Full, 0, {"--port", "COM5", "--reset", "dtr"}, Net::None, "reset pulse on DTR"},
+        OutcomeCase{"ResetPulseImpossibleIsNoted", "819", {}, Hex::Program, 0, "the reset pulse could not be sent",
+                    Flash::Full, 0, {"--reset", "rts"}},
         OutcomeCase{"NetPortRefused", "88", {}, Hex::Program, 2, "connection refused", Flash::Fresh, 0,
                     {"--port", "rfc2217://127.0.0.1:1"}}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 // One Ctrl-C or SIGTERM ends a run at once, whichever phase it is in, and
-// closes the port.
-TEST(E2eInterrupt, EndsTheRunWithStatus130)
+// closes the port. In the monitor that follows a run, Ctrl-C ends it with the
+// run's status, and a board that goes away ends it with status 2.
+TEST(E2eInterrupt, EndsTheRunOrTheMonitor)
 {
+    const char kEchoing[] = "fernbow-sim: program running, echoing\r";
+    const std::vector<std::string> echoBoard = {"--instant", "--echo", "--idle-ms", "200"};
     const struct {
         const char* phase;
         std::vector<std::string> simOptions;
-        const char* line;  // printed once the phase has begun
-        int sig;
+        std::vector<std::string> cliOptions;
+        const char* line;   // printed once the phase has begun
+        const char* typed;  // then sent on standard input, and expected back as a line
+        int sig;            // then sent to the CLI; 0: the board is stopped instead
+        int status;
+        const char* text;   // in the error output
     } phases[] = {
-        {"searching", {"--instant", "--ignore-wakeups", "1000000"}, "Searching PIC!", SIGTERM},
-        {"writing", {"--silent", "1"}, "PIC16F88 found", SIGINT},  // the board keeps the run waiting 3 s
+        {"searching", {"--instant", "--ignore-wakeups", "1000000"}, {}, "Searching PIC!", nullptr, SIGTERM, 130,
+         "Interrupted"},
+        // the board keeps the run waiting 3 s
+        {"writing", {"--silent", "1"}, {}, "PIC16F88 found", nullptr, SIGINT, 130, "Interrupted"},
+        {"monitoring", echoBoard, {"--monitor"}, kEchoing, "ping", SIGINT, 0, "Monitor on"},
+        {"monitoring a board that goes away", echoBoard, {"--monitor=9600"}, kEchoing, nullptr, 0, 2,
+         "has gone away: the monitor has ended"},
     };
     for (const auto& p : phases) {
         SCOPED_TRACE(p.phase);
@@ -191,20 +217,35 @@ TEST(E2eInterrupt, EndsTheRunWithStatus130)
         WriteTextFile(folder.File("program.hex"), SmallProgram());
         SimProcess sim(folder, "88", p.simOptions);
         ASSERT_FALSE(sim.Device().empty()) << sim.Log();
-        Child cli({FERNBOW_CLI, "--port", sim.Device(), folder.File("program.hex")}, folder.Path(), "",
-                  folder.File("cli.err"));
+        // Standard input stays open (the test holds the FIFO) until the end.
+        const std::string input = folder.File("cli.in");
+        ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
+        const int typing = ::open(input.c_str(), O_RDWR);
+        std::vector<std::string> argv = {FERNBOW_CLI, "--port", sim.Device()};
+        argv.insert(argv.end(), p.cliOptions.begin(), p.cliOptions.end());
+        argv.push_back(folder.File("program.hex"));
+        Child cli(argv, folder.Path(), "", folder.File("cli.err"), input);
         std::string line;
         do line = cli.ReadLine(30000);
         while (!line.empty() && line != p.line);
         ASSERT_EQ(line, p.line) << ReadTextFile(folder.File("cli.err"));
-        cli.Signal(p.sig);
+        if (p.typed) {
+            const std::string text = std::string(p.typed) + "\n";
+            ASSERT_EQ(::write(typing, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            EXPECT_EQ(cli.ReadLine(30000), p.typed) << ReadTextFile(folder.File("cli.err"));
+        }
+        ChildResult simEnd;
+        if (p.sig)
+            cli.Signal(p.sig);
+        else
+            sim.Stop(&simEnd);
         const ChildResult end = cli.Wait(30000);
+        ::close(typing);
         const std::string err = ReadTextFile(folder.File("cli.err"));
         EXPECT_TRUE(end.finished);
-        EXPECT_EQ(end.status, 130) << err;
-        EXPECT_NE(err.find("Interrupted"), std::string::npos) << err;
-        ChildResult simEnd;
-        sim.Stop(&simEnd);
+        EXPECT_EQ(end.status, p.status) << err;
+        EXPECT_NE(err.find(p.text), std::string::npos) << err;
+        if (p.sig) sim.Stop(&simEnd);
         EXPECT_EQ(simEnd.status, 0) << sim.Log();
     }
 }

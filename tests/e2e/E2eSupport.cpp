@@ -70,7 +70,7 @@ void WriteTextFile(const std::string& path, const std::string& text)
 }
 
 Child::Child(const std::vector<std::string>& argv, const std::string& configHome, const std::string& stdoutPath,
-             const std::string& stderrPath)
+             const std::string& stderrPath, const std::string& stdinPath)
 {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
@@ -85,7 +85,7 @@ Child::Child(const std::vector<std::string>& argv, const std::string& configHome
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(), O_RDONLY, 0);
     int pipeFds[2] = {-1, -1};
     if (stdoutPath.empty()) {
         if (::pipe(pipeFds) != 0) return;

@@ -33,7 +33,7 @@ class Child {
 public:
     // stdoutPath empty: standard output comes back through a pipe (ReadLine).
     Child(const std::vector<std::string>& argv, const std::string& configHome, const std::string& stdoutPath,
-          const std::string& stderrPath);
+          const std::string& stderrPath, const std::string& stdinPath = "/dev/null");
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
