@@ -290,6 +290,52 @@ TEST(E2eBoard, SecondRunOnTheSameBoard)
     EXPECT_EQ(FirstDifference(flash, expected), "") << sim.Log();
 }
 
+// --watch: a rebuild that is renamed over the file, then one written in
+// place. A malformed file in between is reported and the watch goes on;
+// Ctrl-C ends it with the last run's status.
+TEST(E2eBoard, WatchProgramsEachRebuild)
+{
+    TempFolder folder;
+    SimProcess sim(folder, "819", {"--instant"});
+    ASSERT_FALSE(sim.Device().empty()) << sim.Log();
+    const std::string hexPath = folder.File("w.hex");
+    const std::string second = Record(0, Bytes(16, 0x77)) + ":00000001FF\n";
+    WriteTextFile(hexPath, SmallProgram());
+    Child cli({FERNBOW_CLI, "--port", sim.Device(), "--watch", hexPath}, folder.Path(), "", folder.File("cli.err"));
+    auto waitForSuccess = [&] {
+        std::string line;
+        do line = cli.ReadLine(30000);
+        while (!line.empty() && line != kSuccess);
+        return line == kSuccess;
+    };
+    auto errSays = [&](const std::string& text) {
+        for (int i = 0; i < 1500; ++i) {
+            if (ReadTextFile(folder.File("cli.err")).find(text) != std::string::npos) return true;
+            usleep(20000);
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
+    ASSERT_TRUE(errSays("Watching"));
+
+    WriteTextFile(folder.File("w.hex.tmp"), Record(0x400E, {0x30, 0x3F}) + ":00000001FF\n");
+    ASSERT_EQ(std::rename(folder.File("w.hex.tmp").c_str(), hexPath.c_str()), 0);
+    EXPECT_TRUE(errSays("No program data in file")) << ReadTextFile(folder.File("cli.err"));
+
+    WriteTextFile(hexPath, second);
+    EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
+    cli.Signal(SIGINT);
+    const ChildResult end = cli.Wait(30000);
+    EXPECT_TRUE(end.finished);
+    EXPECT_EQ(end.status, 0) << ReadTextFile(folder.File("cli.err"));
+
+    std::vector<uint16_t> expected = ExpectedFlash(LoadImage(SmallProgram()), ChipF819());
+    const std::vector<uint16_t> again = ExpectedFlash(LoadImage(second), ChipF819());
+    for (uint32_t w = 0; w < 32; ++w) expected[w] = again[w];
+    for (uint32_t w = 0x740; w < 0x760; ++w) expected[w] = again[w];
+    EXPECT_EQ(FirstDifference(sim.Stop(), expected), "") << sim.Log();
+}
+
 }  // namespace
 
 namespace {
