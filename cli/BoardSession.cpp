@@ -69,7 +69,8 @@ bool CBoardSession::MonitorRateTaken()
 
 int CBoardSession::ProgramRound(const ProgramOnce& program)
 {
-    if (m_args.monitorBaud != kLineRate && m_port.IsOpen())
+    // The monitor left the line at its own rate.
+    if (m_args.monitorBaud > 0 && m_args.monitorBaud != kLineRate && m_port.IsOpen())
         (void)m_port.SetLineRate(kLineRate);
     if (m_args.reset)
         PulseReset();
