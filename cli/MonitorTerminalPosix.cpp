@@ -15,10 +15,9 @@ CMonitorTerminal::CMonitorTerminal() : m_state(new State)
 {
     if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &m_state->saved) == 0) {
         termios raw = m_state->saved;
-        // Raw input, but output processing kept: the board's bytes still go
-        // out unchanged (OPOST only matters for what this program writes).
-        raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
-        raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        // Keys go out as typed (Ctrl-C included, as a byte) and the board's
+        // bytes reach the screen unchanged: no "\n" -> "\r\n" either.
+        ::cfmakeraw(&raw);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
         m_state->raw = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) == 0;
