@@ -418,6 +418,11 @@ Ser2Net::Ser2Net(const TempFolder& folder, const std::vector<std::string>& devic
     }
     const std::string file = folder.File("ser2net.yaml");
     WriteTextFile(file, config);
+    if (::access("/usr/sbin/ser2net", X_OK) != 0) {
+        WriteTextFile(m_log, "no /usr/sbin/ser2net: scripts/install-deps.sh installs it\n");
+        m_urls.clear();
+        return;
+    }
     m_child = std::make_unique<Child>(
         std::vector<std::string>{"/usr/sbin/ser2net", "-n", "-c", file, "-P", folder.File("ser2net.pid")},
         folder.Path(), m_log, m_log + ".err");
@@ -432,6 +437,7 @@ Ser2Net::Ser2Net(const TempFolder& folder, const std::vector<std::string>& devic
 
 Ser2Net::~Ser2Net()
 {
+    if (!m_child) return;
     m_child->Signal(SIGTERM);
     m_child->Wait(10000);
 }
