@@ -182,6 +182,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Flash::Full, 0, {"--port", "COM5", "--reset", "dtr"}, Net::None, "reset pulse on DTR"},
         OutcomeCase{"ResetPulseImpossibleIsNoted", "819", {}, Hex::Program, 0, "the reset pulse could not be sent",
                     Flash::Full, 0, {"--reset", "rts"}},
+        // A raw network port runs at its server's rate: another one for the
+        // monitor is refused before anything is sent.
+        OutcomeCase{"NetRawMonitorRateRefused", "88", {}, Hex::Program, 1, "does not take 9600 baud", Flash::Fresh, 0,
+                    {"--monitor=9600"}, Net::Raw},
         OutcomeCase{"NetPortRefused", "88", {}, Hex::Program, 2, "connection refused", Flash::Fresh, 0,
                     {"--port", "rfc2217://127.0.0.1:1"}}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
