@@ -132,6 +132,18 @@ void CFlashDlg::OnBrowse()
     if (!m_pView->ChooseFile(kHexFilterLabel, kHexPattern, fullPath, bareName) || fullPath.empty())
         return;
 
+    TakeFile(fullPath, bareName);
+}
+
+void CFlashDlg::OnDropFile(const std::string& fullPath)
+{
+    if (m_bRunning || fullPath.empty()) return;  // as for ". . .": the run reads the file
+    // The same steps as a file chosen with ". . .", remembered the same way.
+    TakeFile(fullPath, std::filesystem::u8path(fullPath).filename().u8string());
+}
+
+void CFlashDlg::TakeFile(const std::string& fullPath, const std::string& bareName)
+{
     m_strPathName = fullPath;
     m_strFileName = bareName;
     // "&Write Flash" opens the bare name, which must find the chosen file:

@@ -42,6 +42,8 @@ public:
     void OnTimer(int id);
     void OnSelchangePort();
     void OnBrowse();
+    // A file dropped onto the window (the first, when several are).
+    void OnDropFile(const std::string& fullPath);
     void OnOK();
     void OnCancel();
 
@@ -77,6 +79,9 @@ public:
 
 private:
     void MessageBoxExclamation(const std::string& text);
+    // Takes a file chosen with ". . ." or dropped: the path field, the
+    // remembered "FileName" and the folder the bare name is opened in.
+    void TakeFile(const std::string& fullPath, const std::string& bareName);
     void EnableCommands(bool enable);
     void UpdatePortToolTip();
 

@@ -6,7 +6,7 @@
 #include "FlashWriter.h"
 #include "LineWatch.h"
 #include "ResetCode.h"
-#include "SerialPort.h"
+#include "PortLinkFactory.h"
 #include "TraceLink.h"
 
 #include <algorithm>
@@ -98,7 +98,8 @@ void CBoardLoop::Run()
         settings.m_nComPort = m_port.comPort;
     else
         settings.m_strDevice = m_port.device;
-    CSerialPort serial(settings);
+    const std::unique_ptr<IPortLink> port = MakePortLink(settings);
+    IPortLink& serial = *port;
     std::unique_ptr<CTraceLink> trace;
     ISerialLink* link = &serial;
     if (m_shared.trace) {
@@ -232,7 +233,7 @@ void CBoardLoop::WaitForBoardToLeave(CLineWatch& line)
     }
 }
 
-bool CBoardLoop::ReopenWhenBack(CLineWatch& line, const CSerialPort& serial)
+bool CBoardLoop::ReopenWhenBack(CLineWatch& line, const IPortLink& serial)
 {
     line.Close();
     m_console.Line(m_slot, "the port has gone away; waiting for it to come back");

@@ -11,7 +11,7 @@
 class CBoardHost;
 class CFlashWriter;
 class CLineWatch;
-class CSerialPort;
+class IPortLink;
 
 // What the ports of a bench run share. The image is read-only; the console
 // and the log lock for themselves.
@@ -53,7 +53,7 @@ private:
     // answers (the board was taken away, reset into its program, or the port
     // went away). Until then it is the same board, not the next one.
     void WaitForBoardToLeave(CLineWatch& line);
-    bool ReopenWhenBack(CLineWatch& line, const CSerialPort& serial);
+    bool ReopenWhenBack(CLineWatch& line, const IPortLink& serial);
     bool Interrupted() const;
     bool Pause(int ms) const;
 

@@ -55,6 +55,28 @@ bool SamePort(const PortArgument& a, const PortArgument& b)
     return a.device.empty() ? a.comPort == b.comPort : a.device == b.device;
 }
 
+// The line settings of the one-board extras (--monitor, --reset, --watch).
+std::string CheckBoardOptions(CliArgs& result, const std::string& monitorText, const std::string& resetText)
+{
+    if (!monitorText.empty()) {
+        if (!ParseCount(monitorText, result.monitorBaud))
+            return "invalid --monitor \"" + monitorText + "\": give the rate as --monitor=BAUD, such as --monitor=9600";
+        if (result.Bench())
+            return "--monitor is for one board: it does not go with --repeat, --log or several ports";
+    }
+    if (!resetText.empty()) {
+        if (resetText != "dtr" && resetText != "rts")
+            return "invalid --reset \"" + resetText + "\": give dtr or rts";
+        if (result.Bench())
+            return "--reset is for one board: it does not go with --repeat, --log or several ports";
+        result.reset = true;
+        result.resetLine = resetText == "dtr" ? ModemLine::Dtr : ModemLine::Rts;
+    }
+    if (result.watch && result.Bench())
+        return "--watch is for one board: it does not go with --repeat, --log or several ports";
+    return "";
+}
+
 // Checks the values CLI11 has collected as text.
 std::string CheckValues(CliArgs& result, const std::vector<std::string>& portTexts, const std::string& waitText,
                         const std::string& countText)
@@ -92,7 +114,7 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
 {
     CliArgs result;
     std::vector<std::string> files, portTexts;
-    std::string waitText, countText;
+    std::string waitText, countText, monitorText, resetText;
     bool list = false, help = false, version = false;
 
     CLI::App app;
@@ -109,6 +131,10 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     app.add_option("--log", result.logFile)->multi_option_policy(last);
     app.add_flag("--trace", result.trace)->disable_flag_override();
     app.add_flag("--force", result.force)->disable_flag_override();
+    // Only --monitor=BAUD takes a rate: a word after a bare --monitor is the file.
+    app.add_flag("--monitor{19200}", monitorText)->multi_option_policy(last);
+    app.add_option("--reset", resetText)->multi_option_policy(last);
+    app.add_flag("--watch", result.watch)->disable_flag_override();
     app.add_flag("--repeat", result.repeat)->disable_flag_override();
     app.add_flag("--list", list)->disable_flag_override();
     app.add_flag("-h,--help", help)->disable_flag_override();
@@ -138,6 +164,8 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
         return result;
     }
     result.error = CheckValues(result, portTexts, waitText, countText);
+    if (result.error.empty())
+        result.error = CheckBoardOptions(result, monitorText, resetText);
     if (!result.error.empty())
         return result;
     if (list) {
@@ -159,6 +187,8 @@ std::string CliUsage()
 {
     return "Usage: fernbow-cli [--port PORT]... [--wait SECONDS] [--repeat [--count N]]\n"
            "                   [--log FILE.csv] [--force] [--trace] FILE.hex\n"
+           "       fernbow-cli [--port PORT] [--monitor[=BAUD]] [--reset dtr|rts] [--watch]\n"
+           "                   [--wait SECONDS] [--force] [--trace] FILE.hex\n"
            "       fernbow-cli --list | --help | --version\n"
            "\n"
            "Writes FILE.hex into a PIC16F819 or PIC16F88 through its serial bootloader.\n"
@@ -166,7 +196,16 @@ std::string CliUsage()
            "  --port PORT     COMn, n, or a device path such as /dev/ttyUSB0 or a\n"
            "                  pseudo-terminal; without it the port last chosen in the\n"
            "                  dialog is used. Give it several times to program a board\n"
-           "                  on each port at the same time\n"
+           "                  on each port at the same time. tcp://HOST:PORT is a\n"
+           "                  port server's raw TCP port (set to 19200 8N1 there);\n"
+           "                  rfc2217://HOST:PORT a Telnet port with serial control\n"
+           "  --monitor[=BAUD] after programming, keep the port open and copy the\n"
+           "                  board's output to standard output and standard input\n"
+           "                  to the board, at BAUD (default 19200) 8N1, until Ctrl-C\n"
+           "  --reset LINE    pulse the modem line dtr or rts for 50 ms before each\n"
+           "                  search, for boards that wire it to the reset pin\n"
+           "  --watch         after programming, program again each time the file\n"
+           "                  changes (once it has been still for 300 ms), until Ctrl-C\n"
            "  --wait SECONDS  give up when no target has answered within SECONDS of\n"
            "                  searching (at most a year); without it the search goes\n"
            "                  on until Ctrl-C\n"
@@ -195,7 +234,8 @@ std::string CliUsage()
            "started was programmed, otherwise the status of the first port that failed):\n"
            "    0  programmed\n"
            "    1  bad command line, or the log cannot be written\n"
-           "    2  the port cannot be opened (or went away in a bench run)\n"
+           "    2  the port cannot be opened (or went away in a bench run or the\n"
+           "       monitor)\n"
            "    3  the HEX file cannot be opened or read, holds no program data, or has\n"
            "       bad records or no end record (refused unless --force)\n"
            "    4  the program reaches into the bootloader's area (refused)\n"
@@ -205,5 +245,6 @@ std::string CliUsage()
            "    8  no target answered within --wait\n"
            "    9  internal error\n"
            "  129  hung up (SIGHUP): the board in hand is stopped as on Ctrl-C\n"
-           "  130  interrupted (Ctrl-C or SIGTERM)\n";
+           "  130  interrupted (Ctrl-C or SIGTERM) while programming; Ctrl-C in the\n"
+           "       monitor or while watching ends with the last run's status\n";
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include "PortArgument.h"
+#include "PortLink.h"
 
 #include <string>
 #include <vector>
@@ -17,6 +18,10 @@ struct CliArgs {
     bool repeat = false;       // board after board until Ctrl-C or count
     int count = 0;             // with repeat: stop after this many boards (0: no limit)
     std::string logFile;       // not empty: append a CSV line per board
+    int monitorBaud = 0;       // --monitor: the rate after programming; 0 without it
+    bool reset = false;        // --reset: pulse resetLine before each search
+    ModemLine resetLine = ModemLine::Dtr;
+    bool watch = false;        // program again whenever the file changes
     std::string hexFile;
     std::string error;         // not empty: a usage error, said in these words
 

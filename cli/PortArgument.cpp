@@ -1,5 +1,7 @@
 #include "PortArgument.h"
 
+#include "NetworkAddress.h"
+
 #include <cctype>
 #include <climits>
 
@@ -31,6 +33,9 @@ bool StartsWithCom(const std::string& text)
 PortArgument ParsePortArgument(const std::string& text)
 {
     PortArgument result;
+    NetworkAddress network;
+    if (IsNetworkAddress(text) && !ParseNetworkAddress(text, network, result.error))
+        return result;
     if (text.find('/') != std::string::npos) {
         result.ok = true;
         result.device = text;

@@ -1,7 +1,8 @@
 #pragma once
 #include <string>
 
-// What --port named: a port number (COMn or n) or a device path.
+// What --port named: a port number (COMn or n), a device path, or a network
+// port (tcp://HOST:PORT, rfc2217://HOST:PORT, kept in device).
 struct PortArgument {
     bool ok = false;
     int comPort = -1;      // n of COMn when a number was given
@@ -10,5 +11,6 @@ struct PortArgument {
 };
 
 // "COM3", "com3", "3" and \\.\COM3 give port 3; anything with a '/' is a device path
-// (/dev/ttyUSB0, /dev/pts/4, ./board). Anything else is refused.
+// (/dev/ttyUSB0, /dev/pts/4, ./board), checked as a network port when it has
+// a scheme. Anything else is refused.
 PortArgument ParsePortArgument(const std::string& text);

@@ -2,6 +2,7 @@
 // terminal or a script. The engine does the work; this file only turns the
 // command line into a run and the run into an exit status.
 #include "BenchRun.h"
+#include "BoardSession.h"
 #include "CliArgs.h"
 #include "CliHost.h"
 #include "ComPortMap.h"
@@ -12,7 +13,7 @@
 #include "HexOnce.h"
 #include "PortList.h"
 #include "RegistryStore.h"
-#include "SerialPort.h"
+#include "PortLinkFactory.h"
 #include "TraceLink.h"
 
 #include <atomic>
@@ -53,7 +54,7 @@ std::string FillLineSettings(const CliArgs& args, CLineSettings& line, std::stri
     return std::string();
 }
 
-int ReportOpenFailure(const std::string& portName, const CSerialPort& serial)
+int ReportOpenFailure(const std::string& portName, const IPortLink& serial)
 {
     const PortOpenResult& error = serial.LastOpenError();
     if (serial.DevicePath().empty()) {
@@ -92,36 +93,21 @@ void ReportOutcome(const CliArgs& args, const std::string& portName, const Flash
     }
 }
 
-int RunProgramming(const CliArgs& args)
+// One programming run on link; its exit status.
+int ProgramOnce(const CliArgs& args, const std::string& portName, const IPortLink& serial, ISerialLink& link)
 {
-    CLineSettings line;
-    std::string portName;
-    const std::string noPort = FillLineSettings(args, line, portName);
-    if (!noPort.empty()) {
-        std::fprintf(stderr, "Can't open comport: %s\n", noPort.c_str());
-        return ExitStatus::kPort;
-    }
-
-    CSerialPort serial(line);
-    std::unique_ptr<CTraceLink> trace;
-    ISerialLink* link = &serial;
-    if (args.trace) {
-        trace = std::make_unique<CTraceLink>(serial, stderr);
-        link = trace.get();
-    }
-
     CCliHost::Options options;
     options.terminal = StdoutIsConsole();
     options.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.interrupted = &g_interrupted;
     options.force = args.force;
     CCliHost host(options);
-    CFlashWriter writer(*link, host);
+    CFlashWriter writer(link, host);
 
-    const FlashRunResult result = CFlashRun(*link, writer).Run(args.hexFile);
+    const FlashRunResult result = CFlashRun(link, writer).Run(args.hexFile);
     // Ctrl-C wins over whatever the run made of it, in every phase.
     if (g_interrupted.load()) {
-        link->Close();
+        link.Close();
         host.EndLine();
         std::fprintf(stderr, "Interrupted\n");
         return ExitStatus::kInterrupted;
@@ -130,7 +116,7 @@ int RunProgramming(const CliArgs& args)
     case FlashRunResult::Stop::PortNotOpened:
         return ReportOpenFailure(portName, serial);
     case FlashRunResult::Stop::FileNotOpened:
-        link->Close();
+        link.Close();
         std::fprintf(stderr, "%s %s: %s\n", RunFailureText(result), args.hexFile.c_str(),
                      writer.HexFileError().c_str());
         return ExitStatus::kFile;
@@ -144,6 +130,33 @@ int RunProgramming(const CliArgs& args)
         std::printf("%s\n", host.Summary(writer.BytesSent()).c_str());
     std::fflush(stdout);
     return ExitStatusFor(result.outcome, host.Abandoned());
+}
+
+int RunProgramming(const CliArgs& args)
+{
+    CLineSettings line;
+    std::string portName;
+    const std::string noPort = FillLineSettings(args, line, portName);
+    if (!noPort.empty()) {
+        std::fprintf(stderr, "Can't open comport: %s\n", noPort.c_str());
+        return ExitStatus::kPort;
+    }
+
+    const std::unique_ptr<IPortLink> port = MakePortLink(line);
+    IPortLink& serial = *port;
+    std::unique_ptr<CTraceLink> trace;
+    ISerialLink* link = &serial;
+    if (args.trace) {
+        trace = std::make_unique<CTraceLink>(serial, stderr);
+        link = trace.get();
+    }
+
+    // The monitor keeps the port open from the run into what follows it.
+    CHeldLink held(*link);
+    const auto program = [&] { return ProgramOnce(args, portName, serial, held); };
+    if (args.monitorBaud == 0 && !args.reset && !args.watch)
+        return program();
+    return CBoardSession(args, serial, held, portName, &g_interrupted).Run(program);
 }
 
 } // namespace

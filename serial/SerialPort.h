@@ -1,6 +1,5 @@
 #pragma once
-#include "../engine/SerialLink.h"
-#include "PortOpenResult.h"
+#include "PortLink.h"
 #include <memory>
 #include <string>
 
@@ -15,7 +14,7 @@ struct CLineSettings {
 // The one serial connection to the target board: 19200 8N1, no flow control,
 // DTR raised, RTS lowered, exclusive. Read waits at most 5 ms, Write purges
 // both directions first and gives up after 100 ms.
-class CSerialPort : public ISerialLink {
+class CSerialPort : public IPortLink {
 public:
     explicit CSerialPort(CLineSettings& settings);
     ~CSerialPort() override;
@@ -29,9 +28,13 @@ public:
     bool IsOpen() const override { return m_bOpen != 0; }
 
     // Why the last Open failed; Ok() after a successful one.
-    const PortOpenResult& LastOpenError() const { return m_lastOpen; }
+    const PortOpenResult& LastOpenError() const override { return m_lastOpen; }
     // The device the last Open tried.
-    const std::string& DevicePath() const { return m_strDevicePath; }
+    const std::string& DevicePath() const override { return m_strDevicePath; }
+    bool PulseModemLine(ModemLine line, int ms) override;
+    bool SetLineRate(int baud) override;
+    int WriteThrough(const uint8_t* buffer, uint32_t count) override;
+    bool LineLost() const override { return m_bLineLost; }
 
 private:
     // Stores the line's rate in the settings and picks the device to open.
@@ -43,6 +46,7 @@ private:
     CLineSettings& m_settings;
     intptr_t m_hComm = -1;
     int m_bOpen = 0;
+    bool m_bLineLost = false;
     std::unique_ptr<LineState> m_line;
     PortOpenResult m_lastOpen;
     std::string m_strDevicePath;

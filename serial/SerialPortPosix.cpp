@@ -83,6 +83,7 @@ int CSerialPort::Open()
     ConfigureLine(fd.Get());
     m_hComm = fd.Release();
     m_bOpen = 1;
+    m_bLineLost = false;
     return 1;
 }
 
@@ -139,6 +140,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
     // A line that has gone away answers every poll at once; sleeping out the
     // time keeps the engine's wait loops from spinning the processor.
     if (hungUp) {
+        m_bLineLost = true;
         auto left = deadline - Clock::now();
         if (left > Clock::duration::zero())
             std::this_thread::sleep_for(left);
@@ -150,10 +152,17 @@ int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
 {
     if (!m_bOpen)
         return 0;
-    const int fd = static_cast<int>(m_hComm);
     // Whatever arrived before this write (a late answer, an echo, noise) must
     // not be taken as the answer to it.
-    (void)::tcflush(fd, TCIOFLUSH);
+    (void)::tcflush(static_cast<int>(m_hComm), TCIOFLUSH);
+    return WriteThrough(buffer, count);
+}
+
+int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
+{
+    if (!m_bOpen)
+        return 0;
+    const int fd = static_cast<int>(m_hComm);
     const auto deadline = Clock::now() + kWriteTimeout;
     uint32_t written = 0;
     while (written < count) {

@@ -69,6 +69,7 @@ int CSerialPort::Open()
     (void)::SetCommState(handle, &dcb);
 
     m_bOpen = 1;
+    m_bLineLost = false;
     return 1;
 }
 
@@ -90,7 +91,9 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
     if (!m_bOpen)
         return 0;
     DWORD got = 0;
-    (void)::ReadFile(Handle(m_hComm), buffer, count, &got, nullptr);
+    // A read that fails outright: the device has gone (a USB adapter pulled).
+    if (!::ReadFile(Handle(m_hComm), buffer, count, &got, nullptr))
+        m_bLineLost = true;
     return static_cast<int>(got);
 }
 
@@ -101,6 +104,13 @@ int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
     // Whatever arrived before this write (a late answer, an echo, noise) must
     // not be taken as the answer to it.
     (void)::PurgeComm(Handle(m_hComm), kPurgeAll);
+    return WriteThrough(buffer, count);
+}
+
+int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
+{
+    if (!m_bOpen)
+        return 0;
     DWORD written = 0;
     return ::WriteFile(Handle(m_hComm), buffer, count, &written, nullptr) ? 1 : 0;
 }

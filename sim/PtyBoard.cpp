@@ -94,11 +94,41 @@ void PtyBoard::SendDue(uint64_t now)
     m_out.erase(m_out.begin(), m_out.begin() + static_cast<std::ptrdiff_t>(due));
 }
 
+void PtyBoard::Attach(BoardProgram* program, ResetControl* reset, Bootloader::LogFn log)
+{
+    m_program = program;
+    m_reset = reset;
+    m_log = std::move(log);
+}
+
+void PtyBoard::Queue(const std::vector<uint8_t>& bytes, uint64_t start, uint64_t byteNs)
+{
+    for (uint8_t b : bytes) {
+        const uint64_t due = std::max(start, m_outLineFree) + byteNs;
+        m_outLineFree = due;
+        start = due;
+        m_out.push_back({due, b});
+    }
+}
+
+void PtyBoard::TakeResets(Bootloader& boot)
+{
+    const std::string pulses = m_reset->TakePulses();
+    for (size_t at = 0; at < pulses.size();) {
+        size_t end = pulses.find('\n', at);
+        if (end == std::string::npos) end = pulses.size();
+        const std::string line = pulses.substr(at, end - at);
+        at = end + 1;
+        if (line != "DTR" && line != "RTS") continue;
+        if (m_program) m_program->Reset(boot);
+        if (m_log) m_log(Now(), "reset pulse on " + line);
+    }
+}
+
 PtyBoard::End PtyBoard::Run(Bootloader& boot, uint64_t byteNs, int stopFd, uint32_t exitAfterSessions)
 {
     if (!m_master.Valid()) return End::Failed;
     uint64_t inLineFree = 0;   // when the line towards the board is next idle
-    uint64_t outLineFree = 0;  // same towards the host
     bool hangUpPending = false;
 
     for (;;) {
@@ -109,6 +139,7 @@ PtyBoard::End PtyBoard::Run(Bootloader& boot, uint64_t byteNs, int stopFd, uint3
             return End::HungUp;
         }
         boot.Idle(now);
+        if (m_program) Queue(m_program->TakeGreeting(boot), now, byteNs);
         if (exitAfterSessions != 0 && boot.SessionsCompleted() >= exitAfterSessions && m_out.empty())
             return End::SessionsDone;
 
@@ -127,13 +158,14 @@ PtyBoard::End PtyBoard::Run(Bootloader& boot, uint64_t byteNs, int stopFd, uint3
             }
         }
 
-        pollfd fds[2] = {{m_master.Get(), POLLIN, 0}, {stopFd, POLLIN, 0}};
-        const int ready = ::poll(fds, stopFd >= 0 ? 2 : 1, timeoutMs);
+        pollfd fds[3] = {{m_master.Get(), POLLIN, 0}, {stopFd, POLLIN, 0}, {m_reset ? m_reset->Fd() : -1, POLLIN, 0}};
+        const int ready = ::poll(fds, 3, timeoutMs);
         if (ready < 0) {
             if (errno == EINTR) continue;
             return End::Failed;
         }
         if (stopFd >= 0 && (fds[1].revents & (POLLIN | POLLHUP))) return End::Stopped;
+        if (fds[2].revents & POLLIN) TakeResets(boot);
         if (fds[0].revents & POLLIN) {
             uint8_t buffer[512];
             const ssize_t got = ::read(m_master.Get(), buffer, sizeof buffer);
@@ -142,14 +174,9 @@ PtyBoard::End PtyBoard::Run(Bootloader& boot, uint64_t byteNs, int stopFd, uint3
                 // A byte arrives one byte time after the line is free for it.
                 const uint64_t arrival = std::max(now, inLineFree) + byteNs;
                 inLineFree = arrival;
-                BootReply reply = boot.Feed(buffer[i], arrival);
-                uint64_t start = arrival + reply.delayNs;
-                for (uint8_t b : reply.bytes) {
-                    const uint64_t due = std::max(start, outLineFree) + byteNs;
-                    outLineFree = due;
-                    start = due;
-                    m_out.push_back({due, b});
-                }
+                const BootReply reply = m_program && m_program->Running(boot) ? m_program->Feed(buffer[i])
+                                                                              : boot.Feed(buffer[i], arrival);
+                Queue(reply.bytes, arrival + reply.delayNs, byteNs);
                 hangUpPending = hangUpPending || reply.hangUp;
             }
             if (got < 0 && errno != EAGAIN && errno != EINTR) SleepNs(20000000);

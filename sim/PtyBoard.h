@@ -1,5 +1,7 @@
 #pragma once
 #include "Bootloader.h"
+#include "BoardProgram.h"
+#include "ResetControl.h"
 #include "UniqueFd.h"
 #include <chrono>
 #include <cstdint>
@@ -33,8 +35,21 @@ public:
     // Drops off the line: the host sees the device hang up.
     void HangUp();
 
+    // The program that runs once a session has ended (--echo), and the
+    // reset control whose pulses hand the line back to the bootloader; each
+    // pulse is logged. Both optional, set before Run.
+    void Attach(BoardProgram* program, ResetControl* reset, Bootloader::LogFn log);
+
 private:
     void SendDue(uint64_t now);
+    // Queues bytes for the host from start on, one byte time each.
+    void Queue(const std::vector<uint8_t>& bytes, uint64_t start, uint64_t byteNs);
+    void TakeResets(Bootloader& boot);
+
+    BoardProgram* m_program = nullptr;
+    ResetControl* m_reset = nullptr;
+    Bootloader::LogFn m_log;
+    uint64_t m_outLineFree = 0;  // when the line towards the host is next idle
 
     std::chrono::steady_clock::time_point m_start;
     UniqueFd m_master;

@@ -1,10 +1,12 @@
 // fernbow-sim: a PIC16F819 / PIC16F88 bootloader on a pseudo-terminal.
+#include "BoardProgram.h"
 #include "Bootloader.h"
 #include "ComLink.h"
 #include "FlashModel.h"
 #include "AtomicFile.h"
 #include "IntelHexWriter.h"
 #include "PtyBoard.h"
+#include "ResetControl.h"
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -41,6 +43,11 @@ const char kUsage[] =
     "                       path printed on a line of its own, COMN moved to it);\n"
     "                       stops after N boards. --dump holds the last board\n"
     "  --faulty-board K     with --boards: the faults below apply to board K only\n"
+    "  --echo               once a session has ended the program runs: it greets\n"
+    "                       and sends back every byte, until a reset\n"
+    "  --reset-control      with --com N: take reset pulses from fernbow-cli\n"
+    "                       --reset through a FIFO COMN.reset beside the link (a\n"
+    "                       pseudo-terminal has no modem lines); each is logged\n"
     "\n"
     "Faults (blocks are numbered as image byte offset / 64):\n"
     "  --ignore-wakeups N   give no answer to the first N wake-up bytes\n"
@@ -78,6 +85,8 @@ struct Options {
     uint32_t idleMs = 1000;
     uint32_t boards = 0;       // 0: one board that stays
     uint32_t faultyBoard = 0;  // 0: every board has the faults
+    bool echo = false;
+    bool resetControl = false;
     BootFaults faults;
 };
 
@@ -140,6 +149,10 @@ int ParseOptions(int argc, char** argv, Options& o, bool& help)
             o.instant = true;
         } else if (arg == "--half-answer") {
             o.faults.halfAnswer = true;
+        } else if (arg == "--echo") {
+            o.echo = true;
+        } else if (arg == "--reset-control") {
+            o.resetControl = true;
         } else if (!value(v)) {
             if (arg.rfind("--", 0) == 0 && arg != "--")
                 return UsageError(arg == "--chip" || arg == "--com" || arg == "--flash-ms" || arg == "--dump" ||
@@ -197,6 +210,7 @@ int ParseOptions(int argc, char** argv, Options& o, bool& help)
             return UsageError("unknown option " + arg);
         }
     }
+    if (o.resetControl && o.com < 0) return UsageError("--reset-control goes with --com N");
     return 0;
 }
 
@@ -234,9 +248,17 @@ int RunBoard(const Options& o, uint32_t number, const BootTiming& timing, const 
         return 1;
     }
 
+    ResetControl reset;
+    if (o.resetControl && !reset.Create(o.com, error)) {
+        std::fprintf(stderr, "fernbow-sim: cannot make the reset control: %s\n", error.c_str());
+        return 1;
+    }
+
     FlashModel flash(*o.chip);
     const bool faulty = o.faultyBoard == 0 || o.faultyBoard == number;
     Bootloader boot(flash, faulty ? o.faults : BootFaults{}, timing, logLine);
+    BoardProgram program(o.echo);
+    board.Attach(&program, o.resetControl ? &reset : nullptr, logLine);
 
     std::printf("%s\n", board.SlavePath().c_str());
     std::fflush(stdout);

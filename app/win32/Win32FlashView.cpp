@@ -5,6 +5,7 @@
 #include "WinErrorText.h"
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 namespace {
 
@@ -47,6 +48,10 @@ INT_PTR CALLBACK CWin32FlashView::DialogProc(HWND hwnd, UINT message, WPARAM wPa
 
 INT_PTR CWin32FlashView::OnMessage(UINT message, WPARAM wParam, LPARAM)
 {
+    if (message == WM_DROPFILES) {
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
+        return TRUE;
+    }
     switch (message) {
     case WM_INITDIALOG:
         OnInitDialog();
@@ -82,8 +87,24 @@ void CWin32FlashView::OnInitDialog()
     tool.lpszText = const_cast<wchar_t*>(m_toolTipText.c_str());
     if (m_hToolTip) SendMessageW(m_hToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 
+    // A .hex file dropped onto the window is taken as if chosen with ". . .".
+    DragAcceptFiles(m_hWnd, TRUE);
+
     // The window is still hidden: a box shown now comes before it.
     m_initDialog();
+}
+
+void CWin32FlashView::OnDropFiles(HDROP drop)
+{
+    // The first file only; its name in UTF-16, whatever the ANSI code page.
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring path(length, L'\0');
+    if (length > 0 && DragQueryFileW(drop, 0, &path[0], length + 1) == length) {
+        DragFinish(drop);
+        m_logic.OnDropFile(WideToUtf8(path));
+        return;
+    }
+    DragFinish(drop);
 }
 
 void CWin32FlashView::OnCommand(int id, int code)

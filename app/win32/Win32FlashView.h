@@ -2,6 +2,7 @@
 #include "DialogTemplate.h"
 #include "DialogView.h"
 #include <windows.h>
+#include <shellapi.h>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,6 +42,7 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnInitDialog();
+    void OnDropFiles(HDROP drop);
     void OnCommand(int id, int code);
     bool PaintIconic();
     HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }

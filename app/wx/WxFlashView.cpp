@@ -6,6 +6,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/choice.h>
+#include <wx/dnd.h>
 #include <wx/evtloop.h>
 #include <wx/filedlg.h>
 #include <wx/gauge.h>
@@ -31,6 +32,20 @@ wxString FromUtf8(const std::string& text) {
 }
 
 std::string ToUtf8(const wxString& text) { return text.utf8_string(); }
+
+// A .hex file dropped onto the window is taken as if chosen with ". . .".
+class HexDropTarget : public wxFileDropTarget {
+public:
+    explicit HexDropTarget(CFlashDlg*& logic) : m_logic(logic) {}
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& files) override {
+        if (files.empty() || m_logic == nullptr) return false;
+        m_logic->OnDropFile(ToUtf8(files[0]));  // the first file only
+        return true;
+    }
+
+private:
+    CFlashDlg*& m_logic;
+};
 
 }  // namespace
 
@@ -61,6 +76,7 @@ CWxFlashView::CWxFlashView(const DlgTemplate& dlg)
     Bind(wxEVT_TIMER, &CWxFlashView::OnTimerTick, this);
     Bind(wxEVT_CHAR_HOOK, &CWxFlashView::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, &CWxFlashView::OnCloseBox, this);
+    SetDropTarget(new HexDropTarget(m_pLogic));  // the window owns it
 }
 
 CWxFlashView::~CWxFlashView() {

@@ -17,40 +17,48 @@ void PrintTo(const BrowseCase& c, std::ostream* os) { *os << c.label; }
 
 class DialogBrowse : public ::testing::TestWithParam<BrowseCase> {};
 
+// A file dropped onto the window goes the same way as one chosen.
 TEST_P(DialogBrowse, FollowsTheOutcomeTable)
 {
     const BrowseCase& c = GetParam();
-    DialogRig rig;
-    rig.ports.present = {0};
-    std::string unused;
-    rig.store.ReadRegString("FileName", unused);
-    rig.store.WriteRegString("FileName", kEarlier);
-    rig.dlg.OnInitDialog();
-    rig.dlg.m_strPathName = kEarlier;
+    for (bool dropped : {false, true}) {
+        if (dropped && !c.ok) continue;  // nothing dropped is no event at all
+        SCOPED_TRACE(dropped ? "dropped" : "chosen");
+        DialogRig rig;
+        rig.ports.present = {0};
+        std::string unused;
+        rig.store.ReadRegString("FileName", unused);
+        rig.store.WriteRegString("FileName", kEarlier);
+        rig.dlg.OnInitDialog();
+        rig.dlg.m_strPathName = kEarlier;
 
-    const std::string full = rig.WriteFile(c.bareName, kSmallHex);
-    rig.view.choices.push_back({c.ok, c.ok ? full : "", c.ok ? c.bareName : ""});
-    rig.dlg.OnBrowse();
-
-    EXPECT_EQ(rig.view.filter, "hex files (*.hex)|*.hex");
-    if (!c.ok) {
-        EXPECT_EQ(rig.dlg.m_strFileName, "");
-        EXPECT_EQ(rig.dlg.m_strPathName, kEarlier);
-    } else {
-        EXPECT_EQ(rig.dlg.m_strFileName, c.bareName);
-        EXPECT_EQ(rig.dlg.m_strPathName, full);
-        // The bare name must find the chosen file.
-        EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), rig.files.Path()));
-    }
-    EXPECT_EQ(rig.view.Text(IDC_FILE_PATH), c.accepted ? full : kEarlier);
-    EXPECT_EQ(rig.Stored("FileName"), c.accepted ? full : kEarlier);
-    if (c.warned) {
-        ASSERT_EQ(rig.view.boxes.size(), 1u);
-        EXPECT_EQ(rig.view.boxes[0].text, "Must be HEX file!");
-        EXPECT_EQ(rig.view.boxes[0].title, "fernbow");
-        EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
-    } else {
-        EXPECT_TRUE(rig.view.boxes.empty() || rig.view.boxes[0].text != "Must be HEX file!");
+        const std::string full = rig.WriteFile(c.bareName, kSmallHex);
+        if (dropped) {
+            rig.dlg.OnDropFile(full);
+        } else {
+            rig.view.choices.push_back({c.ok, c.ok ? full : "", c.ok ? c.bareName : ""});
+            rig.dlg.OnBrowse();
+            EXPECT_EQ(rig.view.filter, "hex files (*.hex)|*.hex");
+        }
+        if (!c.ok) {
+            EXPECT_EQ(rig.dlg.m_strFileName, "");
+            EXPECT_EQ(rig.dlg.m_strPathName, kEarlier);
+        } else {
+            EXPECT_EQ(rig.dlg.m_strFileName, c.bareName);
+            EXPECT_EQ(rig.dlg.m_strPathName, full);
+            // The bare name must find the chosen file.
+            EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), rig.files.Path()));
+        }
+        EXPECT_EQ(rig.view.Text(IDC_FILE_PATH), c.accepted ? full : kEarlier);
+        EXPECT_EQ(rig.Stored("FileName"), c.accepted ? full : kEarlier);
+        if (c.warned) {
+            ASSERT_EQ(rig.view.boxes.size(), 1u);
+            EXPECT_EQ(rig.view.boxes[0].text, "Must be HEX file!");
+            EXPECT_EQ(rig.view.boxes[0].title, "fernbow");
+            EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
+        } else {
+            EXPECT_TRUE(rig.view.boxes.empty() || rig.view.boxes[0].text != "Must be HEX file!");
+        }
     }
 }
 

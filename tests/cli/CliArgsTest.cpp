@@ -16,6 +16,8 @@ TEST(CliPortArgument, NumbersAndDevices)
         {"\\\\.\\COM150", 150, ""},
         {"/dev/ttyUSB0", -1, "/dev/ttyUSB0"}, {"/dev/pts/4", -1, "/dev/pts/4"},
         {"./board", -1, "./board"},
+        {"tcp://127.0.0.1:2000", -1, "tcp://127.0.0.1:2000"}, {"rfc2217://[::1]:7000", -1, "rfc2217://[::1]:7000"},
+        {"RFC2217://bench-pi.local:3001", -1, "RFC2217://bench-pi.local:3001"},
     };
     for (const Row& row : rows) {
         PortArgument port = ParsePortArgument(row.text);
@@ -45,6 +47,17 @@ TEST(CliArgs, FullRunLine)
     EXPECT_TRUE(args.trace);
     EXPECT_EQ(args.hexFile, "blink.hex");
     EXPECT_FALSE(args.Bench());
+
+    // The loop of one board: a bare --monitor leaves the next word to be the file.
+    CliArgs loop = ParseCliArgs({"--monitor", "--reset", "rts", "--watch", "blink.hex"});
+    ASSERT_EQ(loop.error, "");
+    EXPECT_EQ(loop.monitorBaud, 19200);
+    EXPECT_TRUE(loop.reset);
+    EXPECT_EQ(loop.resetLine, ModemLine::Rts);
+    EXPECT_TRUE(loop.watch);
+    EXPECT_EQ(loop.hexFile, "blink.hex");
+    EXPECT_EQ(ParseCliArgs({"--monitor=9600", "blink.hex"}).monitorBaud, 9600);
+    EXPECT_EQ(ParseCliArgs({"blink.hex"}).monitorBaud, 0);
 }
 
 TEST(CliArgs, BenchLine)
@@ -122,6 +135,20 @@ TEST(CliArgs, UsageErrorsAreNamed)
         {{"--force=yes", "a.hex"}, "takes no value"},
         {{"--count", "2", "a.hex"}, "--count goes with --repeat"},
         {{"--repeat=no", "a.hex"}, "takes no value"},
+        {{"--port", "tcp://host", "a.hex"}, "give tcp://HOST:PORT or rfc2217://HOST:PORT"},
+        {{"--port", "tcp://:2000", "a.hex"}, "give tcp://HOST:PORT"},
+        {{"--port", "rfc2217://[::1:7000", "a.hex"}, "give tcp://HOST:PORT"},
+        {{"--port", "tcp://host:0", "a.hex"}, "from 1 to 65535"},
+        {{"--port", "tcp://host:65536", "a.hex"}, "from 1 to 65535"},
+        {{"--port", "tcp://host:20x0", "a.hex"}, "from 1 to 65535"},
+        {{"--port", "udp://host:2000", "a.hex"}, "unknown network protocol"},
+        {{"--monitor=fast", "a.hex"}, "invalid --monitor"},
+        {{"--monitor=0", "a.hex"}, "invalid --monitor"},
+        {{"--monitor", "--repeat", "a.hex"}, "--monitor is for one board"},
+        {{"--monitor", "--port", "1", "--port", "2", "a.hex"}, "--monitor is for one board"},
+        {{"--watch", "--repeat", "a.hex"}, "--watch is for one board"},
+        {{"--reset", "cts", "a.hex"}, "give dtr or rts"},
+        {{"--reset", "dtr", "--repeat", "a.hex"}, "--reset is for one board"},
     };
     for (const Row& row : rows) {
         CliArgs args = ParseCliArgs(row.args);

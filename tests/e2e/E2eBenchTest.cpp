@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <map>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -30,6 +31,7 @@ struct BenchCase {
     int exitStatus;
     std::map<std::string, std::vector<std::string>> outcomes;  // port -> the log's outcomes, in order
     const char* text;                                          // in the output
+    bool overSer2net = false;  // each COMn of cliOptions reached through ser2net (RFC 2217) instead
 };
 
 void PrintTo(const BenchCase& c, std::ostream* os) { *os << c.name; }
@@ -80,6 +82,19 @@ TEST_P(E2eBench, EveryBoardIsLoggedAndTheExitStatusTellsTheFirstFailure)
     }
 
     std::vector<std::string> args = c.cliOptions;
+    std::unique_ptr<Ser2Net> server;
+    std::map<std::string, std::string> portNames;  // what the log says -> COMn
+    if (c.overSer2net) {
+        std::vector<std::string> devices;
+        for (const auto& sim : sims) devices.push_back(sim->Device());
+        server = std::make_unique<Ser2Net>(folder, devices, Ser2Net::Mode::Rfc2217);
+        for (size_t i = 0; i < c.sims.size(); ++i) {
+            const std::string com = "COM" + std::to_string(c.sims[i].com);
+            ASSERT_FALSE(server->Url(i).empty()) << server->Log();
+            std::replace(args.begin(), args.end(), com, server->Url(i));
+            portNames[server->Url(i)] = com;
+        }
+    }
     const std::string logPath = c.exitStatus == 1 ? folder.File("no/such/folder/runs.csv") : folder.File("runs.csv");
     args.insert(args.end(), {"--log", logPath, hexPath});
     const CliRun run = RunCli(args, folder);
@@ -114,11 +129,11 @@ TEST_P(E2eBench, EveryBoardIsLoggedAndTheExitStatusTellsTheFirstFailure)
         ASSERT_EQ(before.size(), 3u) << line;
         ASSERT_GE(after.size(), 5u) << line;
         EXPECT_TRUE(IsUtcTime(before[0])) << line;
-        EXPECT_EQ(before[2].rfind("/dev/", 0), 0u) << line;
+        EXPECT_EQ(before[2].rfind(c.overSer2net ? "rfc2217://" : "/dev/", 0), 0u) << line;
         EXPECT_EQ(after[0], sha) << line;
         EXPECT_TRUE(after[1] == "PIC16F88" || after[1] == "PIC16F819") << line;
         EXPECT_GT(std::stoi(after[4]), 0) << line;
-        outcomes[before[1]].push_back(after[2]);
+        outcomes[portNames.count(before[1]) ? portNames[before[1]] : before[1]].push_back(after[2]);
     }
     EXPECT_EQ(outcomes, c.outcomes) << context;
 
@@ -173,6 +188,13 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   {{"COM3", Outcomes{"programmed"}}},
                   "Summary COM3: 1 programmed, 0 failed"},
+        BenchCase{"TwoBoardsOverSer2net",
+                  {{"88", 3, {}, true}, {"819", 4, {}, true}},
+                  {"--port", "COM3", "--port", "COM4"},
+                  0,
+                  {{"COM3", Outcomes{"programmed"}}, {"COM4", Outcomes{"programmed"}}},
+                  "all ports: 2 programmed, 0 failed",
+                  true},
         BenchCase{"UnwritableLogStopsBeforeAnyBoard",
                   {{"88", 3, {}, false}},
                   {"--port", "COM3", "--port", "COM4"},

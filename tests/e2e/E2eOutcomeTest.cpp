@@ -3,9 +3,12 @@
 #include "E2eSupport.h"
 #include <algorithm>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -59,6 +62,8 @@ std::string DamagedProgram()
 
 enum class Hex { Program, BootArea, Missing, ConfigOnly, Damaged, CutShort };
 enum class Flash { Full, Fresh, BlocksBelow };
+// How the CLI reaches the board: its pseudo-terminal, or ser2net serving it.
+enum class Net { None, Raw, Rfc2217 };
 
 struct OutcomeCase {
     const char* name;
@@ -70,6 +75,8 @@ struct OutcomeCase {
     Flash flash;
     uint32_t blocksBelow = 0;  // Flash::BlocksBelow: blocks 0 .. n-1 written, the rest untouched
     std::vector<std::string> cliOptions = {};
+    Net net = Net::None;
+    const char* simLogText = nullptr;  // expected in the board's log
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
@@ -79,6 +86,8 @@ class E2eOutcome : public testing::TestWithParam<OutcomeCase> {};
 TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
 {
     const OutcomeCase& c = GetParam();
+    if (c.simLogText && std::getenv("FERNBOW_E2E_WINE_CLI"))
+        GTEST_SKIP() << "the simulated board's reset control is the Linux program's";
     const ChipInfo& chip = std::string(c.chip) == "819" ? ChipF819() : ChipF88();
     TempFolder folder;
     const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
@@ -94,7 +103,15 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     SimProcess sim(folder, c.chip, simOptions);
     ASSERT_FALSE(sim.Device().empty()) << sim.Log();
 
-    std::vector<std::string> args = {"--port", sim.Device(), "--wait", "30"};
+    std::unique_ptr<Ser2Net> server;
+    std::string port = sim.Device();
+    if (c.net != Net::None) {
+        server = std::make_unique<Ser2Net>(folder, std::vector<std::string>{sim.Device()},
+                                           c.net == Net::Raw ? Ser2Net::Mode::Raw : Ser2Net::Mode::Rfc2217);
+        port = server->Url(0);
+        ASSERT_FALSE(port.empty()) << server->Log();
+    }
+    std::vector<std::string> args = {"--port", port, "--wait", "30"};
     args.insert(args.end(), c.cliOptions.begin(), c.cliOptions.end());
     if (std::find(c.cliOptions.begin(), c.cliOptions.end(), "--port") != c.cliOptions.end())
         args.erase(args.begin(), args.begin() + 2);
@@ -103,11 +120,15 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
 
     ChildResult simEnd;
     const std::vector<uint16_t> flash = sim.Stop(&simEnd);
-    const std::string context = "cli out:\n" + run.out + "cli err:\n" + run.err + "sim log:\n" + sim.Log();
+    const std::string context = "cli out:\n" + run.out + "cli err:\n" + run.err + "sim log:\n" + sim.Log() +
+                                (server ? "ser2net:\n" + server->Log() : "");
 
     ASSERT_TRUE(run.result.finished) << context;
     EXPECT_EQ(run.result.status, c.exitStatus) << context;
     EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << "expected \"" << c.text << "\"\n" << context;
+    if (c.simLogText) {
+        EXPECT_NE(sim.Log().find(c.simLogText), std::string::npos) << "expected \"" << c.simLogText << "\"\n" << context;
+    }
     ASSERT_TRUE(simEnd.finished) << context;
     EXPECT_EQ(simEnd.status, 0) << context;
 
@@ -163,25 +184,60 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"MissingPort", "88", {}, Hex::Program, 2, "Can't open comport", Flash::Fresh, 0,
                     {"--port", "/dev/fernbow-no-such-tty"}},
         OutcomeCase{"PortByComNumber", "88", {"--com", "5"}, Hex::Program, 0, kSuccess, Flash::Full, 0,
-                    {"--port", "COM5"}}),
+                    {"--port", "COM5"}},
+        // The same board served by ser2net on a loopback port.
+        OutcomeCase{"NetRawProgrammed", "88", {}, Hex::Program, 0, kSuccess, Flash::Full, 0, {}, Net::Raw},
+        OutcomeCase{"NetRfc2217Programmed", "819", {}, Hex::Program, 0, kSuccess, Flash::Full, 0, {}, Net::Rfc2217},
+        OutcomeCase{"NetRawTimeout", "88", {"--silent", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1, {},
+                    Net::Raw},
+        OutcomeCase{"NetRfc2217Timeout", "88", {"--silent", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1,
+                    {}, Net::Rfc2217},
+        OutcomeCase{"NetRawHangUp", "88", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1,
+                    {}, Net::Raw},
+        OutcomeCase{"NetRfc2217HangUp", "819", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!",
+                    Flash::BlocksBelow, 1, {}, Net::Rfc2217},
+        // A pulse on a modem line before the search: the board takes it
+        // through its control file; a bare pseudo-terminal cannot, and says so.
+        OutcomeCase{"ResetPulseReachesTheBoard", "88", {"--com", "5", "--reset-control"}, Hex::Program, 0, kSuccess,
+                    Flash::Full, 0, {"--port", "COM5", "--reset", "dtr"}, Net::None, "reset pulse on DTR"},
+        OutcomeCase{"ResetPulseImpossibleIsNoted", "819", {}, Hex::Program, 0, "the reset pulse could not be sent",
+                    Flash::Full, 0, {"--reset", "rts"}},
+        // A raw network port runs at its server's rate: another one for the
+        // monitor is refused before anything is sent.
+        OutcomeCase{"NetRawMonitorRateRefused", "88", {}, Hex::Program, 1, "does not take 9600 baud", Flash::Fresh, 0,
+                    {"--monitor=9600"}, Net::Raw},
+        OutcomeCase{"NetPortRefused", "88", {}, Hex::Program, 2, "connection refused", Flash::Fresh, 0,
+                    {"--port", "rfc2217://127.0.0.1:1"}}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 // One Ctrl-C, SIGTERM or SIGHUP ends a run at once, whichever phase it is
-// in, and closes the port; a bench run logs the board it stopped.
-TEST(E2eInterrupt, EndsTheRunWithStatus130)
+// in, and closes the port; a bench run logs the board it stopped. In the
+// monitor that follows a run, Ctrl-C ends it with the run's status, and a
+// board that goes away ends it with status 2.
+TEST(E2eInterrupt, EndsTheRunOrTheMonitor)
 {
+    const char kEchoing[] = "fernbow-sim: program running, echoing\r";
+    const std::vector<std::string> echoBoard = {"--instant", "--echo", "--idle-ms", "200"};
     const struct {
         const char* phase;
         std::vector<std::string> simOptions;
-        const char* line;  // printed once the phase has begun
-        int sig;
+        std::vector<std::string> cliOptions;
+        const char* line;   // printed once the phase has begun
+        const char* typed;  // then sent on standard input, and expected back as a line
+        int sig;            // then sent to the CLI; 0: the board is stopped instead
         int status;
-        bool bench;  // --repeat --log: lines start with the port; a row is logged
+        const char* text;   // in the error output
+        bool bench;         // --repeat --log: lines start with the port; a row is logged
     } phases[] = {
-        {"searching", {"--instant", "--ignore-wakeups", "1000000"}, "Searching PIC!", SIGTERM, 130, false},
-        {"writing", {"--silent", "1"}, "PIC16F88 found", SIGINT, 130, false},  // the board keeps the run waiting 3 s
-        {"hung up while writing", {"--silent", "1"}, "PIC16F88 found", SIGHUP, 129, false},
-        {"hung up on a bench", {"--silent", "1"}, "PIC16F88 found", SIGHUP, 129, true},
+        {"searching", {"--instant", "--ignore-wakeups", "1000000"}, {}, "Searching PIC!", nullptr, SIGTERM, 130,
+         "Interrupted", false},
+        // the board keeps the run waiting 3 s
+        {"writing", {"--silent", "1"}, {}, "PIC16F88 found", nullptr, SIGINT, 130, "Interrupted", false},
+        {"hung up while writing", {"--silent", "1"}, {}, "PIC16F88 found", nullptr, SIGHUP, 129, "Interrupted", false},
+        {"hung up on a bench", {"--silent", "1"}, {}, "PIC16F88 found", nullptr, SIGHUP, 129, "", true},
+        {"monitoring", echoBoard, {"--monitor"}, kEchoing, "ping", SIGINT, 0, "Monitor on", false},
+        {"monitoring a board that goes away", echoBoard, {"--monitor=9600"}, kEchoing, nullptr, 0, 2,
+         "has gone away: the monitor has ended", false},
     };
     for (const auto& p : phases) {
         SCOPED_TRACE(p.phase);
@@ -189,27 +245,41 @@ TEST(E2eInterrupt, EndsTheRunWithStatus130)
         WriteTextFile(folder.File("program.hex"), SmallProgram());
         SimProcess sim(folder, "88", p.simOptions);
         ASSERT_FALSE(sim.Device().empty()) << sim.Log();
-        std::vector<std::string> argv = {FERNBOW_CLI, "--port", sim.Device(), folder.File("program.hex")};
-        if (p.bench) argv.insert(argv.begin() + 1, {"--repeat", "--log", folder.File("runs.csv")});
-        Child cli(argv, folder.Path(), "", folder.File("cli.err"));
+        // Standard input stays open (the test holds the FIFO) until the end.
+        const std::string input = folder.File("cli.in");
+        ASSERT_EQ(::mkfifo(input.c_str(), 0600), 0);
+        const int typing = ::open(input.c_str(), O_RDWR);
+        std::vector<std::string> argv = {FERNBOW_CLI, "--port", sim.Device()};
+        if (p.bench) argv.insert(argv.end(), {"--repeat", "--log", folder.File("runs.csv")});
+        argv.insert(argv.end(), p.cliOptions.begin(), p.cliOptions.end());
+        argv.push_back(folder.File("program.hex"));
+        Child cli(argv, folder.Path(), "", folder.File("cli.err"), input);
         const std::string expected = (p.bench ? sim.Device() + ": " : std::string()) + p.line;
         std::string line;
         do line = cli.ReadLine(30000);
         while (!line.empty() && line != expected);
         ASSERT_EQ(line, expected) << ReadTextFile(folder.File("cli.err"));
-        cli.Signal(p.sig);
+        if (p.typed) {
+            const std::string text = std::string(p.typed) + "\n";
+            ASSERT_EQ(::write(typing, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            EXPECT_EQ(cli.ReadLine(30000), p.typed) << ReadTextFile(folder.File("cli.err"));
+        }
+        ChildResult simEnd;
+        if (p.sig)
+            cli.Signal(p.sig);
+        else
+            sim.Stop(&simEnd);
         const ChildResult end = cli.Wait(30000);
+        ::close(typing);
         const std::string err = ReadTextFile(folder.File("cli.err"));
         EXPECT_TRUE(end.finished);
         EXPECT_EQ(end.status, p.status) << err;
+        EXPECT_NE(err.find(p.text), std::string::npos) << err;
         if (p.bench) {
             const std::string log = ReadTextFile(folder.File("runs.csv"));
             EXPECT_NE(log.find(",PIC16F88,interrupted,"), std::string::npos) << log;
-        } else {
-            EXPECT_NE(err.find("Interrupted"), std::string::npos) << err;
         }
-        ChildResult simEnd;
-        sim.Stop(&simEnd);
+        if (p.sig) sim.Stop(&simEnd);
         EXPECT_EQ(simEnd.status, 0) << sim.Log();
     }
 }
@@ -269,6 +339,53 @@ TEST(E2eBoard, SecondRunOnTheSameBoard)
     for (uint32_t w = 0; w < 32; ++w) expected[w] = again[w];            // block 0 sent again
     for (uint32_t w = 0x740; w < 0x760; ++w) expected[w] = again[w];     // and the vector block
     EXPECT_EQ(FirstDifference(flash, expected), "") << sim.Log();
+}
+
+// --watch: a rebuild that is renamed over the file, then one written in
+// place. A malformed file in between is reported and the watch goes on;
+// Ctrl-C ends it with the last run's status.
+TEST(E2eBoard, WatchProgramsEachRebuild)
+{
+    if (std::getenv("FERNBOW_E2E_WINE_CLI")) GTEST_SKIP() << "drives the Linux program's standard output directly";
+    TempFolder folder;
+    SimProcess sim(folder, "819", {"--instant"});
+    ASSERT_FALSE(sim.Device().empty()) << sim.Log();
+    const std::string hexPath = folder.File("w.hex");
+    const std::string second = Record(0, Bytes(16, 0x77)) + ":00000001FF\n";
+    WriteTextFile(hexPath, SmallProgram());
+    Child cli({FERNBOW_CLI, "--port", sim.Device(), "--watch", hexPath}, folder.Path(), "", folder.File("cli.err"));
+    auto waitForSuccess = [&] {
+        std::string line;
+        do line = cli.ReadLine(30000);
+        while (!line.empty() && line != kSuccess);
+        return line == kSuccess;
+    };
+    auto errSays = [&](const std::string& text) {
+        for (int i = 0; i < 1500; ++i) {
+            if (ReadTextFile(folder.File("cli.err")).find(text) != std::string::npos) return true;
+            usleep(20000);
+        }
+        return false;
+    };
+    ASSERT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
+    ASSERT_TRUE(errSays("Watching"));
+
+    WriteTextFile(folder.File("w.hex.tmp"), Record(0x400E, {0x30, 0x3F}) + ":00000001FF\n");
+    ASSERT_EQ(std::rename(folder.File("w.hex.tmp").c_str(), hexPath.c_str()), 0);
+    EXPECT_TRUE(errSays("No program data in file")) << ReadTextFile(folder.File("cli.err"));
+
+    WriteTextFile(hexPath, second);
+    EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
+    cli.Signal(SIGINT);
+    const ChildResult end = cli.Wait(30000);
+    EXPECT_TRUE(end.finished);
+    EXPECT_EQ(end.status, 0) << ReadTextFile(folder.File("cli.err"));
+
+    std::vector<uint16_t> expected = ExpectedFlash(LoadImage(SmallProgram()), ChipF819());
+    const std::vector<uint16_t> again = ExpectedFlash(LoadImage(second), ChipF819());
+    for (uint32_t w = 0; w < 32; ++w) expected[w] = again[w];
+    for (uint32_t w = 0x740; w < 0x760; ++w) expected[w] = again[w];
+    EXPECT_EQ(FirstDifference(sim.Stop(), expected), "") << sim.Log();
 }
 
 }  // namespace

@@ -11,6 +11,10 @@
 #include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <memory>
 #include <poll.h>
 #include <spawn.h>
@@ -67,7 +71,7 @@ void WriteTextFile(const std::string& path, const std::string& text)
 }
 
 Child::Child(const std::vector<std::string>& argv, const std::string& configHome, const std::string& stdoutPath,
-             const std::string& stderrPath)
+             const std::string& stderrPath, const std::string& stdinPath)
 {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
@@ -82,7 +86,7 @@ Child::Child(const std::vector<std::string>& argv, const std::string& configHome
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(), O_RDONLY, 0);
     int pipeFds[2] = {-1, -1};
     if (stdoutPath.empty()) {
         if (::pipe(pipeFds) != 0) return;
@@ -376,3 +380,80 @@ std::string FirstDifference(const std::vector<uint16_t>& actual, const std::vect
     }
     return {};
 }
+
+namespace {
+
+// A loopback port nobody listens on right now.
+int FreeLoopbackPort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = -1;
+    if (::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(s);
+    return port;
+}
+
+// Whether something listens on 127.0.0.1:port, from the kernel's table
+// (connecting would make ser2net open the device).
+bool Listening(int port)
+{
+    char local[32];
+    std::snprintf(local, sizeof local, "0100007F:%04X", port);
+    std::istringstream table(ReadTextFile("/proc/net/tcp"));
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string slot, address, remote, state;
+        fields >> slot >> address >> remote >> state;
+        if (address == local && state == "0A") return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+Ser2Net::Ser2Net(const TempFolder& folder, const std::vector<std::string>& devices, Mode mode)
+    : m_log(folder.File("ser2net.log"))
+{
+    std::string config;
+    std::vector<int> ports;
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const int port = FreeLoopbackPort();
+        ports.push_back(port);
+        config += "connection: &board" + std::to_string(i) + "\n  accepter: " +
+                  (mode == Mode::Rfc2217 ? "telnet(rfc2217),tcp,127.0.0.1," : "tcp,127.0.0.1,") +
+                  std::to_string(port) + "\n  connector: serialdev," + devices[i] + ",19200n81,local\n";
+        m_urls.push_back((mode == Mode::Rfc2217 ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:") + std::to_string(port));
+    }
+    const std::string file = folder.File("ser2net.yaml");
+    WriteTextFile(file, config);
+    if (::access("/usr/sbin/ser2net", X_OK) != 0) {
+        WriteTextFile(m_log, "no /usr/sbin/ser2net: scripts/install-deps.sh installs it\n");
+        m_urls.clear();
+        return;
+    }
+    m_child = std::make_unique<Child>(
+        std::vector<std::string>{"/usr/sbin/ser2net", "-n", "-c", file, "-P", folder.File("ser2net.pid")},
+        folder.Path(), m_log, m_log + ".err");
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    auto allListening = [&] {
+        return std::all_of(ports.begin(), ports.end(), [](int port) { return Listening(port); });
+    };
+    while (!allListening() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!allListening()) m_urls.clear();
+}
+
+Ser2Net::~Ser2Net()
+{
+    if (!m_child) return;
+    m_child->Signal(SIGTERM);
+    m_child->Wait(10000);
+}
+
+std::string Ser2Net::Url(size_t i) const { return i < m_urls.size() ? m_urls[i] : std::string(); }

@@ -1,6 +1,7 @@
 #pragma once
 #include "ChipTable.h"
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -32,7 +33,7 @@ class Child {
 public:
     // stdoutPath empty: standard output comes back through a pipe (ReadLine).
     Child(const std::vector<std::string>& argv, const std::string& configHome, const std::string& stdoutPath,
-          const std::string& stderrPath);
+          const std::string& stderrPath, const std::string& stdinPath = "/dev/null");
     ~Child();
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -110,3 +111,22 @@ std::vector<uint16_t> WordsFromHex(const std::string& hexText, size_t words);
 
 // First differing word as text, for failure messages; empty when equal.
 std::string FirstDifference(const std::vector<uint16_t>& actual, const std::vector<uint16_t>& expected);
+
+// ser2net serving pseudo-terminals on loopback ports, in its own process
+// with its own configuration; stopped by its PID when the object goes.
+class Ser2Net {
+public:
+    enum class Mode { Raw, Rfc2217 };
+    Ser2Net(const TempFolder& folder, const std::vector<std::string>& devices, Mode mode);
+    ~Ser2Net();
+    Ser2Net(const Ser2Net&) = delete;
+    Ser2Net& operator=(const Ser2Net&) = delete;
+    // The --port text for the i-th device; empty when ser2net did not start.
+    std::string Url(size_t i) const;
+    std::string Log() const { return ReadTextFile(m_log) + ReadTextFile(m_log + ".err"); }
+
+private:
+    std::string m_log;
+    std::vector<std::string> m_urls;
+    std::unique_ptr<Child> m_child;
+};

@@ -1,0 +1,69 @@
+#include "FileWatch.h"
+
+#include "FileWatchEvents.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace {
+
+constexpr int kLookEveryMs = 200;
+
+int64_t SteadyMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+CFileWatch::CFileWatch(const std::string& path)
+    : m_path(path), m_events(std::make_unique<Events>(path)), m_last(LookAtFile()), m_lastLookMs(SteadyMs())
+{
+}
+
+CFileWatch::~CFileWatch() = default;
+
+CFileWatch::Look CFileWatch::LookAtFile() const
+{
+    namespace fs = std::filesystem;
+    Look look;
+    std::error_code ec;
+    const fs::path path = fs::u8path(m_path);
+    const uintmax_t size = fs::file_size(path, ec);
+    if (ec)
+        return look;
+    const auto time = fs::last_write_time(path, ec);
+    if (ec)
+        return look;
+    look.exists = true;
+    look.size = size;
+    look.time = static_cast<int64_t>(time.time_since_epoch().count());
+    return look;
+}
+
+bool CFileWatch::Changed(int waitMs)
+{
+    const int64_t end = SteadyMs() + waitMs;
+    for (;;) {
+        const int64_t now = SteadyMs();
+        // Events wake the wait at once; the look catches what gives none.
+        const int64_t nextLook = m_lastLookMs + kLookEveryMs;
+        const int slice = static_cast<int>(std::max<int64_t>(0, std::min(end, nextLook) - now));
+        bool changed = m_events->Working() ? m_events->Wait(slice) : false;
+        if (!m_events->Working() && slice > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(slice));
+        if (changed || SteadyMs() >= nextLook) {
+            const Look look = LookAtFile();
+            m_lastLookMs = SteadyMs();
+            changed = changed || look != m_last;
+            m_last = look;
+        }
+        if (changed)
+            return true;
+        if (SteadyMs() >= end)
+            return false;
+    }
+}

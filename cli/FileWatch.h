@@ -1,0 +1,42 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Tells when a file has changed: a rebuild that puts a new file in its
+// place (renamed over it, or deleted and written again) or rewrites it in
+// place. The system's events are used where it gives them (inotify;
+// ReadDirectoryChangesW on Windows), and the file's size and time are looked
+// at every 200 ms as well, for file systems that give none (some network
+// mounts).
+class CFileWatch {
+public:
+    explicit CFileWatch(const std::string& path);
+    ~CFileWatch();
+    CFileWatch(const CFileWatch&) = delete;
+    CFileWatch& operator=(const CFileWatch&) = delete;
+
+    // true as soon as the file has changed since the last call (or since the
+    // watch began); false when waitMs milliseconds passed without a change.
+    bool Changed(int waitMs);
+
+private:
+    // The file's size and time, or "missing": what the 200 ms look compares.
+    struct Look {
+        bool exists = false;
+        uintmax_t size = 0;
+        int64_t time = 0;
+        bool operator!=(const Look& other) const
+        {
+            return exists != other.exists || size != other.size || time != other.time;
+        }
+    };
+    Look LookAtFile() const;
+
+    // The platform's events for the file's folder; defined per platform.
+    class Events;
+    std::string m_path;
+    std::unique_ptr<Events> m_events;
+    Look m_last;
+    int64_t m_lastLookMs = 0;
+};

@@ -1,0 +1,21 @@
+#pragma once
+#include "FileWatch.h"
+
+// The system's change events for one file, found through its folder (a
+// rebuild often replaces the file, which a watch on the file itself would
+// lose). One implementation per platform.
+class CFileWatch::Events {
+public:
+    explicit Events(const std::string& path);
+    ~Events();
+    Events(const Events&) = delete;
+    Events& operator=(const Events&) = delete;
+    // true when an event about the file came within waitMs; false after the
+    // wait (at once when the system gives no events here).
+    bool Wait(int waitMs);
+    bool Working() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};

@@ -1,0 +1,56 @@
+#include "FileWatchEvents.h"
+
+#include "UniqueFd.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+struct CFileWatch::Events::State {
+    UniqueFd fd;
+    std::string name;  // the file's name within its folder
+};
+
+CFileWatch::Events::Events(const std::string& path) : m_state(new State)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    m_state->name = slash == std::string::npos ? path : path.substr(slash + 1);
+    UniqueFd fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!fd.Valid())
+        return;
+    const uint32_t mask = IN_CLOSE_WRITE | IN_MODIFY | IN_MOVED_TO | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_ATTRIB;
+    if (::inotify_add_watch(fd.Get(), folder.c_str(), mask) >= 0)
+        m_state->fd = std::move(fd);
+}
+
+CFileWatch::Events::~Events() = default;
+
+bool CFileWatch::Events::Working() const
+{
+    return m_state->fd.Valid();
+}
+
+bool CFileWatch::Events::Wait(int waitMs)
+{
+    pollfd pfd{m_state->fd.Get(), POLLIN, 0};
+    if (::poll(&pfd, 1, waitMs) <= 0)
+        return false;
+    alignas(inotify_event) char buffer[8 * (sizeof(inotify_event) + NAME_MAX + 1)];
+    bool aboutTheFile = false;
+    for (;;) {
+        const ssize_t n = ::read(m_state->fd.Get(), buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        for (ssize_t at = 0; at < n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+            if (event->len > 0 && m_state->name == event->name)
+                aboutTheFile = true;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return aboutTheFile;
+}

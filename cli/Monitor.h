@@ -1,0 +1,18 @@
+#pragma once
+#include "MonitorTerminal.h"
+#include "PortLink.h"
+
+#include <csignal>
+#include <functional>
+
+// How a stretch of monitoring ended.
+enum class MonitorEnd {
+    Interrupted,  // Ctrl-C (the key in a raw terminal, or the signal)
+    LineLost,     // the board's port went away
+    Paused,       // pause() asked for the line back (the file changed)
+};
+
+// Copies the board's bytes to standard output as they come, and standard
+// input to the board, until one of the ends above. pause may be empty.
+MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const volatile std::sig_atomic_t* interrupted,
+                      const std::function<bool()>& pause);

@@ -1,0 +1,29 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+// Standard input and output while the monitor runs. A terminal (a console
+// on Windows) is put in raw mode, so keys go to the board as typed, and it
+// is given back as it was when the object goes, whichever way the monitor
+// ended. One implementation per platform.
+class CMonitorTerminal {
+public:
+    CMonitorTerminal();
+    ~CMonitorTerminal();
+    CMonitorTerminal(const CMonitorTerminal&) = delete;
+    CMonitorTerminal& operator=(const CMonitorTerminal&) = delete;
+
+    // true when standard input is a terminal in raw mode: Ctrl-C then comes
+    // as the byte 0x03 rather than as a signal.
+    bool RawKeys() const;
+    // Up to count bytes typed or piped so far, without waiting: 0 when there
+    // are none, -1 once standard input has ended.
+    int ReadInput(uint8_t* buffer, size_t count);
+    // Writes the bytes as they are and flushes them.
+    void WriteOutput(const uint8_t* data, size_t count);
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};

@@ -1,0 +1,130 @@
+#include "NetworkLink.h"
+
+#include "Rfc2217Stream.h"
+#include "TcpSocket.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kReadTimeout = std::chrono::milliseconds(5);
+constexpr int kWriteTimeoutMs = 100;
+constexpr int kLineRate = 19200;
+
+std::unique_ptr<ILineStream> ConnectTcp(const NetworkAddress& address, int timeoutMs, std::string& error)
+{
+    return CTcpSocket::Connect(address.host, address.port, timeoutMs, error);
+}
+
+} // namespace
+
+CNetworkLink::CNetworkLink(const NetworkAddress& address, const std::string& text, Connector connect)
+    : m_address(address), m_text(text), m_connect(connect ? std::move(connect) : Connector(ConnectTcp))
+{
+}
+
+CNetworkLink::~CNetworkLink() = default;
+
+CRfc2217Stream* CNetworkLink::Telnet() const
+{
+    return m_address.protocol == NetworkAddress::Protocol::Rfc2217 ? static_cast<CRfc2217Stream*>(m_stream.get())
+                                                                    : nullptr;
+}
+
+int CNetworkLink::Open()
+{
+    if (m_stream)
+        return 1;
+    std::string error;
+    std::unique_ptr<ILineStream> stream = m_connect(m_address, kConnectTimeoutMs, error);
+    if (stream && m_address.protocol == NetworkAddress::Protocol::Rfc2217) {
+        auto telnet = std::make_unique<CRfc2217Stream>(std::move(stream));
+        if (telnet->Start(kLineRate, kConnectTimeoutMs, error))
+            stream = std::move(telnet);
+    }
+    if (!stream) {
+        m_lastOpen = PortOpenResult{PortOpenStatus::Other, error};
+        return 0;
+    }
+    m_lastOpen = PortOpenResult{};
+    m_stream = std::move(stream);
+    m_lost = false;
+    return 1;
+}
+
+int CNetworkLink::Close()
+{
+    if (!m_stream)
+        return 0;
+    m_stream.reset();
+    return 1;
+}
+
+int CNetworkLink::Read(uint8_t* buffer, uint32_t count)
+{
+    if (!m_stream || count == 0)
+        return 0;
+    const auto deadline = Clock::now() + kReadTimeout;
+    uint32_t got = 0;
+    while (got < count && !m_lost) {
+        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            break;
+        // Rounded up: a wait of 0 ms would make this a busy loop.
+        const int n = m_stream->Receive(buffer + got, count - got, static_cast<int>((left + 999) / 1000));
+        if (n < 0)
+            m_lost = true;
+        else
+            got += static_cast<uint32_t>(n);
+    }
+    // As with a serial line that has gone: the wait is sat out so the
+    // engine's loops do not spin.
+    if (m_lost)
+        std::this_thread::sleep_until(deadline);
+    return static_cast<int>(got);
+}
+
+int CNetworkLink::Write(const uint8_t* buffer, uint32_t count)
+{
+    if (!m_stream || m_lost)
+        return 0;
+    if (!m_stream->Purge()) {
+        m_lost = true;
+        return 0;
+    }
+    return WriteThrough(buffer, count);
+}
+
+int CNetworkLink::WriteThrough(const uint8_t* buffer, uint32_t count)
+{
+    if (!m_stream || m_lost)
+        return 0;
+    if (!m_stream->Send(buffer, count, kWriteTimeoutMs)) {
+        m_lost = true;
+        return 0;
+    }
+    return 1;
+}
+
+bool CNetworkLink::PulseModemLine(ModemLine line, int ms)
+{
+    CRfc2217Stream* telnet = Telnet();
+    if (!telnet || m_lost)
+        return false;
+    // Resting levels: DTR raised, RTS lowered; the pulse is the other level.
+    const bool resting = line == ModemLine::Dtr;
+    if (!telnet->SetModemLine(line, !resting))
+        return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return telnet->SetModemLine(line, resting);
+}
+
+bool CNetworkLink::SetLineRate(int baud)
+{
+    CRfc2217Stream* telnet = Telnet();
+    // A raw stream runs at whatever rate the server was set up with.
+    return telnet && !m_lost && telnet->SetRate(baud, kConnectTimeoutMs);
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include "LineStream.h"
+#include "NetworkAddress.h"
+#include "PortLink.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+// A serial port on a port server (ser2net and the like), behind the same
+// interface as the local port: Read waits at most 5 ms, Write purges and then
+// sends within 100 ms. A connection that drops mid-run behaves like a board
+// that hangs up: the link stays open, writes fail, reads find nothing.
+class CNetworkLink : public IPortLink {
+public:
+    // Opens the byte stream to the server: nullptr with error on failure.
+    using Connector =
+        std::function<std::unique_ptr<ILineStream>(const NetworkAddress& address, int timeoutMs, std::string& error)>;
+
+    // text is what --port said (shown in messages); connect defaults to TCP.
+    CNetworkLink(const NetworkAddress& address, const std::string& text, Connector connect = Connector());
+    ~CNetworkLink() override;
+
+    int Open() override;
+    int Close() override;
+    int Read(uint8_t* buffer, uint32_t count) override;
+    int Write(const uint8_t* buffer, uint32_t count) override;
+    bool IsOpen() const override { return m_stream != nullptr; }
+
+    const std::string& DevicePath() const override { return m_text; }
+    const PortOpenResult& LastOpenError() const override { return m_lastOpen; }
+    bool PulseModemLine(ModemLine line, int ms) override;
+    bool SetLineRate(int baud) override;
+    int WriteThrough(const uint8_t* buffer, uint32_t count) override;
+    bool LineLost() const override { return m_lost; }
+
+    // Bounds the connection and, with RFC 2217, the server's answers to it.
+    static constexpr int kConnectTimeoutMs = 3000;
+
+private:
+    class CRfc2217Stream* Telnet() const;
+
+    NetworkAddress m_address;
+    std::string m_text;
+    Connector m_connect;
+    std::unique_ptr<ILineStream> m_stream;
+    bool m_lost = false;
+    PortOpenResult m_lastOpen;
+};

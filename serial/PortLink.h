@@ -1,0 +1,33 @@
+#pragma once
+#include "../engine/SerialLink.h"
+#include "PortOpenResult.h"
+#include <string>
+
+// The modem lines a board may have wired to its reset pin.
+enum class ModemLine { Dtr, Rts };
+
+// A line the front ends open by name: the serial port, or a port server on
+// the network. Beyond what the engine uses, it says where it goes and why
+// it did not open, and it does the few things a monitor and a reset need.
+class IPortLink : public ISerialLink {
+public:
+    // The device path or network address the last Open tried; empty when the
+    // name stood for no device.
+    virtual const std::string& DevicePath() const = 0;
+    // Why the last Open failed; Ok() after a successful one.
+    virtual const PortOpenResult& LastOpenError() const = 0;
+    // Moves line away from its resting level (DTR raised, RTS lowered) for
+    // about ms milliseconds, then back. false when the line cannot be moved
+    // here (a pseudo-terminal, a raw network port); nothing changed then.
+    virtual bool PulseModemLine(ModemLine line, int ms) = 0;
+    // Sets the line's rate in bits per second (8N1 stays). false when the
+    // system or the port server refuses it; the rate is unchanged then.
+    virtual bool SetLineRate(int baud) = 0;
+    // Writes count bytes as they come, without discarding anything first
+    // (the monitor's keystrokes must not throw away the board's output).
+    // Nonzero on success.
+    virtual int WriteThrough(const uint8_t* buffer, uint32_t count) = 0;
+    // true once a read has found the line gone (unplugged, hung up, the
+    // connection lost) since the last Open.
+    virtual bool LineLost() const = 0;
+};

@@ -1,0 +1,58 @@
+// The serial port's modem lines and rate, beyond what a programming run sets.
+#include "SerialPort.h"
+
+#include "ComPortMap.h"
+#include "LineSpeed.h"
+#include "UniqueFd.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// A simulated board on a pseudo-terminal has no modem lines. It may offer a
+// control file beside its COMn link instead (COMn.reset, a FIFO it reads);
+// the name of the line written there stands for the pulse. false when there
+// is no such file or nobody reads it.
+bool PulseThroughControlFile(int comPort, ModemLine line)
+{
+    const std::string folder = ComPortLinkFolder();
+    if (folder.empty())
+        return false;
+    const std::string path = folder + "/COM" + std::to_string(comPort) + ".reset";
+    UniqueFd fifo(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (!fifo.Valid() || ::fstat(fifo.Get(), &st) != 0 || !S_ISFIFO(st.st_mode))
+        return false;
+    const char* text = line == ModemLine::Dtr ? "DTR\n" : "RTS\n";
+    return ::write(fifo.Get(), text, 4) == 4;
+}
+
+} // namespace
+
+bool CSerialPort::PulseModemLine(ModemLine line, int ms)
+{
+    if (!m_bOpen)
+        return false;
+    const int fd = static_cast<int>(m_hComm);
+    int bit = line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    // Resting levels: DTR raised, RTS lowered; the pulse is the other level.
+    const unsigned long away = line == ModemLine::Dtr ? TIOCMBIC : TIOCMBIS;
+    const unsigned long back = line == ModemLine::Dtr ? TIOCMBIS : TIOCMBIC;
+    if (::ioctl(fd, away, &bit) != 0)
+        return m_settings.m_strDevice.empty() && PulseThroughControlFile(m_settings.m_nComPort, line);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return ::ioctl(fd, back, &bit) == 0;
+}
+
+bool CSerialPort::SetLineRate(int baud)
+{
+    if (!m_bOpen || !SetLineSpeed(static_cast<int>(m_hComm), baud))
+        return false;
+    m_settings.m_nBaudRate = baud;
+    return true;
+}

@@ -1,0 +1,30 @@
+#pragma once
+#include "LineStream.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// A connected TCP stream with Nagle's delay off (every frame leaves at
+// once). One implementation per platform: BSD sockets or Winsock.
+class CTcpSocket : public ILineStream {
+public:
+    // Connects to host:port (a name or an address; IPv4 or IPv6), giving up
+    // after timeoutMs. nullptr on failure, with error saying why in words
+    // for the user.
+    static std::unique_ptr<CTcpSocket> Connect(const std::string& host, const std::string& port, int timeoutMs,
+                                               std::string& error);
+    ~CTcpSocket() override;
+    CTcpSocket(const CTcpSocket&) = delete;
+    CTcpSocket& operator=(const CTcpSocket&) = delete;
+
+    bool Send(const uint8_t* data, size_t count, int timeoutMs) override;
+    int Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
+    // A raw stream has no way to reach the far end's buffers: only what has
+    // arrived here is thrown away.
+    bool Purge() override;
+
+private:
+    explicit CTcpSocket(intptr_t socket) : m_socket(socket) {}
+    intptr_t m_socket;
+};

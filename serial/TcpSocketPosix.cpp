@@ -1,0 +1,139 @@
+#include "TcpSocket.h"
+
+#include "UniqueFd.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MillisecondsLeft(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Waits for events on fd until deadline; the revents, or 0 when the time ran out.
+short WaitFor(int fd, short events, Clock::time_point deadline)
+{
+    for (;;) {
+        pollfd pfd{fd, events, 0};
+        const int r = ::poll(&pfd, 1, MillisecondsLeft(deadline));
+        if (r > 0)
+            return pfd.revents;
+        if (r == 0 || errno != EINTR)
+            return r == 0 ? 0 : POLLERR;
+    }
+}
+
+// One address of the list: a non-blocking connect bounded by deadline.
+UniqueFd ConnectOne(const addrinfo& address, Clock::time_point deadline, int& error)
+{
+    UniqueFd fd(::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address.ai_protocol));
+    if (!fd.Valid()) {
+        error = errno;
+        return UniqueFd();
+    }
+    if (::connect(fd.Get(), address.ai_addr, address.ai_addrlen) != 0) {
+        if (errno != EINPROGRESS) {
+            error = errno;
+            return UniqueFd();
+        }
+        if (WaitFor(fd.Get(), POLLOUT, deadline) == 0) {
+            error = ETIMEDOUT;
+            return UniqueFd();
+        }
+        socklen_t length = sizeof error;
+        if (::getsockopt(fd.Get(), SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+            error = errno;
+        if (error != 0)
+            return UniqueFd();
+    }
+    const int on = 1;
+    (void)::setsockopt(fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    return fd;
+}
+
+} // namespace
+
+std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
+                                                std::string& error)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    const int looked = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+    if (looked != 0) {
+        error = "cannot find " + host + ": " + ::gai_strerror(looked);
+        return nullptr;
+    }
+    int lastError = 0;
+    UniqueFd fd;
+    for (const addrinfo* a = list; a != nullptr && !fd.Valid() && MillisecondsLeft(deadline) > 0; a = a->ai_next)
+        fd = ConnectOne(*a, deadline, lastError);
+    ::freeaddrinfo(list);
+    if (!fd.Valid()) {
+        if (lastError == 0 || lastError == ETIMEDOUT)
+            error = "no answer within " + std::to_string(timeoutMs / 1000) + " s";
+        else if (lastError == ECONNREFUSED)
+            error = "connection refused (is the port server running?)";
+        else
+            error = std::string("cannot connect: ") + std::strerror(lastError);
+        return nullptr;
+    }
+    return std::unique_ptr<CTcpSocket>(new CTcpSocket(fd.Release()));
+}
+
+CTcpSocket::~CTcpSocket()
+{
+    UniqueFd close(static_cast<int>(m_socket));
+}
+
+bool CTcpSocket::Send(const uint8_t* data, size_t count, int timeoutMs)
+{
+    const int fd = static_cast<int>(m_socket);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    size_t sent = 0;
+    while (sent < count) {
+        // MSG_NOSIGNAL: a closed connection is an error here, not SIGPIPE.
+        const ssize_t n = ::send(fd, data + sent, count - sent, MSG_NOSIGNAL);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        const short revents = WaitFor(fd, POLLOUT, deadline);
+        if (revents == 0 || (revents & POLLOUT) == 0)
+            return false;
+    }
+    return true;
+}
+
+int CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
+{
+    const int fd = static_cast<int>(m_socket);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const ssize_t n = ::recv(fd, buffer, count, 0);
+        if (n > 0)
+            return static_cast<int>(n);
+        if (n == 0)
+            return -1;  // the far end closed the connection
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return -1;
+        if (timeoutMs <= 0 || WaitFor(fd, POLLIN, deadline) == 0)
+            return 0;
+    }
+}

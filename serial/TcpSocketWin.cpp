@@ -1,0 +1,150 @@
+#include "TcpSocket.h"
+
+#include "WinErrorText.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <chrono>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Winsock is started once for the program and left running: the process
+// ending is the only clean-up it needs.
+bool StartWinsock(std::string& error)
+{
+    static const int started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data);
+    }();
+    if (started != 0)
+        error = "network unavailable: " + WinErrorText(static_cast<unsigned long>(started));
+    return started == 0;
+}
+
+int MillisecondsLeft(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Waits for events on s until deadline; the revents, or 0 when the time ran out.
+short WaitFor(SOCKET s, short events, Clock::time_point deadline)
+{
+    WSAPOLLFD pfd{};
+    pfd.fd = s;
+    pfd.events = events;
+    const int r = ::WSAPoll(&pfd, 1, MillisecondsLeft(deadline));
+    if (r > 0)
+        return pfd.revents;
+    return r == 0 ? 0 : POLLERR;
+}
+
+SOCKET ConnectOne(const addrinfo& address, Clock::time_point deadline, int& error)
+{
+    SOCKET s = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
+    if (s == INVALID_SOCKET) {
+        error = ::WSAGetLastError();
+        return INVALID_SOCKET;
+    }
+    u_long nonBlocking = 1;
+    (void)::ioctlsocket(s, FIONBIO, &nonBlocking);
+    if (::connect(s, address.ai_addr, static_cast<int>(address.ai_addrlen)) != 0) {
+        error = ::WSAGetLastError();
+        if (error == WSAEWOULDBLOCK) {
+            const short revents = WaitFor(s, POLLOUT, deadline);
+            error = revents == 0 ? WSAETIMEDOUT : 0;
+            if (revents != 0) {
+                int length = sizeof error;
+                if (::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0)
+                    error = ::WSAGetLastError();
+            }
+        }
+        if (error != 0) {
+            ::closesocket(s);
+            return INVALID_SOCKET;
+        }
+    }
+    const BOOL on = TRUE;
+    (void)::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    return s;
+}
+
+} // namespace
+
+std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
+                                                std::string& error)
+{
+    if (!StartWinsock(error))
+        return nullptr;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* list = nullptr;
+    const int looked = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+    if (looked != 0) {
+        error = "cannot find " + host + ": " + WinErrorText(static_cast<unsigned long>(looked));
+        return nullptr;
+    }
+    int lastError = 0;
+    SOCKET s = INVALID_SOCKET;
+    for (const addrinfo* a = list; a != nullptr && s == INVALID_SOCKET && MillisecondsLeft(deadline) > 0;
+         a = a->ai_next)
+        s = ConnectOne(*a, deadline, lastError);
+    ::freeaddrinfo(list);
+    if (s == INVALID_SOCKET) {
+        if (lastError == 0 || lastError == WSAETIMEDOUT)
+            error = "no answer within " + std::to_string(timeoutMs / 1000) + " s";
+        else if (lastError == WSAECONNREFUSED)
+            error = "connection refused (is the port server running?)";
+        else
+            error = "cannot connect: " +
+                    WinErrorText(static_cast<unsigned long>(lastError));
+        return nullptr;
+    }
+    return std::unique_ptr<CTcpSocket>(new CTcpSocket(static_cast<intptr_t>(s)));
+}
+
+CTcpSocket::~CTcpSocket()
+{
+    ::closesocket(static_cast<SOCKET>(m_socket));
+}
+
+bool CTcpSocket::Send(const uint8_t* data, size_t count, int timeoutMs)
+{
+    const SOCKET s = static_cast<SOCKET>(m_socket);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    size_t sent = 0;
+    while (sent < count) {
+        const int n = ::send(s, reinterpret_cast<const char*>(data + sent), static_cast<int>(count - sent), 0);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK)
+            return false;
+        const short revents = WaitFor(s, POLLOUT, deadline);
+        if (revents == 0 || (revents & POLLOUT) == 0)
+            return false;
+    }
+    return true;
+}
+
+int CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
+{
+    const SOCKET s = static_cast<SOCKET>(m_socket);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const int n = ::recv(s, reinterpret_cast<char*>(buffer), static_cast<int>(count), 0);
+        if (n > 0)
+            return n;
+        if (n == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK)
+            return -1;
+        if (timeoutMs <= 0 || WaitFor(s, POLLIN, deadline) == 0)
+            return 0;
+    }
+}

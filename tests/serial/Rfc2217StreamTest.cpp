@@ -1,0 +1,168 @@
+// The Telnet layer of rfc2217:// ports against a scripted server.
+#include "Rfc2217Stream.h"
+
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
+
+// The server's side: what it has sent (handed out chunk bytes per read)
+// and what it has received; react answers what the client sent.
+struct ScriptedServer : ILineStream {
+    std::deque<uint8_t> toClient;
+    Bytes fromClient;
+    size_t chunk = 64;
+    std::function<void(ScriptedServer&, const Bytes&)> react;
+
+    bool Send(const uint8_t* data, size_t count, int) override
+    {
+        const Bytes sent(data, data + count);
+        fromClient.insert(fromClient.end(), sent.begin(), sent.end());
+        if (react) react(*this, sent);
+        return true;
+    }
+    int Receive(uint8_t* buffer, size_t count, int) override
+    {
+        size_t n = 0;
+        while (n < count && n < chunk && !toClient.empty()) {
+            buffer[n++] = toClient.front();
+            toClient.pop_front();
+        }
+        return static_cast<int>(n);
+    }
+    bool Purge() override { return true; }
+    void Say(const Bytes& bytes) { toClient.insert(toClient.end(), bytes.begin(), bytes.end()); }
+};
+
+bool Contains(const Bytes& haystack, const Bytes& needle)
+{
+    return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
+}
+
+// A server that takes the option and confirms the rate it was asked for.
+void Cooperative(ScriptedServer& s, const Bytes& sent)
+{
+    if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44});
+    if (sent.size() == 10 && sent[3] == 1)  // IAC SB 44 SET-BAUDRATE b3 b2 b1 b0 IAC SE
+        s.Say({IAC, SB, 44, 101, sent[4], sent[5], sent[6], sent[7], IAC, SE});
+}
+
+TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
+{
+    auto server = std::make_unique<ScriptedServer>();
+    ScriptedServer& s = *server;
+    s.react = Cooperative;
+    CRfc2217Stream stream(std::move(server));
+    std::string error;
+    ASSERT_TRUE(stream.Start(19200, 1000, error)) << error;
+    // 8 data bits, no parity, one stop bit, no flow control, DTR on, RTS off, 19200.
+    const Bytes settings = {IAC, SB, 44, 2, 8,  IAC, SE, IAC, SB, 44, 3, 1,    IAC,  SE,  IAC, SB, 44, 4, 1, IAC, SE,
+                            IAC, SB, 44, 5, 1,  IAC, SE, IAC, SB, 44, 5, 8,    IAC,  SE,  IAC, SB, 44, 5, 12, IAC,
+                            SE,  IAC, SB, 44, 1, 0,  0,  0x4B, 0,  IAC, SE};
+    EXPECT_TRUE(Contains(s.fromClient, settings));
+    EXPECT_TRUE(Contains(s.fromClient, {IAC, WILL, 0}));
+    EXPECT_TRUE(Contains(s.fromClient, {IAC, DO, 0}));
+
+    // Purging asks the server to empty both directions and drops unread data.
+    s.Say({'x', 'y'});
+    s.fromClient.clear();
+    ASSERT_TRUE(stream.Purge());
+    EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 12, 3, IAC, SE}));
+    uint8_t got[4];
+    EXPECT_EQ(stream.Receive(got, sizeof got, 0), 0);
+
+    // A rate with 0xFF in it is escaped inside the command too; unconfirmed,
+    // it is not taken as set.
+    s.fromClient.clear();
+    s.react = nullptr;
+    EXPECT_FALSE(stream.SetRate(0x1FF, 50));
+    EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 1, 0, 0, 1, IAC, IAC, IAC, SE}));
+}
+
+TEST(Rfc2217Start, FailsWithAReasonWhenTheServerRefusesOrSaysNothing)
+{
+    const struct {
+        const char* name;
+        std::function<void(ScriptedServer&, const Bytes&)> react;
+        const char* why;
+    } cases[] = {
+        {"refused", [](ScriptedServer& s, const Bytes& sent) { if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DONT, 44}); },
+         "does not offer RFC 2217"},
+        {"silent", nullptr, "did not answer"},
+        {"rate not confirmed",
+         [](ScriptedServer& s, const Bytes& sent) {
+             if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44});
+             if (sent.size() == 10 && sent[3] == 1) s.Say({IAC, SB, 44, 101, 0, 0, 0x25, 0x80, IAC, SE});
+         },
+         "did not confirm 19200 baud"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto server = std::make_unique<ScriptedServer>();
+        server->react = c.react;
+        CRfc2217Stream stream(std::move(server));
+        std::string error;
+        EXPECT_FALSE(stream.Start(19200, 100, error));
+        EXPECT_NE(error.find(c.why), std::string::npos) << error;
+    }
+}
+
+// Data comes out with doubled 0xFF undoubled and every command taken out,
+// however the bytes are cut into reads; requests get one answer each.
+TEST(Rfc2217Receive, DecodesDataAndAnswersRequests)
+{
+    const struct {
+        const char* name;
+        Bytes fromServer;
+        Bytes data;
+        Bytes answers;
+    } cases[] = {
+        {"plain", {'a', 'b'}, {'a', 'b'}, {}},
+        {"doubled IAC", {'a', IAC, IAC, 'b'}, {'a', 0xFF, 'b'}, {}},
+        {"notice inside data", {'a', IAC, SB, 44, 107, 0x30, IAC, SE, 'b'}, {'a', 'b'}, {}},
+        {"IAC inside a notice", {IAC, SB, 44, 106, IAC, IAC, IAC, SE, 'c'}, {'c'}, {}},
+        {"unknown option refused", {IAC, DO, 24, IAC, WILL, 1, 'd'}, {'d'}, {IAC, WONT, 24, IAC, DONT, 1}},
+        {"agreed option not answered again", {IAC, DO, 0, IAC, WILL, 0, 'e'}, {'e'}, {}},
+        {"option dropped", {IAC, DONT, 3}, {}, {IAC, WONT, 3}},
+        {"NOP and GA", {IAC, 241, 'f', IAC, 249}, {'f'}, {}},
+    };
+    for (const auto& c : cases) {
+        for (size_t chunk : {size_t{1}, size_t{3}, size_t{64}}) {
+            SCOPED_TRACE(std::string(c.name) + ", reads of " + std::to_string(chunk));
+            auto server = std::make_unique<ScriptedServer>();
+            ScriptedServer& s = *server;
+            s.react = Cooperative;
+            CRfc2217Stream stream(std::move(server));
+            std::string error;
+            ASSERT_TRUE(stream.Start(19200, 1000, error)) << error;
+            s.fromClient.clear();
+            s.chunk = chunk;
+            s.Say(c.fromServer);
+            Bytes data;
+            for (int i = 0; i < 64 && !s.toClient.empty(); ++i) {
+                uint8_t buffer[8];
+                const int n = stream.Receive(buffer, sizeof buffer, 0);
+                ASSERT_GE(n, 0);
+                data.insert(data.end(), buffer, buffer + n);
+            }
+            EXPECT_EQ(data, c.data);
+            EXPECT_EQ(s.fromClient, c.answers);
+        }
+    }
+}
+
+TEST(Rfc2217Send, DoublesEvery0xFF)
+{
+    auto server = std::make_unique<ScriptedServer>();
+    ScriptedServer& s = *server;
+    CRfc2217Stream stream(std::move(server));
+    const Bytes data = {0xC1, 0xFF, 0x00, 0xFF, 0xFF};
+    ASSERT_TRUE(stream.Send(data.data(), data.size(), 100));
+    EXPECT_EQ(s.fromClient, (Bytes{0xC1, IAC, IAC, 0x00, IAC, IAC, IAC, IAC}));
+}
+
+}  // namespace
