@@ -16,7 +16,7 @@ constexpr int kInterruptCheckMs = 100;
 } // namespace
 
 CBoardSession::CBoardSession(const CliArgs& args, IPortLink& port, CHeldLink& held, std::string portName,
-                             const volatile std::sig_atomic_t* interrupted)
+                             const std::atomic<bool>* interrupted)
     : m_args(args), m_port(port), m_held(held), m_portName(std::move(portName)), m_interrupted(interrupted)
 {
 }

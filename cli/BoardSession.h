@@ -4,7 +4,7 @@
 #include "Monitor.h"
 #include "PortLink.h"
 
-#include <csignal>
+#include <atomic>
 #include <functional>
 
 // One board beyond a single run: the reset pulse before each search, the
@@ -17,7 +17,7 @@ public:
 
     // portName names the port in messages.
     CBoardSession(const CliArgs& args, IPortLink& port, CHeldLink& held, std::string portName,
-                  const volatile std::sig_atomic_t* interrupted);
+                  const std::atomic<bool>* interrupted);
 
     // Everything the options ask for; returns the exit status.
     int Run(const ProgramOnce& program);
@@ -40,7 +40,7 @@ private:
     IPortLink& m_port;
     CHeldLink& m_held;
     std::string m_portName;
-    const volatile std::sig_atomic_t* m_interrupted;
+    const std::atomic<bool>* m_interrupted;
     bool m_pulseRefusalSaid = false;
     class CFileWatch* m_watch = nullptr;
 };

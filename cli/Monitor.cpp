@@ -8,7 +8,7 @@ constexpr uint8_t kCtrlC = 0x03;
 
 } // namespace
 
-MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const volatile std::sig_atomic_t* interrupted,
+MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::atomic<bool>* interrupted,
                       const std::function<bool()>& pause)
 {
     bool inputOpen = true;

@@ -2,7 +2,7 @@
 #include "MonitorTerminal.h"
 #include "PortLink.h"
 
-#include <csignal>
+#include <atomic>
 #include <functional>
 
 // How a stretch of monitoring ended.
@@ -14,5 +14,5 @@ enum class MonitorEnd {
 
 // Copies the board's bytes to standard output as they come, and standard
 // input to the board, until one of the ends above. pause may be empty.
-MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const volatile std::sig_atomic_t* interrupted,
+MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::atomic<bool>* interrupted,
                       const std::function<bool()>& pause);

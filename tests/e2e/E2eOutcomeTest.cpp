@@ -360,9 +360,13 @@ TEST(E2eBoard, WatchProgramsEachRebuild)
         while (!line.empty() && line != kSuccess);
         return line == kSuccess;
     };
-    auto errSays = [&](const std::string& text) {
+    // The n-th time the error output says text.
+    auto errSays = [&](const std::string& text, int n = 1) {
         for (int i = 0; i < 1500; ++i) {
-            if (ReadTextFile(folder.File("cli.err")).find(text) != std::string::npos) return true;
+            const std::string err = ReadTextFile(folder.File("cli.err"));
+            int seen = 0;
+            for (size_t at = err.find(text); at != std::string::npos; at = err.find(text, at + 1)) ++seen;
+            if (seen >= n) return true;
             usleep(20000);
         }
         return false;
@@ -376,6 +380,8 @@ TEST(E2eBoard, WatchProgramsEachRebuild)
 
     WriteTextFile(hexPath, second);
     EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
+    // Ctrl-C before the run has returned would still count as interrupting it.
+    EXPECT_TRUE(errSays("Watching", 3)) << ReadTextFile(folder.File("cli.err"));
     cli.Signal(SIGINT);
     const ChildResult end = cli.Wait(30000);
     EXPECT_TRUE(end.finished);
