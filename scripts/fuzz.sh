@@ -34,7 +34,7 @@ mkdir -p "$seeds/hex" "$seeds/session"
 # Seeds from the real-world corpus where it is beside the checkout, and the
 # examples the build assembled.
 for hex in "$corpus"/*.hex "$dir"/examples/*.hex; do
-  [ -f "$hex" ] && cp "$hex" "$seeds/hex/"
+  if [ -f "$hex" ]; then cp "$hex" "$seeds/hex/"; fi
 done
 
 status=0
