@@ -3,6 +3,7 @@
 // eight boards at once against one.
 // Run by hand (cmake --build DIR --target perf); it is not a test.
 #include "ChipTable.h"
+#include "IntelHexWriter.h"
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -31,23 +32,14 @@ constexpr int kGangBoards = 8;
 std::string FullImageHex(const ChipInfo& chip)
 {
     std::string hex;
-    char text[64];
     for (uint32_t address = 0; address < chip.BootBoundary(); address += 8) {
-        uint8_t sum = static_cast<uint8_t>(8 + (address >> 8) + address);
-        std::snprintf(text, sizeof text, ":08%04X00", address);
-        hex += text;
-        for (int i = 0; i < 8; ++i) {
+        std::vector<uint8_t> data(8);
+        for (uint32_t i = 0; i < 8; ++i)
             // Word 0 is goto 0x000, so the reset code is one the chip can start.
-            const uint8_t b = address == 0 && i == 1 ? 0x28
-                                                     : static_cast<uint8_t>(i % 2 ? (address / 8) & 0x3F : address + i);
-            std::snprintf(text, sizeof text, "%02X", b);
-            hex += text;
-            sum = static_cast<uint8_t>(sum + b);
-        }
-        std::snprintf(text, sizeof text, "%02X\n", static_cast<uint8_t>(-sum));
-        hex += text;
+            data[i] = address == 0 && i == 1 ? 0x28 : static_cast<uint8_t>(i % 2 ? (address / 8) & 0x3F : address + i);
+        hex += IntelHexRecord(address, data);
     }
-    return hex + ":00000001FF\n";
+    return hex + IntelHexEndRecord();
 }
 
 pid_t Spawn(const std::vector<std::string>& argv, int stdoutFd, int stderrFd)
