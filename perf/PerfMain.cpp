@@ -4,6 +4,7 @@
 // Run by hand (cmake --build DIR --target perf); it is not a test.
 #include "ChipTable.h"
 #include "IntelHexWriter.h"
+#include "ProcessSpawn.h"
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -12,14 +13,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -44,18 +42,10 @@ std::string FullImageHex(const ChipInfo& chip)
 
 pid_t Spawn(const std::vector<std::string>& argv, int stdoutFd, int stderrFd)
 {
-    std::vector<char*> args;
-    std::vector<std::string> copy = argv;
-    for (auto& s : copy) args.push_back(s.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
-    if (stderrFd >= 0) posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    SpawnOptions options;
+    options.stdoutFd = stdoutFd;
+    options.stderrFd = stderrFd;
+    return SpawnProcess(argv, options);
 }
 
 double CpuSeconds(const rusage& r)
@@ -122,7 +112,7 @@ double TimeRun(const ChipInfo& chip, const std::string& folder, int boards, cons
     bool started = true;
     for (BoardSim& sim : sims) {
         int pipeFds[2];
-        if (::pipe(pipeFds) != 0) {
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
             started = false;
             break;
         }
@@ -144,7 +134,7 @@ double TimeRun(const ChipInfo& chip, const std::string& folder, int boards, cons
     bool waited = false;
     double wall = 0;
     if (started) {
-        const int devNull = ::open("/dev/null", O_WRONLY);
+        const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (!command.winePrefix.empty()) {
             // Wine's own start-up (its server, the prefix) is not the
             // program's: one run before the clock starts leaves it warm.
