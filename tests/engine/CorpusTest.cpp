@@ -23,7 +23,7 @@ const Corpus kCorpora[] = {
     {"RealWorld", FERNBOW_HEXCORPUS, "the real-world HEX corpus is absent here (FERNBOW_HEXCORPUS names it)"},
 };
 
-void PrintTo(const Corpus& corpus, std::ostream* os) { *os << corpus.folder; }
+void PrintTo(const Corpus& corpus, std::ostream* os) { *os << corpus.name; }
 
 std::vector<fs::path> CorpusFiles(const Corpus& corpus)
 {
