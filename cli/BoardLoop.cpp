@@ -7,6 +7,7 @@
 #include "LineWatch.h"
 #include "ResetCode.h"
 #include "PortLinkFactory.h"
+#include "SteadyClock.h"
 #include "TraceLink.h"
 
 #include <algorithm>
@@ -20,12 +21,6 @@ constexpr int kLeaveQuietMs = 1500;   // silence before asking whether the board
 constexpr int kAnswerMs = 60;         // for the answer to that wake-up
 constexpr int kReopenPauseMs = 250;
 constexpr int kForeignPauseMs = 200;  // after an answer that was not a bootloader's
-
-int64_t SteadyMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 const char* OutcomeWord(FlashOutcome outcome)
 {

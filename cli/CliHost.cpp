@@ -1,6 +1,7 @@
 #include "CliHost.h"
 
 #include "ChipTable.h"
+#include "SteadyClock.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,12 +12,6 @@ namespace {
 
 const char kSearching[] = "Searching PIC!";
 constexpr int kBarWidth = 40;
-
-int64_t SteadyMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "FileWatch.h"
 
 #include "FileWatchEvents.h"
+#include "SteadyClock.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,12 +11,6 @@
 namespace {
 
 constexpr int kLookEveryMs = 200;
-
-int64_t SteadyMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 } // namespace
 

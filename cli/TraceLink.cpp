@@ -1,18 +1,9 @@
 #include "TraceLink.h"
 
-#include <chrono>
+#include "SteadyClock.h"
+
 #include <cstdio>
 #include <string>
-
-namespace {
-
-int64_t SteadyMs()
-{
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-} // namespace
 
 CTraceLink::CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock)
     : CTraceLink(inner,

@@ -51,11 +51,11 @@ function(fernbow_add_wine_e2e_tests)
   endforeach()
 endfunction()
 
-# cmake --build DIR --target bench-wine: fernbow-bench of the Linux build
+# cmake --build DIR --target perf-wine: fernbow-perf of the Linux build
 # FERNBOW_HOST_BUILD runs fernbow-cli.exe under Wine beside the Linux one.
 if(FERNBOW_HOST_BUILD)
-  add_custom_target(bench-wine
-    COMMAND ${FERNBOW_HOST_BUILD}/bench/fernbow-bench --wine ${FERNBOW_WINE_RUN} ${FERNBOW_WINEPREFIX}
+  add_custom_target(perf-wine
+    COMMAND ${FERNBOW_HOST_BUILD}/perf/fernbow-perf --wine ${FERNBOW_WINE_RUN} ${FERNBOW_WINEPREFIX}
             $<TARGET_FILE:fernbow-cli>
     DEPENDS fernbow-cli wineprefix USES_TERMINAL
     COMMENT "Full-size images through fernbow-sim at line rate: fernbow-cli on Linux and under Wine")

@@ -31,7 +31,11 @@ seeds="$dir/seeds"
 rm -rf "$seeds"
 mkdir -p "$seeds/hex" "$seeds/session"
 "$dir/tests/fuzz/fuzz_seeds" "$seeds/hex" "$seeds/session"
-cp "$corpus"/*.hex "$seeds/hex/"
+# Seeds from the real-world corpus where it is beside the checkout, and the
+# examples the build assembled.
+for hex in "$corpus"/*.hex "$dir"/examples/*.hex; do
+  if [ -f "$hex" ]; then cp "$hex" "$seeds/hex/"; fi
+done
 
 status=0
 for target in fuzz_hex_loader fuzz_programming_run fuzz_sim_bootloader; do

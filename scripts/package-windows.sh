@@ -2,7 +2,7 @@
 # Cross-builds the Windows programs and packs them for users:
 #   scripts/package-windows.sh [BUILD_DIR]     (default build-package-win)
 # makes dist/fernbow-<version>-win64.zip holding fernbow.exe, fernbow-cli.exe
-# (stripped) and README.txt. The version is CMake's project version.
+# (stripped), README.txt and LICENSE.txt. The version is CMake's project version.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 dir=${1:-$root/build-package-win}
@@ -20,8 +20,9 @@ for exe in app/win32/fernbow.exe cli/fernbow-cli.exe; do
 done
 # Windows users read it with Notepad: CRLF line ends.
 sed 's/$/\r/' "$root/docs/README-windows.txt" >"$stage/README.txt"
+sed 's/$/\r/' "$root/LICENSE" >"$stage/LICENSE.txt"
 
 mkdir -p "$root/dist"
 rm -f "$root/dist/$name.zip"
-(cd "$stage" && zip -q -X "$root/dist/$name.zip" fernbow.exe fernbow-cli.exe README.txt)
+(cd "$stage" && zip -q -X "$root/dist/$name.zip" fernbow.exe fernbow-cli.exe README.txt LICENSE.txt)
 echo "$root/dist/$name.zip"

@@ -23,19 +23,39 @@ std::string TestName(std::string s)
     return s;
 }
 
-std::vector<HexCase> CorpusFiles()
+// Our own corpus, built from source, and the real-world one kept beside the
+// checkout, which may be absent.
+struct Corpus {
+    const char* folder;
+    const char* whyAbsent;
+};
+void PrintTo(const Corpus& corpus, std::ostream* os) { *os << corpus.folder; }
+
+const Corpus kOwnCorpus = {FERNBOW_OWN_CORPUS, "gpasm is not installed, so the in-tree corpus was not built"};
+const Corpus kRealWorldCorpus = {FERNBOW_HEXCORPUS,
+                                 "the real-world HEX corpus is absent here (FERNBOW_HEXCORPUS names it)"};
+
+std::vector<HexCase> HexFilesIn(const Corpus& corpus)
 {
     std::vector<HexCase> cases;
-    if (DIR* dir = ::opendir(FERNBOW_HEXCORPUS)) {
+    if (DIR* dir = ::opendir(corpus.folder)) {
         while (dirent* e = ::readdir(dir)) {
             const std::string name = e->d_name;
             if (name.size() < 5 || name.substr(name.size() - 4) != ".hex") continue;
-            cases.push_back({std::string(FERNBOW_HEXCORPUS) + "/" + name, TestName(name.substr(0, name.size() - 4)),
+            cases.push_back({std::string(corpus.folder) + "/" + name, TestName(name.substr(0, name.size() - 4)),
                              name.rfind("16f819", 0) == 0 ? "819" : "88"});
         }
         ::closedir(dir);
     }
     std::sort(cases.begin(), cases.end(), [](const HexCase& a, const HexCase& b) { return a.name < b.name; });
+    return cases;
+}
+
+std::vector<HexCase> CorpusFiles()
+{
+    std::vector<HexCase> cases = HexFilesIn(kOwnCorpus);
+    const std::vector<HexCase> realWorld = HexFilesIn(kRealWorldCorpus);
+    cases.insert(cases.end(), realWorld.begin(), realWorld.end());
     return cases;
 }
 
@@ -77,11 +97,19 @@ TEST_P(E2eCorpus, ProgrammedOrRefused) { ProgramAndCompare(GetParam()); }
 INSTANTIATE_TEST_SUITE_P(E2e, E2eCorpus, testing::ValuesIn(CorpusFiles()),
                          [](const testing::TestParamInfo<HexCase>& info) { return info.param.name; });
 
-// Without it the cases above would quietly be none.
-TEST(E2eCorpusFolder, HoldsHexFiles)
+// Without these the rows above would quietly be none.
+class E2eCorpusFolder : public testing::TestWithParam<Corpus> {};
+TEST_P(E2eCorpusFolder, HoldsHexFiles)
 {
-    EXPECT_FALSE(CorpusFiles().empty()) << "no *.hex in " << FERNBOW_HEXCORPUS;
+    DIR* dir = ::opendir(GetParam().folder);
+    if (!dir) GTEST_SKIP() << GetParam().whyAbsent << ": " << GetParam().folder;
+    ::closedir(dir);
+    EXPECT_FALSE(HexFilesIn(GetParam()).empty()) << "no *.hex in " << GetParam().folder;
 }
+INSTANTIATE_TEST_SUITE_P(E2e, E2eCorpusFolder, testing::Values(kOwnCorpus, kRealWorldCorpus),
+                         [](const testing::TestParamInfo<Corpus>& info) {
+                             return std::string(info.index == 0 ? "Own" : "RealWorld");
+                         });
 
 class E2eExample : public testing::TestWithParam<HexCase> {};
 TEST_P(E2eExample, Programmed)

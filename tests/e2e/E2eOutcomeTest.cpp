@@ -1,6 +1,7 @@
 // fernbow-cli against fernbow-sim through real pseudo-terminals: every way a
 // run can end, with the board's flash read back afterwards.
 #include "E2eSupport.h"
+#include "IntelHexWriter.h"
 #include <algorithm>
 #include <csignal>
 #include <memory>
@@ -13,21 +14,6 @@
 
 namespace {
 
-std::string Record(uint32_t address, const std::vector<uint8_t>& data, uint8_t type = 0)
-{
-    char text[16];
-    uint8_t sum = static_cast<uint8_t>(data.size() + (address >> 8) + address + type);
-    std::snprintf(text, sizeof text, ":%02X%04X%02X", static_cast<unsigned>(data.size()), address & 0xFFFF, type);
-    std::string line = text;
-    for (uint8_t b : data) {
-        std::snprintf(text, sizeof text, "%02X", b);
-        line += text;
-        sum = static_cast<uint8_t>(sum + b);
-    }
-    std::snprintf(text, sizeof text, "%02X\n", static_cast<uint8_t>(-sum));
-    return line + text;
-}
-
 std::vector<uint8_t> Bytes(size_t n, uint8_t seed)
 {
     std::vector<uint8_t> v(n);
@@ -38,17 +24,17 @@ std::vector<uint8_t> Bytes(size_t n, uint8_t seed)
 // Data in blocks 0, 1 and 10, a config word the loader leaves out, an end record.
 std::string SmallProgram()
 {
-    std::string hex = Record(0, {0, 0}, 4);
-    for (uint32_t a = 0; a < 0x60; a += 16) hex += Record(a, Bytes(16, static_cast<uint8_t>(a)));
-    hex += Record(10 * 64 + 8, Bytes(16, 0x55));
-    hex += Record(0x400E, {0x30, 0x3F});
-    return hex + ":00000001FF\n";
+    std::string hex = IntelHexRecord(0, {0, 0}, 4);
+    for (uint32_t a = 0; a < 0x60; a += 16) hex += IntelHexRecord(a, Bytes(16, static_cast<uint8_t>(a)));
+    hex += IntelHexRecord(10 * 64 + 8, Bytes(16, 0x55));
+    hex += IntelHexRecord(0x400E, {0x30, 0x3F});
+    return hex + IntelHexEndRecord();
 }
 
 // A record that starts below the bootloader's area and runs into it.
 std::string IntoBootArea(const ChipInfo& chip)
 {
-    return Record(0, Bytes(16, 1)) + Record(chip.BootBoundary() - 8, Bytes(16, 2)) + ":00000001FF\n";
+    return IntelHexRecord(0, Bytes(16, 1)) + IntelHexRecord(chip.BootBoundary() - 8, Bytes(16, 2)) + IntelHexEndRecord();
 }
 
 // The probe's damaged file: the third line's count byte says 20 bytes where
@@ -91,7 +77,7 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     const ChipInfo& chip = std::string(c.chip) == "819" ? ChipF819() : ChipF88();
     TempFolder folder;
     const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
-                                : c.hex == Hex::ConfigOnly ? Record(0x400E, {0x30, 0x3F}) + ":00000001FF\n"
+                                : c.hex == Hex::ConfigOnly ? IntelHexRecord(0x400E, {0x30, 0x3F}) + IntelHexEndRecord()
                                 : c.hex == Hex::Damaged    ? DamagedProgram()
                                 : c.hex == Hex::CutShort   ? SmallProgram().substr(0, SmallProgram().rfind(':'))
                                                            : SmallProgram();
@@ -327,7 +313,7 @@ TEST(E2eBoard, SecondRunOnTheSameBoard)
     SimProcess sim(folder, "819", {"--instant"});
     ASSERT_FALSE(sim.Device().empty()) << sim.Log();
     const std::string first = SmallProgram();
-    const std::string second = Record(0, Bytes(16, 0x77)) + ":00000001FF\n";
+    const std::string second = IntelHexRecord(0, Bytes(16, 0x77)) + IntelHexEndRecord();
     WriteTextFile(folder.File("a.hex"), first);
     WriteTextFile(folder.File("b.hex"), second);
     EXPECT_EQ(RunCli({"--port", sim.Device(), "--wait", "30", folder.File("a.hex")}, folder).result.status, 0);
@@ -351,7 +337,7 @@ TEST(E2eBoard, WatchProgramsEachRebuild)
     SimProcess sim(folder, "819", {"--instant"});
     ASSERT_FALSE(sim.Device().empty()) << sim.Log();
     const std::string hexPath = folder.File("w.hex");
-    const std::string second = Record(0, Bytes(16, 0x77)) + ":00000001FF\n";
+    const std::string second = IntelHexRecord(0, Bytes(16, 0x77)) + ":00000001FF\n";
     WriteTextFile(hexPath, SmallProgram());
     Child cli({FERNBOW_CLI, "--port", sim.Device(), "--watch", hexPath}, folder.Path(), "", folder.File("cli.err"));
     auto waitForSuccess = [&] {
@@ -374,7 +360,7 @@ TEST(E2eBoard, WatchProgramsEachRebuild)
     ASSERT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
     ASSERT_TRUE(errSays("Watching"));
 
-    WriteTextFile(folder.File("w.hex.tmp"), Record(0x400E, {0x30, 0x3F}) + ":00000001FF\n");
+    WriteTextFile(folder.File("w.hex.tmp"), IntelHexRecord(0x400E, {0x30, 0x3F}) + ":00000001FF\n");
     ASSERT_EQ(std::rename(folder.File("w.hex.tmp").c_str(), hexPath.c_str()), 0);
     EXPECT_TRUE(errSays("No program data in file")) << ReadTextFile(folder.File("cli.err"));
 

@@ -1,5 +1,6 @@
 #include "E2eSupport.h"
 #include "FlashModel.h"
+#include "ProcessSpawn.h"
 #include "ResetCode.h"
 #include <algorithm>
 #include <cerrno>
@@ -11,20 +12,16 @@
 #include <fcntl.h>
 #include <fstream>
 #include <ftw.h>
-#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <memory>
 #include <poll.h>
-#include <spawn.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -73,33 +70,17 @@ void WriteTextFile(const std::string& path, const std::string& text)
 Child::Child(const std::vector<std::string>& argv, const std::string& configHome, const std::string& stdoutPath,
              const std::string& stderrPath, const std::string& stdinPath)
 {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-        if (std::strncmp(*e, "XDG_CONFIG_HOME=", 16) != 0) env.emplace_back(*e);
-    env.push_back("XDG_CONFIG_HOME=" + configHome);
-    std::vector<char*> envp, args;
-    for (auto& s : env) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argvCopy = argv;
-    for (auto& s : argvCopy) args.push_back(s.data());
-    args.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(), O_RDONLY, 0);
+    SpawnOptions options;
+    options.environment = {"XDG_CONFIG_HOME=" + configHome};
+    options.stdinPath = stdinPath;
+    options.stdoutPath = stdoutPath;
+    options.stderrPath = stderrPath;
     int pipeFds[2] = {-1, -1};
     if (stdoutPath.empty()) {
-        if (::pipe(pipeFds) != 0) return;
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[1]);
-    } else {
-        posix_spawn_file_actions_addopen(&actions, 1, stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) return;
+        options.stdoutFd = pipeFds[1];
     }
-    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), envp.data()) == 0) m_pid = pid;
-    posix_spawn_file_actions_destroy(&actions);
+    m_pid = SpawnProcess(argv, options);
     if (pipeFds[1] >= 0) ::close(pipeFds[1]);
     m_stdout = pipeFds[0];
 }

@@ -13,8 +13,8 @@ std::vector<uint8_t> FrameData(const std::vector<uint8_t>& frame)
 std::string FullProgram(uint32_t boundary)
 {
     std::string hex;
-    for (uint32_t a = 0; a < boundary; a += 16) hex += Record(a, Bytes(std::min<uint32_t>(16, boundary - a), static_cast<uint8_t>(a)));
-    return hex + EndRecord();
+    for (uint32_t a = 0; a < boundary; a += 16) hex += IntelHexRecord(a, Bytes(std::min<uint32_t>(16, boundary - a), static_cast<uint8_t>(a)));
+    return hex + IntelHexEndRecord();
 }
 
 TEST(EngineBlocks, RelocatesTheResetVectorForBothChips)
@@ -33,7 +33,7 @@ TEST(EngineBlocks, RelocatesTheResetVectorForBothChips)
         SCOPED_TRACE(c.chip);
         EngineRig rig;
         rig.board.chip = c.chip;
-        rig.Run(Record(0, c.start) + EndRecord());
+        rig.Run(IntelHexRecord(0, c.start) + IntelHexEndRecord());
         ASSERT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0, c.vectorBlock}));
         const auto frames = rig.link.Frames();
         std::vector<uint8_t> block0 = FrameData(frames[0]);
@@ -56,7 +56,7 @@ TEST(EngineBlocks, VectorBlockAddressOnTheWire)
 {
     EngineRig rig;
     rig.board.chip = '8';
-    rig.Run(Record(0, Bytes(8)) + EndRecord());
+    rig.Run(IntelHexRecord(0, Bytes(8)) + IntelHexEndRecord());
     const auto frames = rig.link.Frames();
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[1][0], 0x07);
@@ -68,7 +68,7 @@ TEST(EngineBlocks, ProgramWithoutResetVectorStillSendsTheJump)
 {
     EngineRig rig;
     rig.board.chip = '8';
-    rig.Run(Record(0x100, Bytes(4)) + EndRecord());
+    rig.Run(IntelHexRecord(0x100, Bytes(4)) + IntelHexEndRecord());
     // The moved vector is all 0xFF, so its block is empty and skipped.
     EXPECT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0, 4}));
     EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
@@ -80,8 +80,8 @@ TEST(EngineBlocks, NoProgramDataSendsNothing)
 {
     std::string noise(3000, '\0');
     for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 7919u) >> 3);
-    for (const std::string& hex : {std::string(), EndRecord(), Record(0x400E, {0x38, 0x3F}) + EndRecord(),
-                                   Record(0x10, {}) + EndRecord(), noise}) {
+    for (const std::string& hex : {std::string(), IntelHexEndRecord(), IntelHexRecord(0x400E, {0x38, 0x3F}) + IntelHexEndRecord(),
+                                   IntelHexRecord(0x10, {}) + IntelHexEndRecord(), noise}) {
         EngineRig rig;
         rig.Run(hex);
         EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::NoProgramData);
@@ -96,11 +96,11 @@ TEST(EngineBlocks, NoProgramDataSendsNothing)
 TEST(EngineBlocks, BlockRangeEndsAtTheVectorBlock)
 {
     const struct { const char* name; uint8_t chip; std::string hex; std::vector<uint32_t> blocks; } cases[] = {
-        {"F88 data in block 118", 'H', Record(0, Bytes(8)) + Record(118 * 64, Bytes(16)) + EndRecord(), {0, 118, 122}},
-        {"F88 data in 118 and 120", 'H', Record(0, Bytes(8)) + Record(118 * 64, Bytes(4)) + Record(120 * 64, Bytes(4)) + EndRecord(),
+        {"F88 data in block 118", 'H', IntelHexRecord(0, Bytes(8)) + IntelHexRecord(118 * 64, Bytes(16)) + IntelHexEndRecord(), {0, 118, 122}},
+        {"F88 data in 118 and 120", 'H', IntelHexRecord(0, Bytes(8)) + IntelHexRecord(118 * 64, Bytes(4)) + IntelHexRecord(120 * 64, Bytes(4)) + IntelHexEndRecord(),
          {0, 118, 120, 122}},
-        {"F88 data next to the vector", 'H', Record(0, Bytes(8)) + Record(122 * 64, Bytes(16)) + EndRecord(), {0, 122}},
-        {"F819 data in block 57", '8', Record(0, Bytes(8)) + Record(57 * 64, Bytes(16)) + EndRecord(), {0, 57, 58}},
+        {"F88 data next to the vector", 'H', IntelHexRecord(0, Bytes(8)) + IntelHexRecord(122 * 64, Bytes(16)) + IntelHexEndRecord(), {0, 122}},
+        {"F819 data in block 57", '8', IntelHexRecord(0, Bytes(8)) + IntelHexRecord(57 * 64, Bytes(16)) + IntelHexEndRecord(), {0, 57, 58}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,18 +130,18 @@ TEST(EngineBlocks, FullSizeImagesSendEveryBlockOnce)
 TEST(EngineBlocks, BootAreaGuard)
 {
     const struct { const char* name; uint8_t chip; std::string hex; bool refused; } cases[] = {
-        {"F819 ends just below", '8', Record(0x0EA8, Bytes(16)) + EndRecord(), false},
-        {"F819 record at the boundary", '8', Record(0x0EB8, Bytes(2)) + EndRecord(), true},
-        {"F819 long record over it", '8', Record(0x0E80, Bytes(64)) + EndRecord(), true},
-        {"F819 highest record above it", '8', Record(0x0EC0, Bytes(2)) + EndRecord(), true},
-        {"F819 long record below it", '8', Record(0x0E40, Bytes(120)) + EndRecord(), false},
-        {"F819 long highest record raised over it", '8', Record(0x0E80, Bytes(128)) + EndRecord(), true},
-        {"F819 empty record above it", '8', Record(0, Bytes(8)) + Record(0x0F00, {}) + EndRecord(), true},
-        {"F88 ends just below", 'H', Record(0x1EA8, Bytes(16)) + EndRecord(), false},
-        {"F88 record over it", 'H', Record(0x1EB0, Bytes(16)) + EndRecord(), true},
+        {"F819 ends just below", '8', IntelHexRecord(0x0EA8, Bytes(16)) + IntelHexEndRecord(), false},
+        {"F819 record at the boundary", '8', IntelHexRecord(0x0EB8, Bytes(2)) + IntelHexEndRecord(), true},
+        {"F819 long record over it", '8', IntelHexRecord(0x0E80, Bytes(64)) + IntelHexEndRecord(), true},
+        {"F819 highest record above it", '8', IntelHexRecord(0x0EC0, Bytes(2)) + IntelHexEndRecord(), true},
+        {"F819 long record below it", '8', IntelHexRecord(0x0E40, Bytes(120)) + IntelHexEndRecord(), false},
+        {"F819 long highest record raised over it", '8', IntelHexRecord(0x0E80, Bytes(128)) + IntelHexEndRecord(), true},
+        {"F819 empty record above it", '8', IntelHexRecord(0, Bytes(8)) + IntelHexRecord(0x0F00, {}) + IntelHexEndRecord(), true},
+        {"F88 ends just below", 'H', IntelHexRecord(0x1EA8, Bytes(16)) + IntelHexEndRecord(), false},
+        {"F88 record over it", 'H', IntelHexRecord(0x1EB0, Bytes(16)) + IntelHexEndRecord(), true},
         {"ID locations and configuration words are left out", 'H',
-         Record(0, Bytes(8)) + Record(0x4000, Bytes(8)) + Record(0x400E, {0x38, 0x3F}) + EndRecord(), false},
-        {"F88 program fits F88 but not F819", '8', Record(0x1000, Bytes(16)) + EndRecord(), true},
+         IntelHexRecord(0, Bytes(8)) + IntelHexRecord(0x4000, Bytes(8)) + IntelHexRecord(0x400E, {0x38, 0x3F}) + IntelHexEndRecord(), false},
+        {"F88 program fits F88 but not F819", '8', IntelHexRecord(0x1000, Bytes(16)) + IntelHexEndRecord(), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -192,7 +192,7 @@ TEST(EngineBlocks, AnswerOutcomes)
         rig.board.blockReply = [&](uint32_t block, int attempt) {
             return block == 0 ? c.reply(block, attempt) : std::vector<uint8_t>{'K'};
         };
-        rig.Run(Record(0, Bytes(8)) + EndRecord());
+        rig.Run(IntelHexRecord(0, Bytes(8)) + IntelHexEndRecord());
         EXPECT_EQ(rig.writer.LastOutcome(), c.outcome);
         EXPECT_EQ(rig.host.LastStatus(), c.status);
         EXPECT_EQ(std::count(rig.board.blocksSeen.begin(), rig.board.blocksSeen.end(), 0u),
@@ -205,7 +205,7 @@ TEST(EngineBlocks, TimeoutComesAfterOneHundredFiftyTicks)
     EngineRig rig;
     int frameTick = -1;
     rig.board.blockReply = [&](uint32_t, int) { frameTick = rig.host.tick; return std::vector<uint8_t>{}; };
-    rig.Run(Record(0, Bytes(8)) + EndRecord());
+    rig.Run(IntelHexRecord(0, Bytes(8)) + IntelHexEndRecord());
     EXPECT_EQ(rig.host.LastStatus(), "Timeout!");
     EXPECT_EQ(rig.host.tick - frameTick, 150);
 }
@@ -215,7 +215,7 @@ TEST(EngineBlocks, AbandonedWhileWaitingForABlock)
     EngineRig rig;
     rig.board.blockReply = [](uint32_t, int) { return std::vector<uint8_t>{}; };
     rig.host.abandonAtTick = 50;
-    rig.Run(Record(0, Bytes(8)) + EndRecord());
+    rig.Run(IntelHexRecord(0, Bytes(8)) + IntelHexEndRecord());
     EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Abandoned);
     EXPECT_EQ(rig.host.LastStatus(), "PIC16F88 found");
     EXPECT_EQ(rig.writer.Image(), nullptr);
@@ -224,10 +224,10 @@ TEST(EngineBlocks, AbandonedWhileWaitingForABlock)
 TEST(EngineBlocks, EachRunStartsFromAFreshImage)
 {
     EngineRig rig;
-    rig.Run(Record(0x200, Bytes(16)) + EndRecord());
+    rig.Run(IntelHexRecord(0x200, Bytes(16)) + IntelHexEndRecord());
     rig.link.writes.clear();
     rig.board.blocksSeen.clear();
-    rig.Run(Record(0x400, Bytes(16)) + EndRecord());
+    rig.Run(IntelHexRecord(0x400, Bytes(16)) + IntelHexEndRecord());
     EXPECT_EQ(rig.BlocksSent(), (std::vector<uint32_t>{0, 16}));
 }
 
@@ -238,9 +238,9 @@ TEST(EngineBlocks, EachRunStartsFromAFreshImage)
 // stays as loaded (the reset vector moves only in each board's copy).
 TEST(EngineBlocks, KeptImageProgramsEveryBoardLikeASingleRun)
 {
-    std::string badSum = Record(0x200, Bytes(4, 7));
+    std::string badSum = IntelHexRecord(0x200, Bytes(4, 7));
     badSum[badSum.size() - 2] ^= 1;
-    const std::string hex = Record(0, Bytes(40, 3)) + Record(0x300, Bytes(20, 9)) + badSum + EndRecord();
+    const std::string hex = IntelHexRecord(0, Bytes(40, 3)) + IntelHexRecord(0x300, Bytes(20, 9)) + badSum + IntelHexEndRecord();
     EngineRig single;
     single.Run(hex);
     ASSERT_EQ(single.writer.LastOutcome(), FlashOutcome::Programmed);

@@ -10,10 +10,10 @@ std::string FileOfSize(uint32_t total)
     std::string hex;
     for (uint32_t address = 0; total > 0; address += 16) {
         const uint32_t n = std::min<uint32_t>(16, total);
-        hex += Record(address, Bytes(n));
+        hex += IntelHexRecord(address, Bytes(n));
         total -= n;
     }
-    return hex + EndRecord();
+    return hex + IntelHexEndRecord();
 }
 
 std::vector<int> BarAfterFrames(uint32_t total, int frames)

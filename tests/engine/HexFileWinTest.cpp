@@ -16,7 +16,7 @@ TEST(EngineHexFileWin, AnyNameOpensWhatIsNotAFileIsRefused)
                                                                    std::to_string(::GetCurrentProcessId()));
     fs::create_directory(folder);
     const fs::path hex = folder / fs::u8path("\xCF\x80.hex");  // "π.hex"
-    std::ofstream(hex, std::ios::binary) << Record(0, {1, 2, 3, 4}) << EndRecord();
+    std::ofstream(hex, std::ios::binary) << IntelHexRecord(0, {1, 2, 3, 4}) << IntelHexEndRecord();
 
     EngineRig rig;
     ASSERT_EQ(rig.writer.OpenHexFile(hex.u8string()), 1) << rig.writer.HexFileError();

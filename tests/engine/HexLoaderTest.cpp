@@ -67,7 +67,7 @@ private:
 TEST(EngineLoaderFailure, ReadErrorStartsNoRun)
 {
     EngineRig rig;
-    FailingSource source(Record(0, Bytes(16)));
+    FailingSource source(IntelHexRecord(0, Bytes(16)));
     rig.writer.LoadAndProgram(source);
     EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::FileReadError);
     EXPECT_TRUE(rig.link.writes.empty());
@@ -80,7 +80,7 @@ TEST(EngineLoaderFailure, AbandonedDuringALongLoadSendsNothing)
 {
     EngineRig rig;
     rig.host.abandonAtTick = 1;
-    const std::string hex = std::string(1 << 20, ';') + Record(0, Bytes(16)) + EndRecord();
+    const std::string hex = std::string(1 << 20, ';') + IntelHexRecord(0, Bytes(16)) + IntelHexEndRecord();
     rig.Run(hex);
     EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Abandoned);
     EXPECT_TRUE(rig.link.writes.empty());
@@ -91,7 +91,7 @@ TEST(EngineLoaderFailure, AbandonedDuringALongLoadSendsNothing)
 TEST(EngineLoaderFailure, ProgressResetBeforeLoad)
 {
     EngineRig rig;
-    ASSERT_TRUE(rig.Load(Record(0, {1})));
+    ASSERT_TRUE(rig.Load(IntelHexRecord(0, {1})));
     ASSERT_FALSE(rig.host.progress.empty());
     EXPECT_EQ(rig.host.progress.front(), 0);
 }

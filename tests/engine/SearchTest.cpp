@@ -3,7 +3,7 @@
 
 namespace {
 
-const std::string kSmallProgram = Record(0, Bytes(8)) + EndRecord();
+const std::string kSmallProgram = IntelHexRecord(0, Bytes(8)) + IntelHexEndRecord();
 
 TEST(EngineSearch, IdentifiesBothChips)
 {

@@ -44,7 +44,7 @@ done
 for page in fernbow fernbow-cli fernbow-sim; do
   man=$root/share/man/man1/$page.1.gz
   gzip -t "$man" || fail "$man is not gzip"
-  zcat "$man" | grep -q "^\.TH ${page^^} 1" || fail "$man has no title line for $page(1)"
+  zcat "$man" | grep -q "^\.TH ${page^^} 1 .*\"Fernbow $version\"" || fail "$man has no title line for $page(1) $version"
   for section in OPTIONS EXIT FILES EXAMPLES; do
     [ "$page" = fernbow ] && [ "$section" = OPTIONS ] && continue
     zcat "$man" | grep -q "^\.SH $section" || fail "$man has no $section section"
@@ -53,8 +53,16 @@ for page in fernbow fernbow-cli fernbow-sim; do
   [ -z "$warnings" ] || fail "$man: $warnings"
 done
 
-[ -f "$root/share/doc/fernbow/copyright" ] || fail "no copyright file"
+# The licence travels in the machine-readable copyright file.
+copyright=$root/share/doc/fernbow/copyright
+[ -f "$copyright" ] || fail "no copyright file"
+head -n 1 "$copyright" | grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "$copyright is not in the machine-readable format"
+grep -qx 'License: Expat' "$copyright" || fail "$copyright does not name the MIT (Expat) licence"
+grep -q 'Permission is hereby granted, free of charge' "$copyright" || fail "$copyright lacks the licence text"
 gzip -t "$root/share/doc/fernbow/changelog.gz" || fail "no changelog"
+top=$(zcat "$root/share/doc/fernbow/changelog.gz" | sed -n 1p)
+[[ $top == "fernbow ($version) "* ]] || fail "the changelog's top entry is not $version: $top"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libwxgtk3.2 libgtk-3 libc6; do

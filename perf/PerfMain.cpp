@@ -1,8 +1,10 @@
-// fernbow-bench: programs a full-size image of each chip through fernbow-sim
+// fernbow-perf: programs a full-size image of each chip through fernbow-sim
 // at line rate and compares the wall time with what the line allows; then
 // eight boards at once against one.
-// Run by hand (cmake --build DIR --target bench); it is not a test.
+// Run by hand (cmake --build DIR --target perf); it is not a test.
 #include "ChipTable.h"
+#include "IntelHexWriter.h"
+#include "ProcessSpawn.h"
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -11,59 +13,39 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 constexpr double kByteSeconds = 10.0 / 19200.0;
 constexpr double kFlashSeconds = 0.018;  // fernbow-sim's default flash write time
-constexpr int kBenchBoards = 8;
+constexpr int kGangBoards = 8;
 
 // Every block below the bootloader's area holds data; the last one ends at
 // the boot boundary.
 std::string FullImageHex(const ChipInfo& chip)
 {
     std::string hex;
-    char text[64];
     for (uint32_t address = 0; address < chip.BootBoundary(); address += 8) {
-        uint8_t sum = static_cast<uint8_t>(8 + (address >> 8) + address);
-        std::snprintf(text, sizeof text, ":08%04X00", address);
-        hex += text;
-        for (int i = 0; i < 8; ++i) {
+        std::vector<uint8_t> data(8);
+        for (uint32_t i = 0; i < 8; ++i)
             // Word 0 is goto 0x000, so the reset code is one the chip can start.
-            const uint8_t b = address == 0 && i == 1 ? 0x28
-                                                     : static_cast<uint8_t>(i % 2 ? (address / 8) & 0x3F : address + i);
-            std::snprintf(text, sizeof text, "%02X", b);
-            hex += text;
-            sum = static_cast<uint8_t>(sum + b);
-        }
-        std::snprintf(text, sizeof text, "%02X\n", static_cast<uint8_t>(-sum));
-        hex += text;
+            data[i] = address == 0 && i == 1 ? 0x28 : static_cast<uint8_t>(i % 2 ? (address / 8) & 0x3F : address + i);
+        hex += IntelHexRecord(address, data);
     }
-    return hex + ":00000001FF\n";
+    return hex + IntelHexEndRecord();
 }
 
 pid_t Spawn(const std::vector<std::string>& argv, int stdoutFd, int stderrFd)
 {
-    std::vector<char*> args;
-    std::vector<std::string> copy = argv;
-    for (auto& s : copy) args.push_back(s.data());
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
-    if (stderrFd >= 0) posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
-    pid_t pid = -1;
-    const int rc = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
+    SpawnOptions options;
+    options.stdoutFd = stdoutFd;
+    options.stderrFd = stderrFd;
+    return SpawnProcess(argv, options);
 }
 
 double CpuSeconds(const rusage& r)
@@ -112,7 +94,7 @@ struct BoardSim {
 // Programs `boards` simulated boards with one fernbow-cli (one --port each)
 // and prints the wall time against the line limit and the CPU it took.
 // Returns the wall time, or a negative number when something failed.
-double Bench(const ChipInfo& chip, const std::string& folder, int boards, const CliCommand& command)
+double TimeRun(const ChipInfo& chip, const std::string& folder, int boards, const CliCommand& command)
 {
     const std::string hexPath = folder + "/full-" + chip.name + ".hex";
     if (FILE* f = std::fopen(hexPath.c_str(), "w")) {
@@ -120,7 +102,7 @@ double Bench(const ChipInfo& chip, const std::string& folder, int boards, const 
         std::fwrite(hex.data(), 1, hex.size(), f);
         std::fclose(f);
     } else {
-        std::fprintf(stderr, "fernbow-bench: %s: %s\n", hexPath.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "fernbow-perf: %s: %s\n", hexPath.c_str(), std::strerror(errno));
         return -1;
     }
 
@@ -130,7 +112,7 @@ double Bench(const ChipInfo& chip, const std::string& folder, int boards, const 
     bool started = true;
     for (BoardSim& sim : sims) {
         int pipeFds[2];
-        if (::pipe(pipeFds) != 0) {
+        if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
             started = false;
             break;
         }
@@ -139,7 +121,7 @@ double Bench(const ChipInfo& chip, const std::string& folder, int boards, const 
         sim.out = pipeFds[0];
         sim.device = sim.pid > 0 ? ReadLine(sim.out, 10000) : "";
         if (sim.device.empty()) {
-            std::fprintf(stderr, "fernbow-bench: fernbow-sim did not start\n");
+            std::fprintf(stderr, "fernbow-perf: fernbow-sim did not start\n");
             started = false;
             break;
         }
@@ -152,7 +134,7 @@ double Bench(const ChipInfo& chip, const std::string& folder, int boards, const 
     bool waited = false;
     double wall = 0;
     if (started) {
-        const int devNull = ::open("/dev/null", O_WRONLY);
+        const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (!command.winePrefix.empty()) {
             // Wine's own start-up (its server, the prefix) is not the
             // program's: one run before the clock starts leaves it warm.
@@ -181,7 +163,7 @@ double Bench(const ChipInfo& chip, const std::string& folder, int boards, const 
     }
     if (!started) return -1;
     if (!waited || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "fernbow-bench: fernbow-cli failed on %d x %s (status %d)\n", boards, chip.name,
+        std::fprintf(stderr, "fernbow-perf: fernbow-cli failed on %d x %s (status %d)\n", boards, chip.name,
                      WIFEXITED(status) ? WEXITSTATUS(status) : -1);
         return -1;
     }
@@ -198,7 +180,7 @@ double Bench(const ChipInfo& chip, const std::string& folder, int boards, const 
 
 }  // namespace
 
-// fernbow-bench [--wine WINE_RUN PREFIX fernbow-cli.exe]: with --wine the
+// fernbow-perf [--wine WINE_RUN PREFIX fernbow-cli.exe]: with --wine the
 // Windows fernbow-cli runs under Wine too, after the Linux one.
 int main(int argc, char** argv)
 {
@@ -207,26 +189,26 @@ int main(int argc, char** argv)
     if (argc == 5 && std::string(argv[1]) == "--wine") {
         others.push_back({"wine", {argv[2], argv[3], argv[4]}, argv[3]});
     } else if (argc != 1) {
-        std::fprintf(stderr, "usage: fernbow-bench [--wine WINE_RUN PREFIX fernbow-cli.exe]\n");
+        std::fprintf(stderr, "usage: fernbow-perf [--wine WINE_RUN PREFIX fernbow-cli.exe]\n");
         return 1;
     }
-    char folder[] = "/tmp/fernbow-bench-XXXXXX";
+    char folder[] = "/tmp/fernbow-perf-XXXXXX";
     if (!mkdtemp(folder)) {
-        std::perror("fernbow-bench");
+        std::perror("fernbow-perf");
         return 1;
     }
     std::printf("Line: 19200 baud, 10 bits a byte; flash write %.0f ms a block.\n", kFlashSeconds * 1000);
     bool ok = true;
-    for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = Bench(*chip, folder, 1, native) >= 0 && ok;
+    for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = TimeRun(*chip, folder, 1, native) >= 0 && ok;
     // A production bench: eight boards at once take about as long as one.
-    const double one = Bench(ChipF88(), folder, 1, native);
-    const double eight = Bench(ChipF88(), folder, kBenchBoards, native);
+    const double one = TimeRun(ChipF88(), folder, 1, native);
+    const double eight = TimeRun(ChipF88(), folder, kGangBoards, native);
     if (one > 0 && eight > 0)
-        std::printf("%d boards at once take %.3fx the time of one\n", kBenchBoards, eight / one);
+        std::printf("%d boards at once take %.3fx the time of one\n", kGangBoards, eight / one);
     else
         ok = false;
     for (const CliCommand& command : others) {
-        for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = Bench(*chip, folder, 1, command) >= 0 && ok;
+        for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = TimeRun(*chip, folder, 1, command) >= 0 && ok;
         ::unlink((command.winePrefix + "/dosdevices/com" + std::to_string(170)).c_str());
     }
     for (const char* name : {"/full-PIC16F819.hex", "/full-PIC16F88.hex"}) std::remove((std::string(folder) + name).c_str());

@@ -1,22 +1,29 @@
 #include "IntelHexWriter.h"
+
 #include <cstdio>
 
-namespace {
-void AppendRecord(std::string& out, uint8_t type, uint16_t address, const uint8_t* data, size_t count)
+std::string IntelHexRecord(uint8_t type, uint32_t address, const uint8_t* data, size_t count)
 {
     char field[16];
-    uint8_t sum = static_cast<uint8_t>(count + (address >> 8) + (address & 0xFF) + type);
-    std::snprintf(field, sizeof field, ":%02X%04X%02X", static_cast<unsigned>(count), address, type);
-    out += field;
+    const uint16_t low = static_cast<uint16_t>(address & 0xFFFF);
+    uint8_t sum = static_cast<uint8_t>(count + (low >> 8) + (low & 0xFF) + type);
+    std::snprintf(field, sizeof field, ":%02X%04X%02X", static_cast<unsigned>(count & 0xFF), low, type);
+    std::string out = field;
     for (size_t i = 0; i < count; ++i) {
         std::snprintf(field, sizeof field, "%02X", data[i]);
         out += field;
         sum = static_cast<uint8_t>(sum + data[i]);
     }
     std::snprintf(field, sizeof field, "%02X\n", static_cast<uint8_t>(-sum));
-    out += field;
+    return out + field;
 }
-}  // namespace
+
+std::string IntelHexRecord(uint32_t address, const std::vector<uint8_t>& data, uint8_t type)
+{
+    return IntelHexRecord(type, address, data.data(), data.size());
+}
+
+std::string IntelHexEndRecord() { return ":00000001FF\n"; }
 
 std::string IntelHexFromWords(const std::vector<uint16_t>& words)
 {
@@ -33,11 +40,10 @@ std::string IntelHexFromWords(const std::vector<uint16_t>& words)
         if ((address >> 16) != upper) {
             upper = address >> 16;
             const uint8_t ext[2] = {static_cast<uint8_t>(upper >> 8), static_cast<uint8_t>(upper)};
-            AppendRecord(out, 0x04, 0, ext, 2);
+            out += IntelHexRecord(0x04, 0, ext, 2);
         }
         const size_t count = bytes.size() - offset < 16 ? bytes.size() - offset : 16;
-        AppendRecord(out, 0x00, static_cast<uint16_t>(address & 0xFFFF), bytes.data() + offset, count);
+        out += IntelHexRecord(0x00, address, bytes.data() + offset, count);
     }
-    AppendRecord(out, 0x01, 0, nullptr, 0);
-    return out;
+    return out + IntelHexEndRecord();
 }
