@@ -80,8 +80,9 @@ RUN     macro
 ; sample is 102 cycles on (1 + 2 + 1 + 95 + 1 + 2) against 104.17, so the
 ; eighth comes 15 cycles early relative to the first: -10..+10 cycles from
 ; the middle of every bit, a tenth of a bit. The marker bit 0x80 falls into
-; C after the eighth shift and ends the loop; the last BitDelay runs into the
-; stop bit, so the caller cannot mistake a low bit 7 for the next start.
+; C after the eighth shift and ends the loop (C set: a byte); the last
+; BitDelay runs into the stop bit, so the caller cannot mistake a low bit 7
+; for the next start.
 RxByte: movlw   0x80
         movwf   INDF
         movlw   .50
@@ -97,7 +98,8 @@ RxBit:  bcf     STATUS,C
         return
 
 ; Start bit, eight data bits, stop bit: ten passes of 4 + 95 + 1 + 1 + 1 + 2
-; = 104 cycles. The counter is sum, so sum is 0 afterwards.
+; = 104 cycles. The counter is sum, so sum is 0 afterwards; W = SESSION for
+; Listen.
 Tx:     movwf   txb
         movlw   .10
         movwf   sum
@@ -111,7 +113,7 @@ TxBit:  btfss   STATUS,C
         rrf     txb,f
         decfsz  sum,f
         goto    TxBit
-        return
+        retlw   SESSION
 
 BitDelay:
         movlw   .30

@@ -88,6 +88,7 @@ RUN     macro
 ; ---- USART --------------------------------------------------------------
 RxByte: movf    RCREG,w
         movwf   INDF
+        bsf     STATUS,C
         return
 
 ; Toggling CREN clears an overrun: bytes sent while the CPU stood still for
@@ -99,7 +100,7 @@ Tx:     bcf     STATUS,RP1
         bsf     RCSTA,CREN
         movwf   TXREG
         clrf    sum
-        return
+        retlw   SESSION
 
         if $ > 0x1000
         error "the loader does not fit below 0x1000"
