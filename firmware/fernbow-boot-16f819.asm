@@ -5,19 +5,20 @@
 ; USART, so one board serves both chips. Answers the wake-up with "8", 0x10.
 ; Behaviour, windows and time-outs: boot-core.inc and README.md.
 ;
-; Words each section costs (the listing's addresses; CostTable below):
-;   start-up (clock, TX pin, banks)     8
-;   listen, wake-up answer, frame in   27
-;   frame checks                       14
-;   erase and write the row            21
-;   read-back and "K"                  23
-;   drain, "N"                          4
+; Words each section costs (from the listing):
+;   start-up                           11
+;   wake-up answer, listen             16
+;   frame in, drain, "N"               16
+;   frame checks                       13
+;   row address, erase                  7
+;   write, 4-word groups               13
+;   read-back, "K"                     23
 ;   unlock sequence                    11
-;   byte or time-out                   16
+;   byte or time-out                   14
 ;   start the program                   4
-;   software UART: receive             13
-;                  send                14
-;                  delays               5
+;   receive                            13
+;   send                               14
+;   delays                              5
 ;   total                             160 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,

@@ -7,19 +7,20 @@
 ; RB5 (TX). Answers the wake-up with "H", 0x10.
 ; Behaviour, windows and time-outs: boot-core.inc and README.md.
 ;
-; Words each section costs:
-;   start-up (clock, pins, USART)      12
-;   listen, wake-up answer, frame in   27
-;   frame checks                       15
-;   erase and write the row            21
-;   read-back and "K"                  23
-;   drain, "N"                          4
+; Words each section costs (from the listing):
+;   start-up                           17
+;   wake-up answer, listen             16
+;   frame in, drain, "N"               16
+;   frame checks                       14
+;   row address, erase                  7
+;   write, 4-word groups               13
+;   read-back, "K"                     23
 ;   unlock sequence                    11
-;   byte or time-out                   17
+;   byte or time-out                   15
 ;   start the program                   5
-;   USART: receive                      3
-;          send                         8
-;   total                             146 of 160
+;   receive                             4
+;   send                                8
+;   total                             149 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
