@@ -276,7 +276,8 @@ void LineUart::StartNextByte()
             byte ^= 0x10;
             Say(name().c_str(), "corrupted byte " + std::to_string(n));
         }
-        if (Attribute(m_traceAttr)) std::printf("fernbow_uart: to chip %02X\n", byte);
+        if (Attribute(m_traceAttr))
+            std::printf("fernbow_uart: cycle %llu to chip %02X\n", static_cast<unsigned long long>(get_cycles().get()), byte);
         m_toChip->Send(byte, CyclesPerBit());
     }
 }
@@ -288,7 +289,9 @@ void LineUart::ChipLineChanged(bool high)
 
 void LineUart::ByteFromChip(unsigned byte, bool framed)
 {
-    if (Attribute(m_traceAttr)) std::printf("fernbow_uart: from chip %02X%s\n", byte, framed ? "" : " (framing error)");
+    if (Attribute(m_traceAttr))
+        std::printf("fernbow_uart: cycle %llu from chip %02X%s\n", static_cast<unsigned long long>(get_cycles().get()),
+                    byte, framed ? "" : " (framing error)");
     if (!framed || m_fd < 0 || m_lineEnded) return;
     const unsigned char b = static_cast<unsigned char>(byte);
     // Nobody reading: the byte is lost, as on a line with no one listening.

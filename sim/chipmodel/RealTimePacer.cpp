@@ -3,7 +3,7 @@
 #include <cstdio>
 
 namespace {
-constexpr double kTickSeconds = 0.001;
+constexpr double kTickSeconds = 0.0005;
 // Behind by more than this (a busy machine), the pacer lets the debt go rather
 // than racing to catch up: a burst at full speed would squeeze the line's gaps.
 constexpr double kMaxDebtSeconds = 0.05;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <functional>
 
-// Keeps simulated time in step with the wall clock: every millisecond of
+// Keeps simulated time in step with the wall clock: every half millisecond of
 // simulated time it waits until as much real time has passed. Unpaced, gpsim
 // runs an 8 MHz PIC many times faster than real time, and the host's time-outs
 // would mean nothing. The wait is handed to a function that may spend it
