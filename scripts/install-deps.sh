@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev gputils gpsim srecord
           libwxgtk3.2-dev libgtk-3-dev xvfb xauth xdotool imagemagick socat
           clang libclang-rt-14-dev libcli11-dev dpkg-dev lintian groff-base
-          g++-mingw-w64-x86-64-posix wine wine64 zip gpsim-dev ser2net)
+          g++-mingw-w64-x86-64-posix wine wine64 zip gpsim-dev libglib2.0-dev ser2net)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
