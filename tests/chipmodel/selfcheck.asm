@@ -7,6 +7,13 @@
         __config _CONFIG2, _IESO_OFF & _FCMEN_OFF
 
 ROW     equ     0x100
+; writes the word at EEADR, then steps EEADR
+PUT     macro   word
+        movlw   HIGH word
+        movwf   t_hi
+        movlw   LOW word
+        call    write_word
+        endm
         cblock  0x70                ; shared by all banks
         t_lo, t_hi
         endc
@@ -29,8 +36,6 @@ ROW     equ     0x100
         movwf   RCSTA
 
         ; erase the row
-        movlw   0x3F
-        call    set_data            ; data is ignored by an erase
         movlw   LOW ROW
         call    set_addr
         banksel EECON1
@@ -40,35 +45,17 @@ ROW     equ     0x100
         ; a full group: 0x100..0x103 = 0x1234 0x0567 0x2ABC 0x3DEF
         movlw   0x00
         call    set_addr
-        movlw   0x12
-        movwf   t_hi
-        movlw   0x34
-        call    write_word
-        movlw   0x05
-        movwf   t_hi
-        movlw   0x67
-        call    write_word
-        movlw   0x2A
-        movwf   t_hi
-        movlw   0xBC
-        call    write_word
-        movlw   0x3D
-        movwf   t_hi
-        movlw   0xEF
-        call    write_word
+        PUT     0x1234
+        PUT     0x0567
+        PUT     0x2ABC
+        PUT     0x3DEF
         ; a partial group: 0x104 and 0x107 only; 0x105 and 0x106 stay erased
         movlw   0x04
         call    set_addr
-        movlw   0x01
-        movwf   t_hi
-        movlw   0x11
-        call    write_word
+        PUT     0x0111
         movlw   0x07
         call    set_addr
-        movlw   0x07
-        movwf   t_hi
-        movlw   0x77
-        call    write_word
+        PUT     0x0777
         ; read 0x102 back and send it, low byte first
         movlw   0x02
         call    set_addr
@@ -98,11 +85,6 @@ set_addr
         movwf   EEADR
         movlw   HIGH ROW
         movwf   EEADRH
-        return
-set_data
-        banksel EEDATA
-        movwf   EEDATA
-        clrf    EEDATH
         return
 ; writes t_hi:W at EEADR, then steps EEADR
 write_word
