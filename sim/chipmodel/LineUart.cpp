@@ -15,6 +15,8 @@
 
 namespace {
 std::atomic<int> g_resetRequests{0};
+// More than a frame's bytes waiting for the chip are left in the line.
+constexpr size_t kQueueBytes = 128;
 
 extern "C" void OnResetSignal(int) { g_resetRequests.fetch_add(1); }
 
@@ -93,10 +95,9 @@ public:
             return;
         }
         if (m_bit >= 1 && m_bit <= 8) m_byte |= (m_level ? 1u : 0u) << (m_bit - 1);
-        if (m_bit == 9) {
+        if (m_bit == 9) {  // the stop bit; low is a framing error
             m_busy = false;
             m_owner.ByteFromChip(m_byte, m_level);
-            if (!m_level) return;  // framing error: wait for the line to go high
             return;
         }
         ++m_bit;
@@ -167,9 +168,9 @@ LineUart::LineUart(const char* name)
     sa.sa_flags = SA_RESTART;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGUSR1, &sa, nullptr);
-    // The pacer starts with the simulation; the line opens at its first tick,
-    // once the script has set the attributes.
-    get_cycles().set_break(get_cycles().get() + 1, &m_pacer);
+    // The line opens at the pacer's first tick, once the script has set the
+    // attributes and the simulation runs.
+    m_pacer.Start();
 }
 
 LineUart::~LineUart()
@@ -218,29 +219,28 @@ void LineUart::Wait(long long ns)
 {
     if (!m_lineOpen) {
         m_pacer.SetPaced(Attribute(m_pacedAttr) != 0);
-        if (OpenLine()) m_pacer.Start();
+        OpenLine();
         return;
     }
     HandleReset();
     if (m_fd < 0 || m_lineEnded) return;
-    pollfd p{m_fd, POLLIN, 0};
+    // Bytes queued for the chip beyond a frame stay in the descriptor, as a
+    // full receive buffer would hold back the sender.
+    const bool room = m_pending.size() < kQueueBytes;
+    pollfd p{m_fd, static_cast<short>(room ? POLLIN : 0), 0};
     timespec t{static_cast<time_t>(ns / 1000000000LL), static_cast<long>(ns % 1000000000LL)};
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
         const int ready = ppoll(&p, 1, &t, nullptr);
-        if (ready > 0) TakeInput((p.revents & (POLLHUP | POLLERR)) != 0 && !(p.revents & POLLIN));
         if (ready < 0 && errno != EINTR) break;
-        // Input arrived early: go back to sleep for the rest of the tick.
-        const long long spent = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+        if (ready > 0) TakeInput((p.revents & (POLLHUP | POLLERR)) != 0 && !(p.revents & POLLIN));
+        // Input came early in the wait: wait out the rest of it.
+        const long long spent =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
         if (ready == 0 || spent >= ns || m_lineEnded) break;
         const long long rest = ns - spent;
         t = {static_cast<time_t>(rest / 1000000000LL), static_cast<long>(rest % 1000000000LL)};
-        // Bytes queued are sent by the bit timer, not here; stop polling a
-        // readable line until they are on the wire.
-        if (m_pending.size() > 64) {
-            nanosleep(&t, nullptr);
-            break;
-        }
+        if (m_pending.size() >= kQueueBytes) p.events = 0;
     }
 }
 

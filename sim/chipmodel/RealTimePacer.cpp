@@ -13,16 +13,14 @@ RealTimePacer::RealTimePacer(std::function<void(long long)> wait) : m_wait(std::
 
 RealTimePacer::~RealTimePacer()
 {
-    if (m_started) get_cycles().clear_break(this);
+    if (m_scheduled) get_cycles().clear_break(this);
 }
 
 void RealTimePacer::Start()
 {
-    if (m_started) return;
-    m_started = true;
-    m_origin = std::chrono::steady_clock::now();
-    m_lastCycle = get_cycles().get();
-    Schedule();
+    if (m_scheduled) return;
+    m_scheduled = true;
+    get_cycles().set_break(get_cycles().get() + 1, this);
 }
 
 void RealTimePacer::Schedule()
@@ -35,6 +33,15 @@ void RealTimePacer::Schedule()
 void RealTimePacer::callback()
 {
     const unsigned long long now = get_cycles().get();
+    // The first tick comes with the first simulated cycle: real time starts then.
+    if (!m_running) {
+        m_running = true;
+        m_origin = std::chrono::steady_clock::now();
+        m_lastCycle = now;
+        m_wait(0);
+        Schedule();
+        return;
+    }
     const double cps = get_cycles().instruction_cps();
     m_simulated += static_cast<double>(now - m_lastCycle) / (cps > 0 ? cps : 1e6);
     m_lastCycle = now;

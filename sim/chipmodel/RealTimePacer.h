@@ -14,9 +14,10 @@ public:
     explicit RealTimePacer(std::function<void(long long ns)> wait);
     ~RealTimePacer() override;
 
+    // Ticks from the next simulated cycle on.
     void Start();
     void SetPaced(bool paced) { m_paced = paced; }
-    // Simulated seconds since Start().
+    // Simulated seconds since the first tick.
     double SimulatedSeconds() const { return m_simulated; }
 
     void callback() override;
@@ -27,7 +28,8 @@ private:
 
     std::function<void(long long)> m_wait;
     bool m_paced = true;
-    bool m_started = false;
+    bool m_scheduled = false;
+    bool m_running = false;
     double m_simulated = 0;
     unsigned long long m_lastCycle = 0;
     std::chrono::steady_clock::time_point m_origin;
