@@ -109,12 +109,14 @@ reference_dump() {
   stop_sim "$sim_pid"
 }
 
+# check_flash DUMP [REFERENCE]: below the loader DUMP equals REFERENCE (the
+# bootloader model's flash by default); the loader's rows are the firmware's.
 check_flash() {
-  local dump=$1 fw
-  cmp -s <(below_loader "$dump") <(below_loader "$work/own.hex") ||
-    fail "the chip's flash differs from the bootloader model's: $(diff <(below_loader "$dump") <(below_loader "$work/own.hex") | head -n 3 | tr '\n' ' ')"
+  local dump=$1 reference=${2:-$work/own.hex} fw
   fw=$(firmware_hex)
   [ -n "$fw" ] || fail "no firmware HEX found beside $sim"
+  cmp -s <(below_loader "$dump") <(below_loader "$reference") ||
+    fail "the chip's flash differs from $(basename "$reference"): $(diff <(below_loader "$dump") <(below_loader "$reference") | head -n 3 | tr '\n' ' ')"
   cmp -s <(loader "$dump") <(loader "$fw") || fail "the loader's rows are not intact"
 }
 
@@ -127,13 +129,8 @@ run_and_compare() {
   program "$name"; local status=$?
   stop_sim "$sim_pid"
   [ "$status" = "$expected" ] || fail "fernbow-cli ended with $status on the chip model, $expected on the bootloader model"
-  if [ "$status" = 4 ]; then
-    # Refused: the chip is as it left the programmer.
-    cmp -s <(below_loader "$work/$name.hex") <(below_loader "$(firmware_hex)") || fail "a refused file changed the flash"
-    cmp -s <(loader "$work/$name.hex") <(loader "$(firmware_hex)") || fail "the loader's rows are not intact"
-  else
-    check_flash "$work/$name.hex"
-  fi
+  # Refused (4): the chip is as it left the programmer.
+  if [ "$status" = 4 ]; then check_flash "$work/$name.hex" "$(firmware_hex)"; else check_flash "$work/$name.hex"; fi
 }
 
 # Raw bytes on a pty: open it raw on fd 5.
