@@ -9,7 +9,7 @@ case ${1:-all} in
   all)  packages=(g++ cmake ninja-build pkg-config libgtest-dev libgmock-dev gputils gpsim srecord
                   libwxgtk3.2-dev libgtk-3-dev xvfb xauth xdotool imagemagick socat
                   clang libclang-rt-14-dev libcli11-dev dpkg-dev lintian groff-base
-                  g++-mingw-w64-x86-64-posix wine wine64 zip gpsim-dev ser2net) ;;
+                  g++-mingw-w64-x86-64-posix wine wine64 zip gpsim-dev libglib2.0-dev ser2net) ;;
   *)    echo "install-deps.sh: unknown set '$1' (demo, or none for everything)" >&2; exit 2 ;;
 esac
 missing=()

@@ -1,11 +1,9 @@
 #include "PtyBoard.h"
+#include "LinePty.h"
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <time.h>
 
 namespace {
@@ -29,39 +27,12 @@ uint64_t PtyBoard::Now() const
 
 bool PtyBoard::Open(std::string& error)
 {
-    UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY));
-    if (!master.Valid() || grantpt(master.Get()) != 0 || unlockpt(master.Get()) != 0) {
-        error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
-        return false;
-    }
-    const char* name = ptsname(master.Get());
-    if (name == nullptr) {
-        error = std::string("cannot name the pseudo-terminal: ") + std::strerror(errno);
-        return false;
-    }
-    std::string path = name;
-    UniqueFd slave(::open(path.c_str(), O_RDWR | O_NOCTTY));
-    if (!slave.Valid()) {
-        error = path + ": " + std::strerror(errno);
-        return false;
-    }
-    // Raw, 8N1, 19200: what the host will set too, and what a UART on the
-    // chip side would run at. No echo, no translation of any byte value.
-    termios tio;
-    if (tcgetattr(slave.Get(), &tio) == 0) {
-        cfmakeraw(&tio);
-        cfsetispeed(&tio, B19200);
-        cfsetospeed(&tio, B19200);
-        tio.c_cflag |= CLOCAL | CREAD;
-        tcsetattr(slave.Get(), TCSANOW, &tio);
-    }
-    const int flags = fcntl(master.Get(), F_GETFL);
-    if (flags < 0 || fcntl(master.Get(), F_SETFL, flags | O_NONBLOCK) != 0) {
-        error = std::string("cannot make the pseudo-terminal non-blocking: ") + std::strerror(errno);
-        return false;
-    }
-    m_master = std::move(master);
-    m_slave = std::move(slave);
+    std::string path;
+    int slave = -1;
+    const int master = OpenLinePty(path, slave, error);
+    if (master < 0) return false;
+    m_master.Reset(master);
+    m_slave.Reset(slave);
     m_slavePath = std::move(path);
     return true;
 }

@@ -23,6 +23,8 @@ public:
     // reason when the system has none to give.
     bool Open(std::string& error);
     const std::string& SlavePath() const { return m_slavePath; }
+    // The board's end of the line, for a board that answers from elsewhere.
+    int MasterFd() const { return m_master.Get(); }
 
     // Serves the bootloader until stopFd turns readable, the bootloader hangs
     // up (the pty is closed then), or exitAfterSessions sessions have ended

@@ -1,6 +1,7 @@
 // fernbow-sim: a PIC16F819 / PIC16F88 bootloader on a pseudo-terminal.
 #include "BoardProgram.h"
 #include "Bootloader.h"
+#include "ChipModel.h"
 #include "ComLink.h"
 #include "FlashModel.h"
 #include "AtomicFile.h"
@@ -61,6 +62,17 @@ const char kUsage[] =
     "  --hangup-after N     close the line and exit once N blocks were written\n"
     "  --help               this text\n"
     "\n"
+    "Chip model (the real bootloader firmware on a simulated chip, in gpsim):\n"
+    "  --chip-model         run the firmware in gpsim with Fernbow's plug-in, in\n"
+    "                       real time; --chip, --com, --dump, --log, --exit-after\n"
+    "                       and --idle-ms apply, the faults above do not.\n"
+    "                       SIGUSR1 resets the chip (MCLR)\n"
+    "  --firmware FILE.hex  the firmware (default: the one built or installed)\n"
+    "  --plugin FILE.so     the gpsim plug-in (default: the one built or installed)\n"
+    "  --corrupt N          corrupt the Nth byte the chip receives (from 1)\n"
+    "  --drop N             leave out the Nth byte the chip receives\n"
+    "  --unpaced            simulated time as fast as gpsim runs\n"
+    "\n"
     "Exit status: 0 when stopped (signal, --exit-after, --hangup-after), 1 on a\n"
     "system error (no pseudo-terminal, dump not written), 2 on a usage error.\n";
 
@@ -88,6 +100,9 @@ struct Options {
     bool echo = false;
     bool resetControl = false;
     BootFaults faults;
+    bool chipModel = false;
+    ChipModelOptions model;
+    std::string ownModelOption;  // the last option that needs the bootloader model
 };
 
 bool ParseNumber(const std::string& text, uint32_t& value)
@@ -149,17 +164,24 @@ int ParseOptions(int argc, char** argv, Options& o, bool& help)
             o.instant = true;
         } else if (arg == "--half-answer") {
             o.faults.halfAnswer = true;
+            o.ownModelOption = arg;
         } else if (arg == "--echo") {
             o.echo = true;
         } else if (arg == "--reset-control") {
             o.resetControl = true;
+        } else if (arg == "--chip-model") {
+            o.chipModel = true;
+        } else if (arg == "--unpaced") {
+            o.model.unpaced = true;
         } else if (!value(v)) {
             if (arg.rfind("--", 0) == 0 && arg != "--")
                 return UsageError(arg == "--chip" || arg == "--com" || arg == "--flash-ms" || arg == "--dump" ||
                                           arg == "--log" || arg == "--exit-after" || arg == "--idle-ms" ||
                                           arg == "--boards" || arg == "--faulty-board" ||
                                           arg == "--ignore-wakeups" || arg == "--answer" || arg == "--nack" ||
-                                          arg == "--silent" || arg == "--garbage" || arg == "--hangup-after"
+                                          arg == "--silent" || arg == "--garbage" || arg == "--hangup-after" ||
+                                          arg == "--firmware" || arg == "--plugin" || arg == "--corrupt" ||
+                                          arg == "--drop"
                                       ? arg + " needs a value"
                                       : "unknown option " + arg);
             return UsageError("unexpected argument " + arg);
@@ -206,11 +228,27 @@ int ParseOptions(int argc, char** argv, Options& o, bool& help)
         } else if (arg == "--hangup-after") {
             if (!ParseNumber(v, n)) return UsageError("--hangup-after takes a number of blocks, not " + v);
             o.faults.hangUpAfter = n;
+        } else if (arg == "--firmware") {
+            o.model.firmware = v;
+        } else if (arg == "--plugin") {
+            o.model.plugin = v;
+        } else if (arg == "--corrupt" || arg == "--drop") {
+            if (!ParseNumber(v, n) || n == 0) return UsageError(arg + " takes a byte number from 1, not " + v);
+            (arg == "--corrupt" ? o.model.corruptByte : o.model.dropByte) = n;
         } else {
             return UsageError("unknown option " + arg);
         }
+        if (arg == "--instant" || arg == "--flash-ms" || arg == "--boards" || arg == "--faulty-board" ||
+            arg == "--ignore-wakeups" || arg == "--answer" || arg == "--nack" || arg == "--silent" ||
+            arg == "--garbage" || arg == "--hangup-after" || arg == "--echo" || arg == "--reset-control")
+            o.ownModelOption = arg;
     }
     if (o.resetControl && o.com < 0) return UsageError("--reset-control goes with --com N");
+    if (o.chipModel && !o.ownModelOption.empty())
+        return UsageError(o.ownModelOption + " is for the bootloader model, not --chip-model");
+    if (!o.chipModel && (!o.model.firmware.empty() || !o.model.plugin.empty() || o.model.corruptByte ||
+                         o.model.dropByte || o.model.unpaced))
+        return UsageError("--firmware, --plugin, --corrupt, --drop and --unpaced need --chip-model");
     return 0;
 }
 
@@ -317,6 +355,17 @@ int main(int argc, char** argv)
     if (!InstallStopSignals()) {
         std::fprintf(stderr, "fernbow-sim: cannot set up signal handling: %s\n", std::strerror(errno));
         return 1;
+    }
+
+    if (o.chipModel) {
+        o.model.chip = o.chip;
+        o.model.com = o.com;
+        o.model.dump = o.dump;
+        o.model.exitAfter = o.exitAfter;
+        o.model.sessionIdleNs = static_cast<uint64_t>(o.idleMs) * 1000000ull;
+        const int status = RunChipModel(o.model, g_stopPipe[0], logLine);
+        if (log && log != stderr) std::fclose(log);
+        return status;
     }
 
     BootTiming timing;

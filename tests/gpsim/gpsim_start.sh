@@ -4,19 +4,25 @@
 # gets a stand-in bootloader at the entry and runs in gpsim; the original
 # file runs in gpsim from a plain reset; the two runs are compared.
 #
-#   gpsim_start.sh CLI SIM 88|819 FILE.hex EXPECT
+#   gpsim_start.sh CLI SIM 88|819 FILE.hex EXPECT [FLASH.hex CONFIG.hex]
 #   EXPECT  mended     the CLI tells of the mend; the program starts like a reset
 #           unchanged  no note, no warning; the program starts like a reset
 #           warns      the CLI warns (and exits 0); the comparison must fail
+#   FLASH   the whole flash as real bootloader firmware wrote it (the chip
+#           model's): it runs instead of the stand-in, with the configuration
+#           words of CONFIG (the firmware's, as a programmer set them once);
+#           the bootloader's window passes with the line idle, then the
+#           program must start like a plain reset
 # Exit status: 0 pass, 1 fail, 77 skip (no gpsim, outside CI).
 set -uo pipefail
-cli=$1 sim=$2 chip=$3 hex=$4 expect=$5
+cli=$1 sim=$2 chip=$3 hex=$4 expect=$5 flash=${6:-} config=${7:-}
 
 cycles=3000000       # compared from the first instruction of the program proper
 # Writes compared: the ports and their directions, and what sets up timers,
 # interrupts, the converter and the clock.
 registers="porta portb trisa trisb intcon t1con t2con adcon0 adcon1 osccon"
 settle=40            # the reset code (and the bootloader's jumps) end within this
+window=8000000       # cycles a real bootloader may wait for the host (4 s at 8 MHz)
 note='reset code adjusted for the bootloader: clrf PCLATH added'
 
 for tool in gpsim srec_cat od awk; do
@@ -96,10 +102,15 @@ esac
 #    the stand-in bootloader at the entry.
 srec_cat "$hex" -intel -fill 0xFF 0 $((2 * words)) -o "$work/plain.hex" -intel -obs=16 ||
   fail "srec_cat could not fill $hex"
-srec_cat "$work/dump.hex" -intel -crop 0 $((2 * words)) -exclude $((2 * entry)) $((2 * entry + 2)) \
-  -generate $((2 * entry)) $((2 * entry + 2)) -constant-l-e $standin 2 \
-  "$hex" -intel -crop 0x4000 0x10000 -o "$work/boot.hex" -intel -obs=16 ||
-  fail "srec_cat could not build the bootloaded flash"
+if [ -n "$flash" ]; then
+  srec_cat "$flash" -intel -crop 0 $((2 * words)) "$config" -intel -crop 0x4000 0x10000 \
+    -o "$work/boot.hex" -intel -obs=16 || fail "srec_cat could not take the firmware's flash"
+else
+  srec_cat "$work/dump.hex" -intel -crop 0 $((2 * words)) -exclude $((2 * entry)) $((2 * entry + 2)) \
+    -generate $((2 * entry)) $((2 * entry + 2)) -constant-l-e $standin 2 \
+    "$hex" -intel -crop 0x4000 0x10000 -o "$work/boot.hex" -intel -obs=16 ||
+    fail "srec_cat could not build the bootloaded flash"
+fi
 
 # The last word of every run of erased words: whatever enters erased memory
 # runs through to it, so one breakpoint a run catches it (gpsim has ~1000).
@@ -113,9 +124,10 @@ erased_ends() {
 
 # Runs a flash in gpsim: port and TRIS writes to $name.log, the first
 # instructions to $name.trace, breaks (erased words, the entry once the reset
-# code is over) to $name.out.
+# code is over) to $name.out. With WAIT set, a real bootloader's window passes
+# first and the trace starts at the moved vector.
 run_gpsim() {
-  local name=$1 image=$2 a ends
+  local name=$1 image=$2 wait=${3:-} a ends offset=0
   ends=$(erased_ends "$image")
   [ "$(wc -l <<<"$ends")" -lt 900 ] || fail "too many erased holes in $name for gpsim's breakpoints"
   {
@@ -123,11 +135,26 @@ run_gpsim() {
     echo "log on $work/$name.log"
     for r in $registers; do echo "log w $r"; done
     for a in $ends; do echo "break e $a"; done
-    echo "break c $settle"
-    echo "run"
+    # Beside a real bootloader both runs see the serial line as on a board:
+    # RB2 and RB5 idle high (else the pins it leaves as inputs read apart).
+    if [ -n "$flash" ]; then
+      printf 'module library libgpsim_modules\n'
+      printf 'module load pullup idle_rx\nnode rx\nattach rx portb2 idle_rx.pin\n'
+      printf 'module load pullup idle_tx\nnode tx\nattach tx portb5 idle_tx.pin\n'
+    fi
+    if [ -n "$wait" ]; then
+      offset=$window
+      echo "break e $vector"
+      echo "break c $window"
+      echo "run"
+      echo "step $settle"
+    else
+      echo "break c $settle"
+      echo "run"
+    fi
     echo "trace save $work/$name.trace"
     echo "break e $entry"
-    echo "break c $((cycles + 2 * settle))"
+    echo "break c $((offset + cycles + 2 * settle))"
     echo "run"
     echo "log off"
     echo "quit"   # gpsim spins at the end of its input otherwise
@@ -142,29 +169,41 @@ hex_awk='function hex(s,  i, n) { n = 0; s = toupper(substr(s, 3))
   return n }'
 
 # "address cycle" of the first instruction outside the reset code (words 0
-# to 3, the moved words and the entry).
+# to 3, the moved words and the entry); with FROM, of the first after the
+# moved vector (a real bootloader runs its own code before).
 program_start() {
-  awk -v lo=$vector -v hi=$entry "$hex_awk"'
+  awk -v lo=$vector -v hi=$entry -v from="${2:--1}" "$hex_awk"'
     /^0x[0-9A-F]+ p16f/ {
       a = hex($3)
-      if (a > 3 && (a < lo || a > hi)) { printf "0x%04X %d\n", a, hex($1); exit }
+      if (a == from) from = -1
+      if (from < 0 && a > 3 && (a < lo || a > hi)) { printf "0x%04X %d\n", a, hex($1); exit }
     }' "$work/$1.trace"
 }
 
 # "cycle address register value" of each write to the registers compared,
 # cycles counted from the program's start (the log also shows side effects
 # such as STATUS, which the bootloader's jumps leave differently).
+# Beside a real bootloader, PORTB's serial pins (RB2, RB5) read what the
+# line holds, which gpsim settles only some cycles into a run: left out.
 port_writes() {
-  awk -v start="$2" -v limit=$cycles -v logged=" $registers " "$hex_awk"'
+  awk -v start="$2" -v limit=$cycles -v logged=" $registers " -v line_pins="${flash:+1}" "$hex_awk"'
     /^0x[0-9A-F]+ p16f/ { cycle = hex($1) - start; at = $3 }
     $1 == "Wrote:" && cycle >= 0 && cycle < limit {
       reg = $4; sub(/\(.*/, "", reg)
-      if (index(logged, " " reg " ")) print cycle, at, reg, $2
+      v = $2
+      if (line_pins && reg == "portb") {
+        n = hex(v); n -= 4 * (int(n / 4) % 2) + 32 * (int(n / 32) % 2)
+        v = sprintf("0x%04X", n)
+      }
+      if (index(logged, " " reg " ")) print cycle, at, reg, v
     }' "$work/$1.log"
 }
 
 run_gpsim plain "$work/plain.hex"
-run_gpsim boot "$work/boot.hex"
+run_gpsim boot "$work/boot.hex" "$flash"
+from=-1 expected_break='no break expected'
+# A real bootloader reaches the moved vector through the break set on it.
+[ -n "$flash" ] && from=$vector expected_break="($(printf '0x%x' $vector))"
 plain=$(program_start plain)
 [ -n "$plain" ] || fail "no program start within $settle cycles of a plain reset"
 out=$(grep -m 1 'Execution at' "$work/plain.out") && fail "from a plain reset the program itself reaches erased words: $out"
@@ -174,8 +213,8 @@ port_writes plain "${plain#* }" >"$work/plain.writes"
 # Why the bootloaded run does not start like the plain one; empty when it does.
 compare_runs() {
   local out boot
-  out=$(grep -m 1 'Execution at' "$work/boot.out") && { echo "the bootloaded run reaches erased words or the entry again: $out"; return; }
-  boot=$(program_start boot)
+  out=$(grep 'Execution at' "$work/boot.out" | grep -v -m 1 -F "$expected_break") && { echo "the bootloaded run reaches erased words or the entry again: $out"; return; }
+  boot=$(program_start boot "$from")
   [ "${plain% *}" = "${boot% *}" ] || { echo "the program starts at ${plain% *} after a reset but at '${boot% *}' bootloaded"; return; }
   port_writes boot "${boot#* }" >"$work/boot.writes"
   cmp -s "$work/plain.writes" "$work/boot.writes" ||
@@ -189,6 +228,6 @@ if [ "$expect" = warns ]; then
   echo "PASS: $(basename "$hex") warned of, and indeed $why"
 else
   [ -z "$why" ] || fail "$why"
-  echo "PASS: $(basename "$hex") starts at $(program_start boot | cut -d' ' -f1)," \
+  echo "PASS: $(basename "$hex") starts at $(program_start boot "$from" | cut -d' ' -f1)," \
        "$(wc -l <"$work/plain.writes") register writes alike over $cycles cycles"
 fi

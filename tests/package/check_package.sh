@@ -63,6 +63,13 @@ grep -q 'Permission is hereby granted, free of charge' "$copyright" || fail "$co
 gzip -t "$root/share/doc/fernbow/changelog.gz" || fail "no changelog"
 top=$(zcat "$root/share/doc/fernbow/changelog.gz" | sed -n 1p)
 [[ $top == "fernbow ($version) "* ]] || fail "the changelog's top entry is not $version: $top"
+# The bootloader for a blank chip (assembled wherever gpasm is installed).
+if [ "${CI:-}" = true ] || command -v gpasm >/dev/null; then
+  for chip in 16f88 16f819; do
+    hex=$root/share/fernbow/firmware/fernbow-boot-$chip.hex
+    grep -q '^:00000001FF' "$hex" 2>/dev/null || fail "no bootloader firmware share/fernbow/firmware/fernbow-boot-$chip.hex"
+  done
+fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libwxgtk3.2 libgtk-3 libc6; do

@@ -1,0 +1,129 @@
+; Fernbow bootloader for the PIC16F819.
+;
+; Runs from word 0x760 (ENTRY) to 0x7FF, 160 words. Serial line 19200 8N1 on
+; RB2 (RX) and RB5 (TX) by a software UART: the same pins as the PIC16F88's
+; USART, so one board serves both chips. Answers the wake-up with "8", 0x10.
+; Behaviour, windows and time-outs: boot-core.inc and README.md.
+;
+; Words each section costs (from the listing):
+;   start-up                           11
+;   wake-up answer, listen             16
+;   frame in, drain, "N"               16
+;   frame checks                       13
+;   row address, erase                  7
+;   write, 4-word groups               13
+;   read-back, "K"                     23
+;   unlock sequence                    11
+;   byte or time-out                   14
+;   start the program                   4
+;   receive                            13
+;   send                               14
+;   delays                              5
+;   total                             160 of 160
+;
+; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
+; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
+; would hold a 3.3 V board in reset), low-voltage programming off (RB3 is
+; an ordinary pin), no code or data protection, CCP1 on RB2 (the default).
+
+        list    p=16f819
+        #include <p16f819.inc>
+        errorlevel -302         ; banks are chosen by hand below
+
+        __config _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLR_ON & _BOREN_OFF & _LVP_OFF & _CPD_OFF & _WRT_ENABLE_OFF & _DEBUG_OFF & _CCP1_RB2 & _CP_OFF
+
+ENTRY   equ     0x760
+CHIP    equ     '8'
+RX      equ     2
+TX      equ     5
+
+; The core works in bank 2: EEADR/EEDATA, the frame and PORTB (0x106) are
+; all there, so only EECON1/EECON2 need a switch (to bank 3).
+INIT    macro
+        bsf     PORTB,TX        ; latch high first: the pin starts idle
+        bsf     STATUS,RP0      ; bank 1
+        movlw   (1 << IRCF2) | (1 << IRCF1) | (1 << IRCF0)
+        movwf   OSCCON          ; 8 MHz
+        bcf     TRISB,TX
+        movlw   (1 << IRP) | (1 << RP1)
+        movwf   STATUS          ; bank 2, FSR reaches 0x100-0x1FF
+        endm
+CORE_BANK macro
+        ; already in bank 2 (an empty macro body upsets gpasm 1.4)
+        endm
+RX_BANK macro
+        ; PORTB is at 0x106 as well
+        endm
+IF_BYTE macro
+        btfss   PORTB,RX        ; a start bit pulls RX low
+        endm
+; Reset state again where the program may count on it: RB5 an input,
+; bank 0, IRP clear. PCLATH is still 0, which the host's moved words expect.
+RUN     macro
+        bsf     STATUS,RP0      ; bank 3: TRISB at 0x186
+        bsf     TRISB,TX
+        clrf    STATUS
+        goto    MOVED
+        endm
+
+        org     0
+        goto    ENTRY           ; the host writes the same jump
+
+        #include "boot-core.inc"
+
+; ---- software UART ------------------------------------------------------
+; 19200 baud at 2 MHz instruction rate: 104.17 cycles a bit.
+; A call of BitDelay costs 3 x 30 + 5 = 95 cycles; Delay with W = k, 3k + 4.
+
+; Entered 3 to 7 cycles after the start edge was seen (IF_BYTE, goto).
+; The first sample falls at edge + t + 3 x 50 + 11 cycles, t in 0..5 from the
+; polling: 161..166 against the ideal 156 (middle of bit 0). Each next
+; sample is 102 cycles on (1 + 2 + 1 + 95 + 1 + 2) against 104.17, so the
+; eighth comes 15 cycles early relative to the first: -10..+10 cycles from
+; the middle of every bit, a tenth of a bit. The marker bit 0x80 falls into
+; C after the eighth shift and ends the loop (C set: a byte); the last
+; BitDelay runs into the stop bit, so the caller cannot mistake a low bit 7
+; for the next start.
+RxByte: movlw   0x80
+        movwf   INDF
+        movlw   .50
+        call    Delay
+RxBit:  bcf     STATUS,C
+        btfsc   PORTB,RX
+        bsf     STATUS,C
+        rrf     INDF,f
+        call    BitDelay
+        btfss   STATUS,C
+        goto    RxBit
+        movf    INDF,w
+        return
+
+; Start bit, eight data bits, stop bit: ten passes of 4 + 95 + 1 + 1 + 1 + 2
+; = 104 cycles. The counter is sum, so sum is 0 afterwards; W = SESSION for
+; Listen.
+Tx:     movwf   txb
+        movlw   .10
+        movwf   sum
+        bcf     STATUS,C        ; the start bit
+TxBit:  btfss   STATUS,C
+        bcf     PORTB,TX
+        btfsc   STATUS,C
+        bsf     PORTB,TX
+        call    BitDelay
+        bsf     STATUS,C        ; shifted in: the stop bit after bit 7
+        rrf     txb,f
+        decfsz  sum,f
+        goto    TxBit
+        retlw   SESSION
+
+BitDelay:
+        movlw   .30
+Delay:  movwf   dly             ; 3 x W + 4 cycles with the call's return
+        decfsz  dly,f
+        goto    $-1
+        return
+
+        if $ > 0x800
+        error "the loader does not fit below 0x800"
+        endif
+        end

@@ -1,0 +1,109 @@
+; Fernbow bootloader for the PIC16F88.
+;
+; Runs from word 0xF60 (ENTRY) to 0xFFF, 160 words, in program page 1: the
+; host's jump at word 0 sets PCLATH bit 3 before it jumps here, and the
+; loader leaves it set, so the moved words at 0xF5C run with PCLATH = 0x08
+; as the host expects. Serial line 19200 8N1 on the USART, RB2 (RX) and
+; RB5 (TX). Answers the wake-up with "H", 0x10.
+; Behaviour, windows and time-outs: boot-core.inc and README.md.
+;
+; Words each section costs (from the listing):
+;   start-up                           17
+;   wake-up answer, listen             16
+;   frame in, drain, "N"               16
+;   frame checks                       14
+;   row address, erase                  7
+;   write, 4-word groups               13
+;   read-back, "K"                     23
+;   unlock sequence                    11
+;   byte or time-out                   15
+;   start the program                   5
+;   receive                             4
+;   send                                8
+;   total                             149 of 160
+;
+; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
+; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
+; would hold a 3.3 V board in reset), low-voltage programming off (RB3 is
+; an ordinary pin), no code or data protection, CCP1 on RB0 (the default);
+; fail-safe clock monitor and two-speed start-up off.
+
+        list    p=16f88
+        #include <p16f88.inc>
+        errorlevel -302         ; banks are chosen by hand below
+
+        __config _CONFIG1, _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLR_ON & _BOREN_OFF & _LVP_OFF & _CPD_OFF & _WRT_PROTECT_OFF & _DEBUG_OFF & _CCP1_RB0 & _CP_OFF
+        __config _CONFIG2, _FCMEN_OFF & _IESO_OFF
+
+ENTRY   equ     0xF60
+CHIP    equ     'H'
+RX      equ     2
+TX      equ     5
+
+; 19200 baud from 8 MHz with BRGH = 1: 8 000 000 / (16 x (25 + 1)) = 19231,
+; 0.16 % fast.
+BAUD    equ     .25
+
+; The serial routines work in bank 0 (PIR1, RCREG, TXREG, RCSTA), the core in
+; bank 2 (EEADR/EEDATA, the frame).
+INIT    macro
+        bsf     PORTB,TX        ; latch high first: the pin starts idle
+        bsf     STATUS,RP0      ; bank 1
+        movlw   (1 << IRCF2) | (1 << IRCF1) | (1 << IRCF0)
+        movwf   OSCCON          ; 8 MHz
+        bcf     TRISB,TX        ; the USART drives RB5 either way; some models only as an output
+        movlw   BAUD
+        movwf   SPBRG
+        movlw   (1 << TXEN) | (1 << BRGH)
+        movwf   TXSTA
+        movlw   (1 << IRP)
+        movwf   STATUS          ; bank 0, FSR reaches 0x100-0x1FF
+        movlw   (1 << SPEN) | (1 << CREN)
+        movwf   RCSTA
+        endm
+CORE_BANK macro
+        bsf     STATUS,RP1
+        endm
+RX_BANK macro
+        bcf     STATUS,RP1
+        endm
+IF_BYTE macro
+        btfsc   PIR1,RCIF
+        endm
+; Reset state again where the program may count on it: RB2 and RB5 plain
+; inputs, bank 0, IRP clear. PCLATH stays 0x08 (see above).
+RUN     macro
+        clrf    RCSTA
+        bsf     STATUS,RP0
+        bsf     TRISB,TX
+        clrf    STATUS
+        goto    MOVED
+        endm
+
+        org     0
+        bsf     PCLATH,3        ; the host writes the same two words
+        goto    ENTRY
+
+        #include "boot-core.inc"
+
+; ---- USART --------------------------------------------------------------
+RxByte: movf    RCREG,w
+        movwf   INDF
+        bsf     STATUS,C
+        return
+
+; Toggling CREN clears an overrun: bytes sent while the CPU stood still for
+; a flash write must not leave the receiver deaf.
+Tx:     bcf     STATUS,RP1
+        btfss   PIR1,TXIF
+        goto    $-1
+        bcf     RCSTA,CREN
+        bsf     RCSTA,CREN
+        movwf   TXREG
+        clrf    sum
+        retlw   SESSION
+
+        if $ > 0x1000
+        error "the loader does not fit below 0x1000"
+        endif
+        end

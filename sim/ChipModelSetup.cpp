@@ -1,0 +1,112 @@
+#include "ChipModelSetup.h"
+#include <cstdlib>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifndef FERNBOW_CHIPMODEL_BUILD_PLUGIN
+#define FERNBOW_CHIPMODEL_BUILD_PLUGIN ""
+#endif
+#ifndef FERNBOW_FIRMWARE_BUILD_DIR
+#define FERNBOW_FIRMWARE_BUILD_DIR ""
+#endif
+
+namespace {
+bool IsFile(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string ProgramDir()
+{
+    char buffer[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0) return "";
+    std::string path(buffer, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/'));
+}
+
+// Installed beside the program first, then the build tree it came from.
+std::string Locate(const std::string& installed, const std::string& built)
+{
+    const std::string dir = ProgramDir();
+    if (!dir.empty() && IsFile(dir + "/../" + installed)) return dir + "/../" + installed;
+    if (IsFile(built)) return built;
+    return "";
+}
+
+std::string ChipSuffix(const ChipInfo& chip) { return chip.isF819 ? "16f819" : "16f88"; }
+}  // namespace
+
+std::string GpsimProcessor(const ChipInfo& chip) { return "p" + ChipSuffix(chip); }
+
+std::string FindGpsim(std::string& missing)
+{
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        const size_t end = dirs.find(':', start);
+        const std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string candidate = (dir.empty() ? "." : dir) + "/gpsim";
+        if (IsFile(candidate) && ::access(candidate.c_str(), X_OK) == 0) return candidate;
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    missing = "the chip model needs gpsim, which is not installed (Debian: apt-get install gpsim)";
+    return "";
+}
+
+std::string FindPlugin(const std::string& given, std::string& missing)
+{
+    if (!given.empty()) {
+        if (IsFile(given)) return given;
+        missing = given + ": no such plug-in";
+        return "";
+    }
+    const std::string found = Locate("lib/fernbow/fernbow-chipmodel.so", FERNBOW_CHIPMODEL_BUILD_PLUGIN);
+    if (found.empty())
+        missing = "the chip model's gpsim plug-in was not built: install gpsim-dev (Debian) and build "
+                  "again, or name it with --plugin";
+    return found;
+}
+
+std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::string& missing)
+{
+    if (!given.empty()) {
+        if (IsFile(given)) return given;
+        missing = given + ": no such firmware file";
+        return "";
+    }
+    const std::string name = "fernbow-boot-" + ChipSuffix(chip) + ".hex";
+    const std::string built = std::string(FERNBOW_FIRMWARE_BUILD_DIR).empty()
+                                  ? std::string()
+                                  : std::string(FERNBOW_FIRMWARE_BUILD_DIR) + "/" + name;
+    const std::string found = Locate("share/fernbow/firmware/" + name, built);
+    if (found.empty())
+        missing = std::string("no bootloader firmware for the ") + chip.name + ": install gputils (Debian) and " +
+                  "build again, or name a HEX file with --firmware";
+    return found;
+}
+
+std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, const std::string& dumpPath)
+{
+    std::string s;
+    s += "module library " + plugin + "\n";
+    s += "module load fernbow_flash flash\n";
+    s += "module load fernbow_uart uart\n";
+    s += "node rx\nattach rx portb2 uart.out\n";
+    s += "node tx\nattach tx portb5 uart.in\n";
+    s += "node mclr\nattach mclr uart.mclr MCLR\n";
+    // gpsim's PIC16F819 does not follow OSCCON; the firmware runs it at 8 MHz.
+    if (o.chip->isF819) s += "frequency 8000000\n";
+    s += "uart.fd = " + std::to_string(lineFd) + "\n";
+    if (o.corruptByte) s += "uart.corrupt = " + std::to_string(o.corruptByte) + "\n";
+    if (o.dropByte) s += "uart.drop = " + std::to_string(o.dropByte) + "\n";
+    if (o.unpaced) s += "uart.realtime = 0\n";
+    s += "run\n";
+    if (!dumpPath.empty()) s += "flash.dump = \"" + dumpPath + "\"\n";
+    s += "quit\n";
+    return s;
+}

@@ -1,0 +1,193 @@
+#include "FlashSelfWrite.h"
+#include "HexDump.h"
+#include <gpsim/gpsim_time.h>
+#include <gpsim/processor.h>
+#include <cstdio>
+
+namespace {
+// Register addresses on both chips (bank 2 and 3).
+constexpr unsigned kEedata = 0x10C, kEeadr = 0x10D, kEedath = 0x10E, kEeadrh = 0x10F;
+constexpr unsigned kEecon1 = 0x18C, kEecon2 = 0x18D;
+constexpr unsigned kErased = 0x3FFF;
+constexpr unsigned kRowWords = 32;
+// Datasheet: erase and write are self-timed, 2 ms typical each.
+constexpr double kEraseSeconds = 0.002, kWriteSeconds = 0.002;
+}  // namespace
+
+class FlashSelfWrite::Control : public sfr_register {
+public:
+    Control(FlashSelfWrite& owner, Register* replaced)
+        : sfr_register(owner.m_cpu, "eecon1", "EECON1 with program memory"), m_owner(owner)
+    {
+        address = replaced->address;
+    }
+    void put(unsigned v) override { m_owner.ControlWritten(v); }
+    void put_value(unsigned v) override { m_owner.ControlWritten(v); }
+    unsigned get() override { return m_owner.ControlRead(); }
+    unsigned get_value() override { return m_owner.ControlRead(); }
+
+private:
+    FlashSelfWrite& m_owner;
+};
+
+class FlashSelfWrite::Unlock : public sfr_register {
+public:
+    Unlock(FlashSelfWrite& owner, Register* replaced)
+        : sfr_register(owner.m_cpu, "eecon2", "EECON2 with program memory"), m_owner(owner)
+    {
+        address = replaced->address;
+    }
+    void put(unsigned v) override { m_owner.UnlockWritten(v); }
+    void put_value(unsigned v) override { m_owner.UnlockWritten(v); }
+    unsigned get() override { return 0; }
+    unsigned get_value() override { return 0; }
+
+private:
+    FlashSelfWrite& m_owner;
+};
+
+// Setting "NAME.dump" to a path writes the program memory there at once, so a
+// script can take the flash after its run.
+class FlashSelfWrite::DumpAction : public String {
+public:
+    DumpAction(FlashSelfWrite& owner) : String("dump", "", "set to a path: writes program memory as Intel HEX"), m_owner(owner) {}
+    void set(const char* path, int len = 0) override
+    {
+        String::set(path, len);
+        std::string error;
+        if (m_owner.Dump(getVal(), error)) std::printf("fernbow_flash: dump written to %s\n", getVal());
+        else std::printf("fernbow_flash: cannot write the dump: %s\n", error.c_str());
+        std::fflush(stdout);
+    }
+    void set(Value* v) override
+    {
+        char buffer[4096];
+        v->get(buffer, sizeof buffer);
+        set(buffer);
+    }
+
+private:
+    FlashSelfWrite& m_owner;
+};
+
+Module* FlashSelfWrite::Construct(const char* name) { return new FlashSelfWrite(name); }
+
+FlashSelfWrite::FlashSelfWrite(const char* name) : Module(name, "PIC16F88/PIC16F819 program memory self-write")
+{
+    m_cpu = get_active_cpu();
+    if (!m_cpu || m_cpu->program_memory_size() < kRowWords) {
+        std::printf("fernbow_flash: load the processor before this module\n");
+        return;
+    }
+    m_gpsimControl = m_cpu->registers[kEecon1];
+    m_gpsimUnlock = m_cpu->registers[kEecon2];
+    m_control = new Control(*this, m_gpsimControl);
+    m_unlock = new Unlock(*this, m_gpsimUnlock);
+    m_cpu->registers[kEecon1] = m_control;
+    m_cpu->registers[kEecon2] = m_unlock;
+    m_latch.fill(kErased);
+    addSymbol(new DumpAction(*this));
+}
+
+FlashSelfWrite::~FlashSelfWrite()
+{
+    if (m_cpu && m_control) {
+        m_cpu->registers[kEecon1] = m_gpsimControl;
+        m_cpu->registers[kEecon2] = m_gpsimUnlock;
+    }
+    delete m_control;
+    delete m_unlock;
+}
+
+unsigned FlashSelfWrite::ControlRead()
+{
+    // RD and WR read 0 once done: both complete within the instruction here.
+    if (m_bits & EEPGD) return m_bits & (EEPGD | FREE | WREN);
+    return (m_gpsimControl->get() & ~(EEPGD | FREE)) | (m_bits & FREE);
+}
+
+void FlashSelfWrite::UnlockWritten(unsigned value)
+{
+    m_unlockStep = value == 0x55 ? 1 : (value == 0xAA && m_unlockStep == 1) ? 2 : 0;
+    m_gpsimUnlock->put(value);
+}
+
+void FlashSelfWrite::ControlWritten(unsigned value)
+{
+    m_bits = value & (EEPGD | FREE | WREN);
+    if (!(value & EEPGD)) {
+        // The data EEPROM: gpsim's own model.
+        m_unlockStep = 0;
+        m_gpsimControl->put(value & ~(EEPGD | FREE));
+        return;
+    }
+    if (value & RD) {
+        ReadWord();
+    } else if ((value & WR) && (value & WREN) && m_unlockStep == 2) {
+        if (value & FREE) EraseRow();
+        else LatchWord();
+    }
+    // The sequence 55h AAh arms one write only.
+    if (value & WR) m_unlockStep = 0;
+}
+
+unsigned FlashSelfWrite::WordAddress()
+{
+    const unsigned a = (m_cpu->registers[kEeadrh]->get_value() << 8) | m_cpu->registers[kEeadr]->get_value();
+    return a % m_cpu->program_memory_size();
+}
+
+void FlashSelfWrite::ReadWord()
+{
+    const unsigned word = m_cpu->pma->get_opcode(WordAddress());
+    m_cpu->registers[kEedata]->put_value(word & 0xFF);
+    m_cpu->registers[kEedath]->put_value((word >> 8) & 0x3F);
+}
+
+void FlashSelfWrite::EraseRow()
+{
+    const unsigned row = WordAddress() & ~(kRowWords - 1);
+    for (unsigned a = row; a < row + kRowWords; ++a) m_cpu->pma->put_opcode(a, kErased);
+    ++m_erases;
+    Stall(kEraseSeconds);
+}
+
+// Words go into a four-word latch; writing the word whose address ends in 11
+// programs the group. Programming clears bits only, as a flash cell does: a
+// group not erased first keeps the AND of old and new.
+void FlashSelfWrite::LatchWord()
+{
+    const unsigned address = WordAddress();
+    const unsigned word = ((m_cpu->registers[kEedath]->get_value() & 0x3F) << 8) | m_cpu->registers[kEedata]->get_value();
+    m_latch[address & 3] = word;
+    m_latched[address & 3] = true;
+    if ((address & 3) != 3) return;
+    const unsigned group = address & ~3u;
+    for (unsigned i = 0; i < 4; ++i) {
+        if (m_latched[i]) m_cpu->pma->put_opcode(group + i, m_cpu->pma->get_opcode(group + i) & m_latch[i]);
+        m_latch[i] = kErased;
+        m_latched[i] = false;
+    }
+    ++m_writes;
+    Stall(kWriteSeconds);
+}
+
+// The CPU stops while the cells are erased or written; the rest of the chip
+// (and the line) keeps its time.
+void FlashSelfWrite::Stall(double seconds)
+{
+    const double cps = get_cycles().instruction_cps();
+    const auto cycles = static_cast<unsigned long long>(seconds * (cps > 0 ? cps : 2000000.0));
+    for (unsigned long long i = 0; i < cycles; ++i) get_cycles().increment();
+}
+
+bool FlashSelfWrite::Dump(const std::string& path, std::string& error)
+{
+    if (!m_cpu) {
+        error = "no processor";
+        return false;
+    }
+    std::vector<uint16_t> words(m_cpu->program_memory_size());
+    for (unsigned a = 0; a < words.size(); ++a) words[a] = static_cast<uint16_t>(m_cpu->pma->get_opcode(a));
+    return WriteHexDump(path, words, error);
+}

@@ -1,0 +1,231 @@
+#!/usr/bin/env bash
+# End to end on the chip model: fernbow-cli programs the real bootloader
+# firmware running in gpsim (fernbow-sim --chip-model), and the flash read
+# back from the chip is checked against fernbow-sim's own bootloader model.
+#
+#   chip_e2e.sh CASE CLI SIM GPSIM_START 88|819 FILE.hex [EXPECT]
+#   CASE  program   program FILE; the model's flash below the loader equals the
+#                   bootloader model's, the loader is intact; then the flash,
+#                   reset with no host, starts like a plain reset of FILE
+#                   (gpsim_start.sh; EXPECT is its mended|unchanged; without
+#                   EXPECT no start check)
+#         full      program FILE (a full-size image) and compare, no start check
+#         corrupt   a byte of the first frame corrupted on the line: "N", sent
+#                   again, the run succeeds
+#         loader    a raw frame aimed at the loader's first row: "N", loader intact
+#         killed    the host killed mid-run, the chip reset: a second run completes
+#         wakeup    a wake-up while the loader waits for a frame is answered,
+#                   then a run completes
+#         two       two chip models at once, one fernbow-cli with two --port
+# Exit status: 0 pass, 1 fail, 77 skip (gpsim or the firmware missing, outside CI).
+set -uo pipefail
+case_=$1 cli=$2 sim=$3 gpsim_start=$4 chip=$5 hex=$6 expect=${7:-}
+
+skip() {
+  if [ "${CI:-}" = true ]; then echo "FAIL: $* is not installed"; exit 1; fi
+  echo "SKIP: $* is not installed"
+  exit 77
+}
+for tool in gpsim srec_cat stty; do command -v "$tool" >/dev/null || skip "$tool"; done
+
+case $chip in
+  88)  words=$((0x1000)); entry=$((0xF60)) ;;
+  819) words=$((0x800));  entry=$((0x760)) ;;
+  *)   echo "FAIL: unknown chip $chip"; exit 1 ;;
+esac
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/fernbow-chip-e2e.XXXXXX")
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  local f
+  for f in "$work"/*.out "$work"/*.err "$work"/*.log; do
+    [ -s "$f" ] && { echo "--- $(basename "$f")"; tail -n 12 "$f"; }
+  done
+  exit 1
+}
+
+# start_sim NAME [options]: a board in the background; its device in $device.
+start_sim() {
+  local name=$1 _
+  shift
+  "$sim" --chip "$chip" --log "$work/$name.log" "$@" >"$work/$name.dev" 2>"$work/$name.err" &
+  pids+=($!)
+  sim_pid=$!
+  device=
+  for _ in $(seq 150); do
+    device=$(head -n 1 "$work/$name.dev" 2>/dev/null)
+    [ -n "$device" ] && return
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  grep -q 'not installed\|was not built\|no bootloader firmware' "$work/$name.err" && skip "$(cat "$work/$name.err")"
+  fail "$name gave no device"
+}
+
+# stop_sim PID: asks a board to stop and waits for its dump.
+stop_sim() {
+  kill -TERM "$1" 2>/dev/null
+  for _ in $(seq 150); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  wait "$1" || fail "a board ended badly"
+}
+
+# program NAME: fernbow-cli writes $hex through $device.
+program() {
+  timeout 120 "$cli" --trace --port "$device" --wait 30 "$hex" >"$work/$1.out" 2>"$work/$1.err"
+}
+
+# below_loader FILE: the flash below the loader's entry, one word a line.
+below_loader() {
+  srec_cat "$1" -intel -crop 0 $((2 * entry)) -fill 0xFF 0 $((2 * entry)) -o - -binary |
+    od -An -v -tx2 -w2 --endian=little | sed 's/ffff/3fff/'
+}
+# The loader's words (a word the HEX leaves out is erased, 3fff).
+loader() {
+  srec_cat "$1" -intel -crop $((2 * entry)) $((2 * words)) -fill 0xFF $((2 * entry)) $((2 * words)) \
+    -offset $((-2 * entry)) -o - -binary | od -An -v -tx2 -w2 --endian=little | sed 's/ffff/3fff/'
+}
+firmware_hex() {
+  local f
+  for f in "$(dirname "$sim")/../firmware/fernbow-boot-16f$chip.hex" "$(dirname "$sim")/../share/fernbow/firmware/fernbow-boot-16f$chip.hex"; do
+    [ -f "$f" ] && { echo "$f"; return; }
+  done
+}
+
+# The same file through fernbow-sim's bootloader model, for comparison: its
+# flash in $work/own.hex, the CLI's exit status in $expected.
+reference_dump() {
+  start_sim own --instant --exit-after 1 --idle-ms 200 --dump "$work/own.hex"
+  program own; expected=$?
+  # A written board ends its session by itself; a refused one is stopped.
+  for _ in $(seq 100); do [ "$expected" = 0 ] && kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.1; done
+  stop_sim "$sim_pid"
+}
+
+# check_flash DUMP [REFERENCE]: below the loader DUMP equals REFERENCE (the
+# bootloader model's flash by default); the loader's rows are the firmware's.
+check_flash() {
+  local dump=$1 reference=${2:-$work/own.hex} fw
+  fw=$(firmware_hex)
+  [ -n "$fw" ] || fail "no firmware HEX found beside $sim"
+  cmp -s <(below_loader "$dump") <(below_loader "$reference") ||
+    fail "the chip's flash differs from $(basename "$reference"): $(diff <(below_loader "$dump") <(below_loader "$reference") | head -n 3 | tr '\n' ' ')"
+  cmp -s <(loader "$dump") <(loader "$fw") || fail "the loader's rows are not intact"
+}
+
+# run_and_compare NAME [sim options]: the chip model programmed, its dump in $work/NAME.hex.
+run_and_compare() {
+  local name=$1
+  shift
+  reference_dump
+  start_sim "$name" --chip-model --dump "$work/$name.hex" "$@"
+  program "$name"; local status=$?
+  stop_sim "$sim_pid"
+  [ "$status" = "$expected" ] || fail "fernbow-cli ended with $status on the chip model, $expected on the bootloader model"
+  # Refused (4): the chip is as it left the programmer.
+  if [ "$status" = 4 ]; then check_flash "$work/$name.hex" "$(firmware_hex)"; else check_flash "$work/$name.hex"; fi
+}
+
+# Raw bytes on a pty: open it raw on fd 5.
+open_raw() {
+  exec 5<>"$device" || fail "cannot open $device"
+  stty -F "$device" raw -echo 19200 || fail "stty failed on $device"
+}
+# read_bytes N: up to N bytes from fd 5 within 3 s, as hex digits.
+read_bytes() { timeout 3 dd bs=1 count="$1" <&5 2>/dev/null | od -An -v -tx1 | tr -d ' \n'; }
+
+case $case_ in
+  program|full)
+    run_and_compare chip
+    grep -q 'overlaps boot area' "$work/chip.err" && { echo "PASS: $(basename "$hex") refused alike, loader intact"; exit 0; }
+    [ -n "$expect" ] || { echo "PASS: $(basename "$hex") programmed through the firmware, flash as the model's"; exit 0; }
+    # The chip's flash, reset with no host: the window passes, the program starts.
+    bash "$gpsim_start" "$cli" "$sim" "$chip" "$hex" "$expect" "$work/chip.hex" "$(firmware_hex)" || exit 1
+    echo "PASS: $(basename "$hex") programmed through the firmware and starts like a reset"
+    ;;
+  corrupt)
+    # Byte 30 lies in the first frame whatever the number of wake-ups before it.
+    run_and_compare chip --corrupt 30
+    grep -q 'corrupted byte 30' "$work/chip.log" || fail "the byte was not corrupted"
+    grep -q '< 4E$' "$work/chip.err" || fail "no \"N\" came back"
+    echo "PASS: a corrupted byte was answered N, sent again and written"
+    ;;
+  loader)
+    start_sim chip --chip-model --dump "$work/chip.hex"
+    open_raw
+    printf '\xC1' >&5
+    answer=$(read_bytes 2)
+    [ ${#answer} -eq 4 ] || fail "no answer to the wake-up (got '$answer')"
+    # A frame for the loader's first row: 32 words of 0x0000, checksum right.
+    sum=$(( (entry >> 8) + (entry & 0xFF) + 0x40 ))
+    frame=$(printf '\\x%02x\\x%02x\\x40' $((entry >> 8)) $((entry & 0xFF)))
+    for _ in $(seq 64); do frame+='\x00'; done
+    frame+=$(printf '\\x%02x' $(( (256 - sum % 256) % 256 )))
+    printf "$frame" >&5
+    reply=$(read_bytes 1)
+    exec 5>&-
+    stop_sim "$sim_pid"
+    [ "$reply" = 4e ] || fail "the loader's row was not refused with N (got '$reply')"
+    fw=$(firmware_hex)
+    cmp -s <(loader "$work/chip.hex") <(loader "$fw") || fail "the loader's rows changed"
+    echo "PASS: a frame aimed at the loader was refused, the loader intact"
+    ;;
+  killed)
+    reference_dump
+    start_sim chip --chip-model --dump "$work/chip.hex"
+    board=$sim_pid
+    "$cli" --port "$device" --wait 30 "$hex" >"$work/first.out" 2>"$work/first.err" &
+    host=$!
+    pids+=($host)
+    sleep 1.5
+    kill -KILL "$host"; wait "$host" 2>/dev/null
+    # A reset cuts short any answer on its way; what is left of it must reach
+    # the line before the new host's first write discards it.
+    sleep 0.2
+    kill -USR1 "$board"
+    sleep 0.2
+    program second; status=$?
+    stop_sim "$board"
+    [ "$status" = "$expected" ] || fail "the second run ended with $status"
+    check_flash "$work/chip.hex"
+    echo "PASS: host killed mid-run, chip reset, a second run completed"
+    ;;
+  wakeup)
+    reference_dump
+    start_sim chip --chip-model --dump "$work/chip.hex"
+    open_raw
+    printf '\xC1' >&5
+    first=$(read_bytes 2)
+    sleep 0.3
+    printf '\xC1' >&5
+    second=$(read_bytes 2)
+    exec 5>&-
+    [ ${#first} -eq 4 ] && [ "$second" = "$first" ] || fail "wake-ups answered '$first' then '$second'"
+    program chip; status=$?
+    stop_sim "$sim_pid"
+    [ "$status" = "$expected" ] || fail "the run after the wake-ups ended with $status"
+    check_flash "$work/chip.hex"
+    echo "PASS: a wake-up while waiting for a frame answered '$first' again; the run completed"
+    ;;
+  two)
+    reference_dump
+    start_sim one --chip-model --dump "$work/one.hex"; one=$sim_pid first=$device
+    start_sim two --chip-model --dump "$work/two.hex"; two=$sim_pid
+    timeout 120 "$cli" --port "$first" --port "$device" --wait 30 "$hex" >"$work/both.out" 2>"$work/both.err"
+    status=$?
+    stop_sim "$one"
+    stop_sim "$two"
+    [ "$status" = "$expected" ] || fail "the run on two ports ended with $status"
+    check_flash "$work/one.hex"
+    check_flash "$work/two.hex"
+    echo "PASS: two chip models programmed at once"
+    ;;
+  *) fail "unknown case $case_" ;;
+esac
