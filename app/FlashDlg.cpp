@@ -1,7 +1,7 @@
 #include "FlashDlg.h"
-#include "../res/resource.h"
-#include "../serial/ComPortMap.h"
-#include "../engine/FlashRun.h"
+#include "resource.h"
+#include "ComPortMap.h"
+#include "FlashRun.h"
 
 #include <cctype>
 #include <filesystem>
@@ -10,8 +10,6 @@
 
 namespace {
 
-const char kComNr[] = "ComNr";
-const char kFileName[] = "FileName";
 const char kPortPrefix[] = "COM";
 const char kPortMissing[] = "Last selected comport not available! Please select com port.";
 const char kMustBeHex[] = "Must be HEX file!";
@@ -52,8 +50,8 @@ bool CFlashDlg::OnInitDialog()
 {
     m_pView->SetItemText(IDC_FILE_PATH, m_strEditPath);
     m_nBaudRate = kBaudRate;
-    m_nComPort = ReadRegInt(kComNr);
-    ReadRegString(kFileName, m_strFileName);
+    m_nComPort = ReadRegInt(kComNrSetting);
+    ReadRegString(kFileNameSetting, m_strFileName);
     m_strEditPath = m_strFileName;
     FillPortList();
     m_pView->SetItemText(IDC_FILE_PATH, m_strEditPath);
@@ -112,7 +110,7 @@ void CFlashDlg::OnSelchangePort()
     }
     m_nComPort = PortNumberFromText(text);
     m_pSerial->Open();
-    WriteRegInt(kComNr, m_nComPort);
+    WriteRegInt(kComNrSetting, m_nComPort);
     UpdatePortToolTip();
 }
 
@@ -160,7 +158,7 @@ void CFlashDlg::TakeFile(const std::string& fullPath, const std::string& bareNam
     const size_t dot = bareName.rfind('.');
     if (dot == std::string::npos || dot == 0) return;
     if (LowerAscii(bareName.substr(dot + 1)) == "hex") {
-        WriteRegString(kFileName, m_strPathName);
+        WriteRegString(kFileNameSetting, m_strPathName);
         m_pView->SetItemText(IDC_FILE_PATH, m_strPathName);
     } else {
         MessageBoxExclamation(kMustBeHex);

@@ -1,5 +1,5 @@
 #include "CliArgs.h"
-#include "ExitStatus.h"
+#include "RunStatus.h"
 #include "PortArgument.h"
 
 #include <gtest/gtest.h>
