@@ -19,8 +19,8 @@ public:
         std::FILE* out = stdout;
         std::FILE* err = stderr;
         bool terminal = false;        // draw a progress bar and beep
-        int64_t waitMs = -1;          // how long to search for the target (from the first
-                                      // search message); < 0: no limit
+        int64_t waitMs = -1;          // how long to search for the target (from the start
+                                      // of the search); < 0: no limit
         const std::atomic<bool>* interrupted = nullptr;  // set by SIGINT, SIGTERM, SIGHUP
         bool force = false;           // write a file with faults (warned about) instead of refusing it
         ClockMs clock;                // empty: the steady clock
