@@ -1,5 +1,5 @@
 #include "ComPorts.h"
-#include "../serial/ComPortMap.h"
+#include "ComPortMap.h"
 
 bool CSystemComPorts::Probe(int n) { return ProbeComPort(n); }
 

@@ -1,6 +1,6 @@
 #include "FlashApp.h"
 #include "FlashDlg.h"
-#include "../engine/FlashWriter.h"
+#include "FlashWriter.h"
 
 #include <filesystem>
 #include <utility>

@@ -1,9 +1,9 @@
 #pragma once
 #include "ComPorts.h"
 #include "DialogView.h"
-#include "../engine/SerialLink.h"
-#include "../serial/SerialPort.h"
-#include "../settings/RegistryStore.h"
+#include "SerialLink.h"
+#include "SerialPort.h"
+#include "RegistryStore.h"
 #include <functional>
 #include <memory>
 #include <string>

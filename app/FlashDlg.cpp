@@ -1,7 +1,7 @@
 #include "FlashDlg.h"
-#include "../res/resource.h"
-#include "../serial/ComPortMap.h"
-#include "../engine/FlashRun.h"
+#include "resource.h"
+#include "ComPortMap.h"
+#include "FlashRun.h"
 
 #include <cctype>
 #include <filesystem>
@@ -10,9 +10,6 @@
 
 namespace {
 
-const char kComNr[] = "ComNr";
-const char kFileName[] = "FileName";
-const char kPortPrefix[] = "COM";
 const char kPortMissing[] = "Last selected comport not available! Please select com port.";
 const char kMustBeHex[] = "Must be HEX file!";
 const char kHexFilterLabel[] = "hex files (*.hex)";
@@ -22,17 +19,11 @@ constexpr int kTickPeriodMs = 20;
 constexpr int kEndOk = 1;
 constexpr int kEndCancel = 2;
 
-// The number of an item text "COMn": the leading decimal digits after
-// "COM", 0 when there are none. Stops before the value could overflow.
+// The number of an item text "COMn"; 0 for none (nothing selected).
 int PortNumberFromText(const std::string& text)
 {
     int n = 0;
-    for (size_t i = sizeof(kPortPrefix) - 1; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (!std::isdigit(c) || n > 100000000) break;
-        n = n * 10 + (c - '0');
-    }
-    return n;
+    return ParseComPortName(text, n) ? n : 0;
 }
 
 std::string LowerAscii(std::string text)
@@ -52,8 +43,8 @@ bool CFlashDlg::OnInitDialog()
 {
     m_pView->SetItemText(IDC_FILE_PATH, m_strEditPath);
     m_nBaudRate = kBaudRate;
-    m_nComPort = ReadRegInt(kComNr);
-    ReadRegString(kFileName, m_strFileName);
+    m_nComPort = ReadRegInt(kComNrSetting);
+    ReadRegString(kFileNameSetting, m_strFileName);
     m_strEditPath = m_strFileName;
     FillPortList();
     m_pView->SetItemText(IDC_FILE_PATH, m_strEditPath);
@@ -68,7 +59,7 @@ void CFlashDlg::FillPortList()
     m_pView->ResetPortList();
     for (int n = kFirstComPort; n <= kLastComPort; ++n) {
         if (!m_ports.Probe(n)) continue;
-        m_pView->AddPortItem(kPortPrefix + std::to_string(n));
+        m_pView->AddPortItem(ComPortName(n));
         if (n == m_nComPort) remembered = count;
         ++count;
     }
@@ -90,7 +81,7 @@ void CFlashDlg::OnSelchangePort()
     if (m_bRunning) {
         // The list is disabled during a run; a change that slips through must
         // not close the port in use, so the list goes back to that port.
-        const std::string current = kPortPrefix + std::to_string(m_nComPort);
+        const std::string current = ComPortName(m_nComPort);
         int index = -1;
         for (int i = 0;; ++i) {
             const std::string text = m_pView->GetPortItemText(i);
@@ -112,7 +103,7 @@ void CFlashDlg::OnSelchangePort()
     }
     m_nComPort = PortNumberFromText(text);
     m_pSerial->Open();
-    WriteRegInt(kComNr, m_nComPort);
+    WriteRegInt(kComNrSetting, m_nComPort);
     UpdatePortToolTip();
 }
 
@@ -160,7 +151,7 @@ void CFlashDlg::TakeFile(const std::string& fullPath, const std::string& bareNam
     const size_t dot = bareName.rfind('.');
     if (dot == std::string::npos || dot == 0) return;
     if (LowerAscii(bareName.substr(dot + 1)) == "hex") {
-        WriteRegString(kFileName, m_strPathName);
+        WriteRegString(kFileNameSetting, m_strPathName);
         m_pView->SetItemText(IDC_FILE_PATH, m_strPathName);
     } else {
         MessageBoxExclamation(kMustBeHex);

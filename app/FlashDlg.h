@@ -1,11 +1,11 @@
 #pragma once
 #include "ComPorts.h"
 #include "DialogView.h"
-#include "../engine/FlashHost.h"
-#include "../engine/FlashWriter.h"
-#include "../engine/SerialLink.h"
-#include "../serial/SerialPort.h"
-#include "../settings/RegistryStore.h"
+#include "FlashHost.h"
+#include "FlashWriter.h"
+#include "SerialLink.h"
+#include "SerialPort.h"
+#include "RegistryStore.h"
 #include <cstdint>
 #include <string>
 

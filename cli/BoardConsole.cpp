@@ -7,6 +7,20 @@ constexpr int kBarWidth = 20;
 // Keeps a panel line on one row of an ordinary terminal, or it would wrap
 // and the redraw would climb too few rows.
 constexpr size_t kPanelColumns = 79;
+
+std::string TallyText(const PortTally& tally)
+{
+    char text[128];
+    std::snprintf(text, sizeof text, "%d programmed, %d failed", tally.programmed, tally.failed);
+    std::string line = text;
+    if (tally.programmed > 0) {
+        std::snprintf(text, sizeof text, ", %.1f s per board", tally.programmedSeconds / tally.programmed);
+        line += text;
+    }
+    if (tally.exitStatus != 0)
+        line += " (exit status " + std::to_string(tally.exitStatus) + ")";
+    return line;
+}
 } // namespace
 
 CBoardConsole::CBoardConsole(std::vector<std::string> ports, Style style, std::FILE* out, std::FILE* err)
@@ -113,4 +127,23 @@ void CBoardConsole::Note(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Lasting(m_out, text);
+}
+
+void CBoardConsole::Beep(size_t)
+{
+    if (m_style != Style::Panel)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::fputc('\a', m_out);
+    std::fflush(m_out);
+}
+
+void CBoardConsole::Summary(size_t slot, const PortTally& tally)
+{
+    Note("Summary " + m_slots[slot].port + ": " + TallyText(tally));
+}
+
+void CBoardConsole::Total(const PortTally& tally)
+{
+    Note("Summary, all ports: " + TallyText(tally));
 }

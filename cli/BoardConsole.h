@@ -1,4 +1,6 @@
 #pragma once
+#include "GangView.h"
+
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -8,7 +10,7 @@
 // threads. On a terminal: a panel of one line per port (status and bar),
 // redrawn in place, with lasting lines (a board's result, problems) scrolling
 // above it. Otherwise: plain lines, each starting with its port.
-class CBoardConsole {
+class CBoardConsole : public IGangView {
 public:
     enum class Style { Panel, Lines };
 
@@ -19,15 +21,21 @@ public:
     Style GetStyle() const { return m_style; }
     const std::string& Port(size_t slot) const { return m_slots[slot].port; }
 
-    void Status(size_t slot, const std::string& text);
-    void Progress(size_t slot, int percent);
+    void Status(size_t slot, const std::string& text) override;
+    void Progress(size_t slot, int percent) override;
     // A line that stays: on out, or on err for a problem.
-    void Line(size_t slot, const std::string& text);
-    void Problem(size_t slot, const std::string& text);
+    void Line(size_t slot, const std::string& text) override;
+    void Problem(size_t slot, const std::string& text) override;
     // A line of --trace, on err like a problem: under the same lock, so it
     // never lands inside a redraw of the panel.
-    void Trace(size_t slot, const std::string& text) { Problem(slot, text); }
-    // A line of no port, e.g. the summary, below the panel.
+    void Trace(size_t slot, const std::string& text) override { Problem(slot, text); }
+    // The terminal's bell, with a panel only (a log file wants no bells).
+    void Beep(size_t slot) override;
+    // "Summary COM5: 3 programmed, 1 failed, 4.2 s per board (exit status 6)",
+    // below the panel.
+    void Summary(size_t slot, const PortTally& tally) override;
+    void Total(const PortTally& tally) override;
+    // A line of no port below the panel.
     void Note(const std::string& text);
 
 private:

@@ -1,6 +1,6 @@
 #include "BoardSession.h"
 
-#include "ExitStatus.h"
+#include "RunStatus.h"
 #include "FileWatch.h"
 
 #include <cstdio>

@@ -2,10 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <cstdlib>
+#include <functional>
+#include <map>
 
 namespace {
 
@@ -13,41 +12,74 @@ namespace {
 // millisecond clock can count.
 constexpr double kMaxWaitSeconds = 86400.0 * 365;
 
-// Empty when text is a usable number of seconds (stored in seconds), or why not.
-std::string ParseSeconds(const std::string& text, double& seconds)
+// The options that stand alone; given a value (--trace=yes) they are refused.
+const char* const kFlags[] = {"--trace", "--force", "--watch", "--repeat", "--list", "--help", "--version"};
+// The options that take the next word as their value.
+const char* const kValueOptions[] = {"--port", "--wait", "--count", "--log", "--reset"};
+
+// Our own message for a value CLI11's checks refused: the validators keep
+// the first problem here, CLI11 only learns that there was one.
+class Problems {
+public:
+    // A check of text: empty when it is fine, else why not.
+    using Check = std::function<std::string(const std::string&)>;
+
+    CLI::Validator Validator(const std::string& option, Check check)
+    {
+        return CLI::Validator(
+            [this, option, check](std::string& text) {
+                const std::string why = check(text);
+                if (!why.empty() && m_first.empty())
+                    m_first = "invalid " + option + " \"" + text + "\": " + why;
+                return why;
+            },
+            "");
+    }
+    const std::string& First() const { return m_first; }
+
+private:
+    std::string m_first;
+};
+
+std::string CheckSeconds(const std::string& text)
 {
-    char* end = nullptr;
-    const double value = text.empty() ? 0.0 : std::strtod(text.c_str(), &end);
-    if (text.empty() || end == text.c_str() || *end != '\0' || std::isnan(value) || value <= 0)
+    double value = 0;
+    if (!CLI::detail::lexical_cast(text, value) || std::isnan(value) || value <= 0)
         return "give a number of seconds above 0";
     if (value > kMaxWaitSeconds)
         return "at most " + std::to_string(static_cast<long>(kMaxWaitSeconds)) +
                " seconds (a year); leave --wait out to search until Ctrl-C";
-    seconds = value;
-    return std::string();
+    return "";
 }
 
-bool ParseCount(const std::string& text, int& count)
+// A whole number above 0, or why not.
+std::string CheckPositive(const std::string& text, const std::string& why)
 {
-    // isdigit takes unsigned char values only: bytes above 0x7F are negative chars.
-    const auto digit = [](unsigned char c) { return std::isdigit(c) != 0; };
-    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), digit))
-        return false;
-    count = std::atoi(text.c_str());
-    return count > 0;
+    int value = 0;
+    return CLI::detail::lexical_cast(text, value) && value > 0 ? "" : why;
 }
 
-// CLI11's words for the mistakes people make, in the words of --help.
-std::string DescribeParseError(const CLI::ParseError& e)
+std::string FlagGivenAValue(const std::vector<std::string>& args)
 {
-    const std::string what = e.what();
-    const auto colon = what.find(':');
-    const std::string option = colon == std::string::npos ? "" : what.substr(0, colon);
-    if (what.find("disallowed flag override") != std::string::npos)
-        return "option --" + what.substr(0, what.find(' ')) + " takes no value";
-    if (what.find("missing") != std::string::npos && !option.empty())
-        return "option " + option + " needs a value";
-    return what;
+    for (const std::string& word : args) {
+        if (word == "--")
+            break;
+        for (const char* flag : kFlags)
+            if (word.rfind(std::string(flag) + "=", 0) == 0)
+                return std::string("option ") + flag + " takes no value";
+    }
+    return "";
+}
+
+// After CLI11 found a value missing: the first value option given whose
+// value never came (CLI11 takes the words in order and stops there).
+std::string MissingValue(const CLI::App& app, const std::vector<std::string>& args)
+{
+    for (const std::string& word : args)
+        for (const char* name : kValueOptions)
+            if (word == name && app.get_option(name)->results().empty())
+                return std::string("option ") + name + " needs a value";
+    return "";
 }
 
 bool SamePort(const PortArgument& a, const PortArgument& b)
@@ -55,31 +87,23 @@ bool SamePort(const PortArgument& a, const PortArgument& b)
     return a.device.empty() ? a.comPort == b.comPort : a.device == b.device;
 }
 
-// The line settings of the one-board extras (--monitor, --reset, --watch).
-std::string CheckBoardOptions(CliArgs& result, const std::string& monitorText, const std::string& resetText)
+// The one-board extras (--monitor, --reset, --watch) do not go with a gang run.
+std::string CheckBoardOptions(const CliArgs& result)
 {
-    if (!monitorText.empty()) {
-        if (!ParseCount(monitorText, result.monitorBaud))
-            return "invalid --monitor \"" + monitorText + "\": give the rate as --monitor=BAUD, such as --monitor=9600";
-        if (result.Bench())
-            return "--monitor is for one board: it does not go with --repeat, --log or several ports";
-    }
-    if (!resetText.empty()) {
-        if (resetText != "dtr" && resetText != "rts")
-            return "invalid --reset \"" + resetText + "\": give dtr or rts";
-        if (result.Bench())
-            return "--reset is for one board: it does not go with --repeat, --log or several ports";
-        result.reset = true;
-        result.resetLine = resetText == "dtr" ? ModemLine::Dtr : ModemLine::Rts;
-    }
-    if (result.watch && result.Bench())
-        return "--watch is for one board: it does not go with --repeat, --log or several ports";
+    const char* const rest = " is for one board: it does not go with --repeat, --log or several ports";
+    if (!result.Bench())
+        return "";
+    if (result.monitorBaud > 0)
+        return std::string("--monitor") + rest;
+    if (result.reset)
+        return std::string("--reset") + rest;
+    if (result.watch)
+        return std::string("--watch") + rest;
     return "";
 }
 
-// Checks the values CLI11 has collected as text.
-std::string CheckValues(CliArgs& result, const std::vector<std::string>& portTexts, const std::string& waitText,
-                        const std::string& countText)
+// Turns the --port words into ports, each once.
+std::string TakePorts(CliArgs& result, const std::vector<std::string>& portTexts)
 {
     for (const std::string& text : portTexts) {
         PortArgument port = ParsePortArgument(text);
@@ -94,17 +118,6 @@ std::string CheckValues(CliArgs& result, const std::vector<std::string>& portTex
         result.hasPort = true;
         result.port = result.ports.front();
     }
-    if (!waitText.empty()) {
-        const std::string why = ParseSeconds(waitText, result.waitSeconds);
-        if (!why.empty())
-            return "invalid --wait \"" + waitText + "\": " + why;
-    }
-    if (!countText.empty()) {
-        if (!ParseCount(countText, result.count))
-            return "invalid --count \"" + countText + "\": give a number of boards above 0";
-        if (!result.repeat)
-            return "--count goes with --repeat";
-    }
     return "";
 }
 
@@ -113,9 +126,14 @@ std::string CheckValues(CliArgs& result, const std::vector<std::string>& portTex
 CliArgs ParseCliArgs(const std::vector<std::string>& args)
 {
     CliArgs result;
+    result.error = FlagGivenAValue(args);
+    if (!result.error.empty())
+        return result;
+
     std::vector<std::string> files, portTexts;
-    std::string waitText, countText, monitorText, resetText;
+    std::string monitorText;
     bool list = false, help = false, version = false;
+    Problems problems;
 
     CLI::App app;
     app.set_help_flag();  // our own --help text, below
@@ -126,27 +144,48 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     app.add_option("--port", portTexts)->allow_extra_args(false);
     // As before CLI11: a value option given twice takes the last value.
     const auto last = CLI::MultiOptionPolicy::TakeLast;
-    app.add_option("--wait", waitText)->multi_option_policy(last);
-    app.add_option("--count", countText)->multi_option_policy(last);
+    app.add_option("--wait", result.waitSeconds)->multi_option_policy(last)->check(
+        problems.Validator("--wait", CheckSeconds));
+    app.add_option("--count", result.count)->multi_option_policy(last)->check(
+        problems.Validator("--count", [](const std::string& text) {
+            return CheckPositive(text, "give a number of boards above 0");
+        }));
     app.add_option("--log", result.logFile)->multi_option_policy(last);
-    app.add_flag("--trace", result.trace)->disable_flag_override();
-    app.add_flag("--force", result.force)->disable_flag_override();
+    app.add_flag("--trace", result.trace);
+    app.add_flag("--force", result.force);
     // Only --monitor=BAUD takes a rate: a word after a bare --monitor is the file.
-    app.add_flag("--monitor{19200}", monitorText)->multi_option_policy(last);
-    app.add_option("--reset", resetText)->multi_option_policy(last);
-    app.add_flag("--watch", result.watch)->disable_flag_override();
-    app.add_flag("--repeat", result.repeat)->disable_flag_override();
-    app.add_flag("--list", list)->disable_flag_override();
-    app.add_flag("-h,--help", help)->disable_flag_override();
-    app.add_flag("--version", version)->disable_flag_override();
+    app.add_flag("--monitor{19200}", monitorText)->multi_option_policy(last)->check(
+        problems.Validator("--monitor", [](const std::string& text) {
+            return CheckPositive(text, "give the rate as --monitor=BAUD, such as --monitor=9600");
+        }));
+    const std::map<std::string, ModemLine> resetLines = {{"dtr", ModemLine::Dtr}, {"rts", ModemLine::Rts}};
+    std::string resetText;
+    app.add_option("--reset", resetText)
+        ->multi_option_policy(last)
+        ->check(problems.Validator("--reset", [&resetLines](const std::string& text) {
+            return resetLines.count(text) != 0 ? "" : "give dtr or rts";
+        }));
+    app.add_flag("--watch", result.watch);
+    app.add_flag("--repeat", result.repeat);
+    app.add_flag("--list", list);
+    app.add_flag("-h,--help", help);
+    app.add_flag("--version", version);
     app.add_option("file", files);
 
     // CLI11 takes the words in reverse order, last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
+    } catch (const CLI::ArgumentMismatch& e) {
+        result.error = MissingValue(app, args);
+        if (result.error.empty())
+            result.error = e.what();
+        return result;
+    } catch (const CLI::ValidationError& e) {
+        result.error = problems.First().empty() ? e.what() : problems.First();
+        return result;
     } catch (const CLI::ParseError& e) {
-        result.error = DescribeParseError(e);
+        result.error = e.what();
         return result;
     }
     for (const std::string& extra : app.remaining()) {
@@ -163,9 +202,16 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
         result.mode = CliArgs::Mode::Version;
         return result;
     }
-    result.error = CheckValues(result, portTexts, waitText, countText);
+    result.reset = !resetText.empty();
+    if (result.reset)
+        result.resetLine = resetLines.at(resetText);
+    if (!monitorText.empty())
+        CLI::detail::lexical_cast(monitorText, result.monitorBaud);
+    result.error = TakePorts(result, portTexts);
+    if (result.error.empty() && result.count > 0 && !result.repeat)
+        result.error = "--count goes with --repeat";
     if (result.error.empty())
-        result.error = CheckBoardOptions(result, monitorText, resetText);
+        result.error = CheckBoardOptions(result);
     if (!result.error.empty())
         return result;
     if (list) {

@@ -1,33 +1,23 @@
 #include "CliHost.h"
 
-#include "ChipTable.h"
-#include "SteadyClock.h"
-
 #include <algorithm>
-#include <chrono>
 #include <cinttypes>
-#include <thread>
 
 namespace {
-
-const char kSearching[] = "Searching PIC!";
 constexpr int kBarWidth = 40;
 
+CRunPacer::Options PacerOptions(const CCliHost::Options& options)
+{
+    CRunPacer::Options pacer;
+    pacer.waitMs = options.waitMs;
+    pacer.interrupted = options.interrupted;
+    pacer.clock = options.clock;
+    pacer.sleepMs = options.sleepMs;
+    return pacer;
+}
 } // namespace
 
-CCliHost::CCliHost(Options options) : m_options(std::move(options))
-{
-    if (!m_options.clock)
-        m_options.clock = SteadyMs;
-    if (!m_options.sleepMs)
-        m_options.sleepMs = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
-    m_startMs = m_tickBaseMs = Now();
-}
-
-int64_t CCliHost::Now() const
-{
-    return m_options.clock();
-}
+CCliHost::CCliHost(Options options) : m_options(std::move(options)), m_pacer(PacerOptions(m_options)) {}
 
 void CCliHost::EndLine()
 {
@@ -40,24 +30,12 @@ void CCliHost::EndLine()
 
 void CCliHost::SetStatus(const std::string& text)
 {
-    // Anything but the search message means the target has answered. The
-    // wait counts from the first search message: loading a large file does
-    // not eat into it.
-    if (text != kSearching)
-        m_bTargetAnswered = true;
-    else if (m_searchStartMs < 0)
-        m_searchStartMs = Now();
     if (m_bHaveStatus && text == m_lastStatus)
         return;
     m_bHaveStatus = true;
     m_lastStatus = text;
     if (text.empty())
         return;  // the engine clears the line; there is nothing to print
-    ShowStatus(text);
-}
-
-void CCliHost::ShowStatus(const std::string& text)
-{
     PrintLine(m_options.out, text);
 }
 
@@ -95,46 +73,6 @@ void CCliHost::ShowProgress(int percent)
         }
         m_nShownPercent = step;
     }
-}
-
-void CCliHost::SetCountdown(int ticks)
-{
-    m_nCountdown = std::max(0, ticks);
-}
-
-void CCliHost::AdvanceTicks()
-{
-    // A free-running 20 ms timer: whole ticks are taken off the countdown,
-    // the part of a tick already gone counts towards the next one.
-    const int64_t now = Now();
-    const int64_t ticks = (now - m_tickBaseMs) / kTickMs;
-    if (ticks <= 0)
-        return;
-    m_tickBaseMs += ticks * kTickMs;
-    m_nCountdown = static_cast<int>(std::max<int64_t>(0, m_nCountdown - ticks));
-}
-
-bool CCliHost::PumpMessages()
-{
-    if (m_abandoned != AbandonReason::None)
-        return false;
-    if (m_options.interrupted && m_options.interrupted->load()) {
-        m_abandoned = AbandonReason::Interrupted;
-        return false;
-    }
-    // The engine waits out a pause by pumping in a loop with no read in
-    // between; a pump that comes within the same millisecond as the last one
-    // yields the processor instead of spinning.
-    if (m_lastPumpMs >= 0 && Now() - m_lastPumpMs < 1)
-        m_options.sleepMs(1);
-    m_lastPumpMs = Now();
-    AdvanceTicks();
-    if (m_options.waitMs >= 0 && !m_bTargetAnswered && m_searchStartMs >= 0 &&
-        Now() - m_searchStartMs >= m_options.waitMs) {
-        m_abandoned = AbandonReason::WaitExpired;
-        return false;
-    }
-    return true;
 }
 
 void CCliHost::ShowMessageBox(const std::string& text, const std::string& caption)

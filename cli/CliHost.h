@@ -1,6 +1,6 @@
 #pragma once
-#include "ExitStatus.h"
 #include "FlashHost.h"
+#include "RunPacer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -19,8 +19,8 @@ public:
         std::FILE* out = stdout;
         std::FILE* err = stderr;
         bool terminal = false;        // draw a progress bar and beep
-        int64_t waitMs = -1;          // how long to search for the target (from the first
-                                      // search message); < 0: no limit
+        int64_t waitMs = -1;          // how long to search for the target (from the start
+                                      // of the search); < 0: no limit
         const std::atomic<bool>* interrupted = nullptr;  // set by SIGINT, SIGTERM, SIGHUP
         bool force = false;           // write a file with faults (warned about) instead of refusing it
         ClockMs clock;                // empty: the steady clock
@@ -31,9 +31,11 @@ public:
 
     void SetStatus(const std::string& text) override;
     void SetProgressPos(int pos) override;
-    void SetCountdown(int ticks) override;
-    int GetCountdown() const override { return m_nCountdown; }
-    bool PumpMessages() override;
+    void SetCountdown(int ticks) override { m_pacer.SetCountdown(ticks); }
+    int GetCountdown() const override { return m_pacer.GetCountdown(); }
+    bool PumpMessages() override { return m_pacer.Pump(); }
+    void OnSearchStarted() override { m_pacer.OnSearchStarted(); }
+    void OnTargetAnswered(const ChipInfo*) override { m_pacer.OnTargetAnswered(); }
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void Beep() override;
     // Refuses a file with faults (the caller says so), or warns about them
@@ -42,37 +44,23 @@ public:
     // The mend goes to out, a reset code that cannot start the program to err.
     void OnResetCode(const ResetCodeReport& report) override;
 
-    AbandonReason Abandoned() const { return m_abandoned; }
-    bool TargetAnswered() const { return m_bTargetAnswered; }
-    int64_t ElapsedMs() const { return Now() - m_startMs; }
+    AbandonReason Abandoned() const { return m_pacer.Abandoned(); }
+    bool TargetAnswered() const { return m_pacer.TargetAnswered(); }
+    int64_t ElapsedMs() const { return m_pacer.ElapsedMs(); }
     // Ends a progress bar line so that the next text starts on a line of its own.
     void EndLine();
     // "Sent 4352 bytes in 12.3 s (354 bytes/s)".
     std::string Summary(int32_t bytesSent) const;
 
-protected:
-    // How a status, the progress and every other line (to out, or to err for
-    // problems) are shown. Here: lines, and a bar on a terminal. A bench run
-    // shows them on its shared console instead.
-    virtual void ShowStatus(const std::string& text);
-    virtual void ShowProgress(int percent);
-    // Ends a progress bar line first, so the text has a line of its own.
-    virtual void PrintLine(std::FILE* to, const std::string& text);
-
 private:
-    int64_t Now() const;
-    void AdvanceTicks();
+    void ShowProgress(int percent);
+    // Ends a progress bar line first, so the text has a line of its own.
+    void PrintLine(std::FILE* to, const std::string& text);
 
     Options m_options;
-    int64_t m_startMs = 0;
-    int64_t m_tickBaseMs = 0;     // start of the tick now running
-    int64_t m_lastPumpMs = -1;
-    int64_t m_searchStartMs = -1; // first "Searching PIC!"; -1: not yet
-    int m_nCountdown = 0;
+    CRunPacer m_pacer;
     bool m_bHaveStatus = false;
     std::string m_lastStatus;
-    bool m_bTargetAnswered = false;
     int m_nShownPercent = -1;
     bool m_bBarOnLine = false;
-    AbandonReason m_abandoned = AbandonReason::None;
 };

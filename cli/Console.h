@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-// What fernbow-cli needs from the terminal or console it runs in and from
-// the platform's way of naming ports; one implementation per platform.
+// What fernbow-cli needs from the terminal or console it runs in; one
+// implementation per platform.
 
 // The arguments after the program's name, as UTF-8 (Windows reads its
 // UTF-16 command line, so any file name comes through).
@@ -32,9 +32,3 @@ bool StdoutTakesEscapeCodes();
 // true when standard output is a terminal or console (a bar is drawn
 // there), false for a file or a pipe (plain lines).
 bool StdoutIsConsole();
-
-// The line under --list's table: how a port number finds its device here.
-std::string PortMappingNote();
-
-// What to do when COMn has no device at all ("link one as ...").
-std::string NoDeviceHint(const std::string& portName);

@@ -1,6 +1,5 @@
 #include "Console.h"
 
-#include "ComPortMap.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -60,15 +59,4 @@ bool StdoutIsConsole()
 bool StdoutTakesEscapeCodes()
 {
     return StdoutIsConsole();
-}
-
-std::string PortMappingNote()
-{
-    return "A link COMn in " + ComPortLinkFolder() + " overrides this table.";
-}
-
-std::string NoDeviceHint(const std::string& portName)
-{
-    return portName + " has no device; link one as " + ComPortLinkFolder() + "/" + portName +
-           " or give --port /dev/ttyUSB0";
 }

@@ -88,13 +88,3 @@ bool StdoutTakesEscapeCodes()
     return (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
            ::SetConsoleMode(out, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
-
-std::string PortMappingNote()
-{
-    return "COMn is the Windows port of that number; Device Manager shows which adapter it is.";
-}
-
-std::string NoDeviceHint(const std::string& portName)
-{
-    return portName + " is not a port number Windows knows; give --port COMn with n from 0 to 255";
-}

@@ -72,7 +72,7 @@ std::string FormatPresentPorts(const std::vector<PortState>& ports)
             continue;
         if (!text.empty())
             text += ", ";
-        text += "COM" + std::to_string(port.n) + " (" + Where(port);
+        text += ComPortName(port.n) + " (" + Where(port);
         if (!port.open.Ok())
             text += ", " + Availability(port);
         text += ")";

@@ -1,16 +1,16 @@
 // fernbow-cli: the programming run of the dialog's "&Write Flash", from a
 // terminal or a script. The engine does the work; this file only turns the
 // command line into a run and the run into an exit status.
-#include "BenchRun.h"
+#include "GangCommand.h"
 #include "BoardSession.h"
 #include "CliArgs.h"
 #include "CliHost.h"
 #include "ComPortMap.h"
 #include "Console.h"
-#include "ExitStatus.h"
 #include "FernbowVersion.h"
 #include "FlashRun.h"
 #include "HexOnce.h"
+#include "HeldLink.h"
 #include "PortList.h"
 #include "RegistryStore.h"
 #include "PortLinkFactory.h"
@@ -43,8 +43,8 @@ std::string FillLineSettings(const CliArgs& args, CLineSettings& line, std::stri
         portName = args.port.device;
         return std::string();
     }
-    line.m_nComPort = args.hasPort ? args.port.comPort : CRegistryStore().ReadRegInt("ComNr");
-    portName = "COM" + std::to_string(line.m_nComPort);
+    line.m_nComPort = args.hasPort ? args.port.comPort : CRegistryStore().ReadRegInt(kComNrSetting);
+    portName = ComPortName(line.m_nComPort);
     // A number given with --port is tried as it stands (Windows has COM ports
     // up to COM255); only a remembered one outside the list is refused.
     if (!args.hasPort && (line.m_nComPort < kFirstComPort || line.m_nComPort > kLastComPort))
@@ -182,7 +182,7 @@ int main(int argc, char** argv)
     case CliArgs::Mode::Run:
         break;
     }
-    const int status = args.Bench() ? RunBench(args, &g_interrupted) : RunProgramming(args);
+    const int status = args.Bench() ? RunGangCommand(args, &g_interrupted) : RunProgramming(args);
     // The session that asked for the run is gone: say so, as a shell would,
     // even when the boards in hand were finished.
     return HangUpReceived() ? ExitStatus::kHungUp : status;

@@ -1,7 +1,8 @@
 #pragma once
+#include "ChipTable.h"
+#include "HexLoadReport.h"
 #include "ResetCode.h"
 #include <cstdint>
-#include "HexLoadReport.h"
 #include <string>
 
 // What a programming run needs from the front end that hosts it: somewhere to
@@ -32,6 +33,14 @@ public:
     virtual void ShowMessageBox(const std::string& text, const std::string& caption) = 0;
     // The default system beep, sounded when a run succeeds.
     virtual void Beep() = 0;
+
+    // Told once per search, before the first wake-up byte: the status
+    // texts that follow are presentation only, this is the event.
+    virtual void OnSearchStarted() {}
+    // Told once the target has answered a wake-up byte, before the status
+    // says so: chip is the chip it named, nullptr when the answer names
+    // neither (the run then ends as FlashOutcome::UnexpectedAnswer).
+    virtual void OnTargetAnswered(const ChipInfo* chip) { (void)chip; }
 
     // Told once the file has been loaded and holds program data, before the
     // target is searched for and before anything is sent. false refuses the

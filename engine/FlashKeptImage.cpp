@@ -20,6 +20,12 @@ bool CFlashWriter::LoadAndKeep(IByteSource& source, LoadedHex& kept)
     return true;
 }
 
+FlashOutcome CFlashWriter::LoadKept(IByteSource& source, IFlashHost& host, LoadedHex& kept)
+{
+    CFlashWriter loader(host);
+    return loader.LoadAndKeep(source, kept) ? FlashOutcome::None : loader.LastOutcome();
+}
+
 int CFlashWriter::ProgramKept(const LoadedHex& kept)
 {
     if (kept.image.size() != kImageSize) return Finish(FlashOutcome::FileReadError, nullptr);

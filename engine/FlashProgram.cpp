@@ -1,4 +1,5 @@
 #include "FlashWriter.h"
+#include "WakeUp.h"
 #include <algorithm>
 #include <cstring>
 
@@ -44,6 +45,7 @@ int CFlashWriter::Program()
     if (!SearchTarget(answer)) return Finish(FlashOutcome::Abandoned, nullptr);
 
     m_pChip = FindChip(answer[0]);
+    m_host.OnTargetAnswered(m_pChip);
     if (!m_pChip) return Finish(FlashOutcome::UnexpectedAnswer, kUnexpected);
     m_host.SetStatus(m_pChip->foundText);
     m_nFlashWords = m_pChip->flashWords;
@@ -54,20 +56,24 @@ int CFlashWriter::Program()
 // Wakes the bootloader until it answers; false when abandoned.
 bool CFlashWriter::SearchTarget(uint8_t answer[2])
 {
+    m_host.OnSearchStarted();
     for (;;) {
-        m_link.Write(&kWakeUpByte, 1);
+        SendWakeUp(*m_link);
         m_host.SetStatus(kSearching);
 
         answer[0] = 0;
         m_nReplyState = 0;
         m_host.SetCountdown(kAnswerTicks);
-        // Both bytes, or the first of them.
-        uint32_t got = 0;
-        do {
-            if (!m_host.PumpMessages()) return false;
-            got = static_cast<uint32_t>(std::max(0, m_link.Read(answer, 2)));
-        } while (got == 0 && m_host.GetCountdown() != 0);
-        m_nReplyState = static_cast<int32_t>(std::min<uint32_t>(got, 2));
+        // Both bytes, or the first of them. The first read comes after a pump
+        // however short the countdown.
+        bool first = true;
+        const ListenResult heard = ListenForAnswer(*m_link, answer, [this, &first] {
+            if (!first && m_host.GetCountdown() == 0) return ListenStep::TimeUp;
+            first = false;
+            return m_host.PumpMessages() ? ListenStep::Go : ListenStep::Abandon;
+        });
+        if (heard.abandoned) return false;
+        m_nReplyState = static_cast<int32_t>(heard.got);
 
         if (m_nReplyState == 1) {
             // Half an answer: give the second byte two more ticks, then go on
@@ -76,7 +82,7 @@ bool CFlashWriter::SearchTarget(uint8_t answer[2])
             m_nReplyState = 0;
             do {
                 if (!m_host.PumpMessages()) return false;
-                if (m_link.Read(answer + 1, 1) == 1) m_nReplyState = 2;
+                if (m_link->Read(answer + 1, 1) == 1) m_nReplyState = 2;
             } while (m_nReplyState == 0 && m_host.GetCountdown() != 0);
             return true;
         }
@@ -128,7 +134,7 @@ int CFlashWriter::WriteBlocks()
             m_host.SetCountdown(kBlockTicks);
             do {
                 if (!m_host.PumpMessages()) return Finish(FlashOutcome::Abandoned, nullptr);
-            } while (m_link.Read(&reply, 1) <= 0 && m_host.GetCountdown() != 0);
+            } while (m_link->Read(&reply, 1) <= 0 && m_host.GetCountdown() != 0);
 
             if (reply == kAnswerAccepted)
                 m_nReplyState = kStateAccepted;

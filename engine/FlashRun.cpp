@@ -26,12 +26,5 @@ const char* RunFailureText(const FlashRunResult& result)
     case FlashRunResult::Stop::Ran:
         break;
     }
-    switch (result.outcome) {
-    case FlashOutcome::FileReadError:
-        return "Can't read file";
-    case FlashOutcome::NoProgramData:
-        return "No program data in file";
-    default:
-        return nullptr;
-    }
+    return DescribeOutcome(result.outcome).failureText;
 }

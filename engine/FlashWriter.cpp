@@ -1,6 +1,8 @@
 #include "FlashWriter.h"
 
-CFlashWriter::CFlashWriter(ISerialLink& link, IFlashHost& host) : m_link(link), m_host(host) {}
+CFlashWriter::CFlashWriter(ISerialLink& link, IFlashHost& host) : m_link(&link), m_host(host) {}
+
+CFlashWriter::CFlashWriter(IFlashHost& host) : m_link(nullptr), m_host(host) {}
 
 int CFlashWriter::OpenHexFile(const std::string& fileName)
 {
@@ -44,7 +46,7 @@ int CFlashWriter::SendFrame(uint8_t* frame, uint32_t length)
     for (uint32_t i = 0; i < length; ++i) sum = static_cast<uint8_t>(sum + frame[i]);
     frame[length] = static_cast<uint8_t>(-sum);
 
-    m_link.Write(frame, length + 1);
+    m_link->Write(frame, length + 1);
 
     m_nPayloadSent += static_cast<int32_t>(length) - static_cast<int32_t>(kFrameHeaderSize);
     m_nBytesSent += static_cast<int32_t>(length) + 1;

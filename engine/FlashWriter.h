@@ -2,26 +2,13 @@
 #include "ByteSource.h"
 #include "ChipTable.h"
 #include "FlashHost.h"
+#include "FlashOutcome.h"
 #include "HexFile.h"
 #include "LoadedHex.h"
 #include "SerialLink.h"
 #include <cstdint>
 #include <memory>
 #include <string>
-
-// How the last run ended; the status line says the same in words.
-enum class FlashOutcome {
-    None,                // no run yet
-    Programmed,          // "Pic successfully programmed! "
-    FileReadError,       // the file could not be read (or no image could be had): nothing sent
-    NoProgramData,       // the file gave not one byte of program: nothing sent
-    FileRefused,         // the host refused the file for its faults: nothing sent
-    BootAreaOverlap,     // refused before anything was sent
-    UnexpectedAnswer,    // "Unexpected responce form target"
-    Timeout,             // "Timeout!"
-    TransmissionProblem, // "Transmission problem"
-    Abandoned,           // the host's pump asked to stop
-};
 
 // The programming engine: loads an Intel HEX file into the image, finds the
 // bootloader and writes the image to it block by block.
@@ -61,10 +48,11 @@ public:
     bool LoadAndKeep(IByteSource& source, LoadedHex& kept);
     int ProgramKept(const LoadedHex& kept);
 
-    // Appends the checksum after length bytes of frame, writes length + 1
-    // bytes and advances the progress. Returns 1.
-    int SendFrame(uint8_t* frame, uint32_t length);
-    uint8_t HexPairToByte(const char* pair) const;
+    // Loads source into kept with no line at all (a bench reads the file
+    // once, before any port is open). FlashOutcome::None when kept holds the
+    // file, otherwise why not (FileReadError, Abandoned, FileRefused), as
+    // LoadAndKeep.
+    static FlashOutcome LoadKept(IByteSource& source, IFlashHost& host, LoadedHex& kept);
 
     FlashOutcome LastOutcome() const { return m_outcome; }
     const ChipInfo* Chip() const { return m_pChip; }
@@ -84,6 +72,14 @@ public:
     const uint8_t* Image() const { return m_pImage.get(); }
 
 private:
+    friend struct FlashWriterTestAccess;
+    // Only for loading: no line to program through.
+    explicit CFlashWriter(IFlashHost& host);
+
+    // Appends the checksum after length bytes of frame, writes length + 1
+    // bytes and advances the progress. Returns 1.
+    int SendFrame(uint8_t* frame, uint32_t length);
+    uint8_t HexPairToByte(const char* pair) const;
     // Zeroes the counters and measures of a run and resets the progress bar.
     void ResetRunState();
     enum class RecordCheck { Sound, WrongChecksum, Malformed };
@@ -96,7 +92,7 @@ private:
     int WriteBlocks();
     int Finish(FlashOutcome outcome, const char* status);
 
-    ISerialLink& m_link;
+    ISerialLink* m_link;  // nullptr only in a loader (LoadKept)
     IFlashHost& m_host;
 
     uint8_t m_bIsF819 = 0;

@@ -1,8 +1,36 @@
 #include "ComPortMap.h"
 
+#include <cctype>
+
 // The same on every platform: the port's device, probed as Open opens it.
 bool ProbeComPort(int n)
 {
     const std::string device = DeviceForComPort(n);
     return !device.empty() && ProbeDevice(device).Ok();
+}
+
+std::string ComPortName(int n)
+{
+    return "COM" + std::to_string(n);
+}
+
+bool ParseComPortName(const std::string& text, int& n)
+{
+    // Windows' own device name of the port, \\.\COMn, names it too.
+    const std::string devicePrefix = "\\\\.\\";
+    std::string name = text.compare(0, devicePrefix.size(), devicePrefix) == 0 ? text.substr(devicePrefix.size()) : text;
+    const bool com = name.size() >= 3 && std::toupper(static_cast<unsigned char>(name[0])) == 'C' &&
+                     std::toupper(static_cast<unsigned char>(name[1])) == 'O' &&
+                     std::toupper(static_cast<unsigned char>(name[2])) == 'M';
+    const std::string digits = com ? name.substr(3) : name;
+    if (digits.empty() || digits.size() > 6)
+        return false;
+    long value = 0;
+    for (char c : digits) {
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    n = static_cast<int>(value);
+    return true;
 }

@@ -6,6 +6,12 @@
 constexpr int kFirstComPort = 0;
 constexpr int kLastComPort = 19;
 
+// "COMn": how a port number is shown, in lists, item texts and messages.
+std::string ComPortName(int n);
+// The n of a port name: "COM3", "com3", "3" and Windows' own device name
+// \\.\COM3 give 3 (at most six digits). false for anything else.
+bool ParseComPortName(const std::string& text, int& n);
+
 // The device that COMn stands for on this platform ("\\.\COMn" on Windows;
 // on POSIX a symlink COMn in the Ports folder wins, else a fixed table).
 // Empty when n has no device.
@@ -26,3 +32,7 @@ PortOpenResult ProbeDevice(const std::string& device);
 // the device path the text says what to do about it on this platform (the
 // group to join, the program to close).
 std::string DescribeOpenError(const PortOpenResult& result, const std::string& device = std::string());
+// The line under a list of ports: how a port number finds its device here.
+std::string PortMappingNote();
+// What to do when COMn (portName) has no device at all ("link one as ...").
+std::string NoDeviceHint(const std::string& portName);

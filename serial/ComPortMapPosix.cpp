@@ -114,3 +114,14 @@ std::string DescribeOpenError(const PortOpenResult& result, const std::string& d
     }
     return name + ": " + result.osText;
 }
+
+std::string PortMappingNote()
+{
+    return "A link COMn in " + ComPortLinkFolder() + " overrides this table.";
+}
+
+std::string NoDeviceHint(const std::string& portName)
+{
+    return portName + " has no device; link one as " + ComPortLinkFolder() + "/" + portName +
+           " or give --port /dev/ttyUSB0";
+}

@@ -73,3 +73,13 @@ std::string DescribeOpenError(const PortOpenResult& result, const std::string& d
     }
     return name + ": " + result.osText;
 }
+
+std::string PortMappingNote()
+{
+    return "COMn is the Windows port of that number; Device Manager shows which adapter it is.";
+}
+
+std::string NoDeviceHint(const std::string& portName)
+{
+    return portName + " is not a port number Windows knows; give --port COMn with n from 0 to 255";
+}

@@ -1,5 +1,5 @@
 #pragma once
-#include "../engine/SerialLink.h"
+#include "SerialLink.h"
 #include "PortOpenResult.h"
 #include <string>
 

@@ -2,6 +2,10 @@
 #include <cstdint>
 #include <string>
 
+// The names of the two remembered settings.
+constexpr char kComNrSetting[] = "ComNr";
+constexpr char kFileNameSetting[] = "FileName";
+
 // The two remembered settings ("ComNr", "FileName"), kept as registry-style
 // binary values: key Software\Corvane\Fernbow\Settings\<name>, holding one
 // value whose name is that same whole path. A read creates the key, a write

@@ -1,5 +1,5 @@
 #include "CliArgs.h"
-#include "ExitStatus.h"
+#include "RunStatus.h"
 #include "PortArgument.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +117,7 @@ TEST(CliArgs, UsageErrorsAreNamed)
         {{}, "no HEX file"},
         {{"a.hex", "b.hex"}, "only one HEX file"},
         {{"--port"}, "needs a value"},
+        {{"--port", "COM1", "a.hex", "--wait"}, "option --wait needs a value"},
         {{"--port", "tty0", "a.hex"}, "invalid port"},
         {{"--wait", "0", "a.hex"}, "invalid --wait"},
         {{"--wait", "-3", "a.hex"}, "invalid --wait"},
@@ -131,6 +132,7 @@ TEST(CliArgs, UsageErrorsAreNamed)
         {{"--port", "COM3", "--port", "3", "a.hex"}, "port 3 given twice"},
         {{"--repeat", "--count", "0", "a.hex"}, "invalid --count"},
         {{"--repeat", "--count", "2x", "a.hex"}, "invalid --count"},
+        {{"--repeat", "--count", "99999999999", "a.hex"}, "invalid --count"},
         {{"--repeat", "--count", "\xB2", "a.hex"}, "invalid --count"},  // a byte above 0x7F
         {{"--force=yes", "a.hex"}, "takes no value"},
         {{"--count", "2", "a.hex"}, "--count goes with --repeat"},
@@ -168,6 +170,7 @@ TEST(CliExitStatus, EveryOutcomeHasItsOwnStatus)
         {FlashOutcome::Programmed, AbandonReason::None, 0},
         {FlashOutcome::FileReadError, AbandonReason::None, 3},
         {FlashOutcome::FileRefused, AbandonReason::None, 3},
+        {FlashOutcome::NoProgramData, AbandonReason::None, 3},
         {FlashOutcome::BootAreaOverlap, AbandonReason::None, 4},
         {FlashOutcome::UnexpectedAnswer, AbandonReason::None, 5},
         {FlashOutcome::Timeout, AbandonReason::None, 6},

@@ -84,7 +84,9 @@ TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
     CCliHost host = rig.Make(false, 2000);
     rig.nowMs += 5000;  // a long load comes before the search and does not count
     EXPECT_TRUE(host.PumpMessages());
+    host.OnSearchStarted();
     host.SetStatus("Searching PIC!");
+    host.SetStatus("Unexpected responce form target");  // a status is no answer: only the event is
     rig.nowMs += 1999;
     EXPECT_TRUE(host.PumpMessages());
     rig.nowMs += 1;
@@ -96,8 +98,8 @@ TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
     HostRig found;
     CCliHost answered = found.Make(false, 2000);
     found.nowMs += 1000;
-    answered.SetStatus("Searching PIC!");
-    answered.SetStatus("PIC16F819 found");
+    answered.OnSearchStarted();
+    answered.OnTargetAnswered(&ChipF819());
     found.nowMs += 60000;
     EXPECT_TRUE(answered.PumpMessages());
     EXPECT_TRUE(answered.TargetAnswered());
@@ -105,7 +107,7 @@ TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
 
     HostRig unlimited;
     CCliHost forever = unlimited.Make(false, -1);
-    forever.SetStatus("Searching PIC!");
+    forever.OnSearchStarted();
     unlimited.nowMs += 3600 * 1000;
     EXPECT_TRUE(forever.PumpMessages());
 }

@@ -1,4 +1,5 @@
 #include "EngineFixture.h"
+#include "FlashWriterTestAccess.h"
 #include <gtest/gtest.h>
 #include <numeric>
 
@@ -21,7 +22,7 @@ std::vector<int> BarAfterFrames(uint32_t total, int frames)
     EngineRig rig;
     EXPECT_TRUE(rig.Load(FileOfSize(total)));
     uint8_t frame[256] = {0, 0, 0x40};
-    for (int i = 0; i < frames; ++i) rig.writer.SendFrame(frame, 67);
+    for (int i = 0; i < frames; ++i) FlashWriterTestAccess::SendFrame(rig.writer, frame, 67);
     return rig.host.progress;
 }
 
@@ -29,7 +30,7 @@ TEST(EngineFrame, ZeroBlockAtWordZero)
 {
     EngineRig rig;
     uint8_t frame[256] = {0x00, 0x00, 0x40};
-    EXPECT_EQ(rig.writer.SendFrame(frame, 67), 1);
+    EXPECT_EQ(FlashWriterTestAccess::SendFrame(rig.writer, frame, 67), 1);
     ASSERT_EQ(rig.link.writes.size(), 1u);
     const auto& wire = rig.link.writes[0];
     ASSERT_EQ(wire.size(), 68u);
@@ -45,7 +46,7 @@ TEST(EngineFrame, ChecksumMakesEveryFrameSumToZero)
     uint8_t frame[256];
     for (int seed = 1; seed < 50; ++seed) {
         for (int i = 0; i < 67; ++i) frame[i] = static_cast<uint8_t>(seed * 37 + i * seed);
-        rig.writer.SendFrame(frame, 67);
+        FlashWriterTestAccess::SendFrame(rig.writer, frame, 67);
         const auto& wire = rig.link.writes.back();
         EXPECT_EQ(std::accumulate(wire.begin(), wire.end(), 0u) % 256u, 0u);
     }

@@ -1,4 +1,5 @@
 #include "EngineFixture.h"
+#include "FlashWriterTestAccess.h"
 #include "LoadCases.h"
 #include <fstream>
 #include <gtest/gtest.h>
@@ -17,7 +18,7 @@ TEST(EngineHexPair, EveryCharacterYieldsADigit)
     FakeHost host;
     ScriptedLink link(host.tick);
     CFlashWriter writer(link, host);
-    for (const auto& c : cases) EXPECT_EQ(writer.HexPairToByte(c.pair), c.value) << c.pair;
+    for (const auto& c : cases) EXPECT_EQ(FlashWriterTestAccess::HexPairToByte(writer, c.pair), c.value) << c.pair;
 }
 
 class EngineLoader : public testing::TestWithParam<LoadCase> {};

@@ -4,7 +4,7 @@
 
 #include <string>
 
-// Reads and checks a HEX file once for a bench run, and takes the SHA-256 of
+// Reads and checks a HEX file once for a gang run, and takes the SHA-256 of
 // all of its bytes on the way (the log names the firmware by it). false with
 // the message to show ("Can't open file ...: reason", "Can't read file ...").
 // host hears about the load (bad records) once, and may refuse the file

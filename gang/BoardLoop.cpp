@@ -1,14 +1,12 @@
 #include "BoardLoop.h"
 
 #include "BoardHost.h"
-#include "ComPortMap.h"
-#include "ExitStatus.h"
 #include "FlashWriter.h"
 #include "LineWatch.h"
 #include "ResetCode.h"
-#include "PortLinkFactory.h"
 #include "SteadyClock.h"
 #include "TraceLink.h"
+#include "WakeUp.h"
 
 #include <algorithm>
 #include <chrono>
@@ -16,49 +14,6 @@
 #include <thread>
 
 namespace {
-
-constexpr int kLeaveQuietMs = 1500;   // silence before asking whether the board is still there
-constexpr int kAnswerMs = 60;         // for the answer to that wake-up
-constexpr int kReopenPauseMs = 250;
-constexpr int kForeignPauseMs = 200;  // after an answer that was not a bootloader's
-
-const char* OutcomeWord(FlashOutcome outcome)
-{
-    switch (outcome) {
-    case FlashOutcome::Programmed:
-        return "programmed";
-    case FlashOutcome::BootAreaOverlap:
-        return "boot area overlap";
-    case FlashOutcome::UnexpectedAnswer:
-        return "unexpected answer";
-    case FlashOutcome::Timeout:
-        return "timeout";
-    case FlashOutcome::TransmissionProblem:
-        return "transmission problem";
-    case FlashOutcome::NoProgramData:
-        return "no program data";
-    case FlashOutcome::FileRefused:
-        return "file refused";
-    case FlashOutcome::FileReadError:
-    case FlashOutcome::Abandoned:
-    case FlashOutcome::None:
-        break;
-    }
-    return "internal error";
-}
-
-// One wake-up byte; true when a bootloader answers it.
-bool BootloaderAnswers(ISerialLink& line)
-{
-    if (!line.Write(&kWakeUpByte, 1))
-        return false;
-    uint8_t answer[2] = {0, 0};
-    uint32_t got = 0;
-    const int64_t end = SteadyMs() + kAnswerMs;
-    while (got < 1 && SteadyMs() < end)
-        got += static_cast<uint32_t>(std::max(0, line.Read(answer + got, 2 - got)));
-    return got > 0 && FindChip(answer[0]) != nullptr;
-}
 
 std::string Seconds(double seconds)
 {
@@ -69,8 +24,8 @@ std::string Seconds(double seconds)
 
 } // namespace
 
-CBoardLoop::CBoardLoop(const PortArgument& port, size_t slot, const BenchShared& shared)
-    : m_port(port), m_slot(slot), m_shared(shared), m_console(*shared.console)
+CBoardLoop::CBoardLoop(GangPort port, size_t slot, const GangShared& shared)
+    : m_port(std::move(port)), m_slot(slot), m_shared(shared), m_view(*shared.view)
 {
 }
 
@@ -88,26 +43,18 @@ bool CBoardLoop::Pause(int ms) const
 
 void CBoardLoop::Run()
 {
-    CLineSettings settings;
-    if (m_port.device.empty())
-        settings.m_nComPort = m_port.comPort;
-    else
-        settings.m_strDevice = m_port.device;
-    const std::unique_ptr<IPortLink> port = MakePortLink(settings);
+    const std::unique_ptr<IPortLink> port = m_port.makeLink();
     IPortLink& serial = *port;
     std::unique_ptr<CTraceLink> trace;
     ISerialLink* link = &serial;
     if (m_shared.trace) {
         trace = std::make_unique<CTraceLink>(
-            serial, [this](const std::string& text) { m_console.Trace(m_slot, text); });
+            serial, [this](const std::string& text) { m_view.Trace(m_slot, text); });
         link = trace.get();
     }
     CLineWatch line(*link);
     if (!line.Open()) {
-        Fail(ExitStatus::kPort, "Can't open comport: " +
-                                    (serial.DevicePath().empty()
-                                         ? std::string("it has no device (see fernbow-cli --list)")
-                                         : DescribeOpenError(serial.LastOpenError(), serial.DevicePath())));
+        Fail(ExitStatus::kPort, "Can't open comport: " + m_port.openError(serial));
         return;
     }
     m_device = serial.DevicePath();
@@ -129,13 +76,12 @@ void CBoardLoop::Run()
 bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
 {
     for (;;) {
-        CCliHost::Options options;
-        options.terminal = m_console.GetStyle() == CBoardConsole::Style::Panel;
+        CRunPacer::Options options = m_shared.pacer;
         options.interrupted = m_shared.interrupted;
         if (m_shared.waitSeconds >= 0)
             options.waitMs = std::max<int64_t>(
                 0, static_cast<int64_t>(m_shared.waitSeconds * 1000.0) - (SteadyMs() - m_waitStartMs));
-        CBoardHost host(options, m_console, m_slot, line, m_shared.repeat);
+        CBoardHost host(options, m_view, m_slot, line, m_shared.repeat);
         CFlashWriter writer(line, host);
         writer.ProgramKept(*m_shared.image);
         const FlashOutcome outcome = writer.LastOutcome();
@@ -143,7 +89,7 @@ bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
 
         if (m_shared.repeat && outcome == FlashOutcome::UnexpectedAnswer) {
             // A board still running its own program: no board yet.
-            if (!Pause(kForeignPauseMs))
+            if (!Pause(m_shared.foreignPauseMs))
                 return false;
             continue;
         }
@@ -166,10 +112,10 @@ bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
             if (m_tally.programmed + m_tally.failed == 0)
                 Fail(ExitStatus::kNoTarget, text);
             else
-                m_console.Line(m_slot, text + "; done");
+                m_view.Line(m_slot, text + "; done");
             return false;
         }
-        Record(host, writer, OutcomeWord(outcome), ExitStatusFor(outcome, host.Abandoned()));
+        Record(host, writer, DescribeOutcome(outcome).word, ExitStatusFor(outcome, host.Abandoned()));
         return true;
     }
 }
@@ -189,12 +135,12 @@ void CBoardLoop::Record(const CBoardHost& host, const CFlashWriter& writer, cons
         if (m_tally.exitStatus == 0)
             m_tally.exitStatus = exitStatus;
     }
-    m_console.Line(m_slot, "board " + std::to_string(number) + ": " + (chip.empty() ? "no chip" : chip) + ", " +
+    m_view.Line(m_slot, "board " + std::to_string(number) + ": " + (chip.empty() ? "no chip" : chip) + ", " +
                                outcome + ", " + Seconds(seconds));
     if (!m_shared.log)
         return;
     RunLogEntry entry;
-    entry.port = m_console.Port(m_slot);
+    entry.port = m_port.name;
     entry.device = m_device;
     entry.chip = chip;
     entry.outcome = outcome;
@@ -206,37 +152,37 @@ void CBoardLoop::Record(const CBoardHost& host, const CFlashWriter& writer, cons
             entry.note += (entry.note.empty() ? "" : "; ") + said;
     std::string error;
     if (!m_shared.log->Append(entry, error))
-        m_console.Problem(m_slot, "cannot write the log: " + error);
+        m_view.Problem(m_slot, "cannot write the log: " + error);
 }
 
 void CBoardLoop::Fail(int exitStatus, const std::string& problem)
 {
     if (m_tally.exitStatus == 0)
         m_tally.exitStatus = exitStatus;
-    m_console.Problem(m_slot, problem);
+    m_view.Problem(m_slot, problem);
 }
 
 void CBoardLoop::WaitForBoardToLeave(CLineWatch& line)
 {
-    m_console.Status(m_slot, "Waiting for the next board");
+    m_view.Status(m_slot, "Waiting for the next board");
     // --wait counts from the end of the last board: a board left on the
     // port is no next board either.
     auto waitLeft = [this] {
         return m_shared.waitSeconds < 0 || SteadyMs() - m_waitStartMs < m_shared.waitSeconds * 1000.0;
     };
-    while (waitLeft() && Pause(kLeaveQuietMs) && BootloaderAnswers(line)) {
+    while (waitLeft() && Pause(m_shared.leaveQuietMs) && BootloaderAnswers(line, m_shared.answerMs)) {
     }
 }
 
 bool CBoardLoop::ReopenWhenBack(CLineWatch& line, const IPortLink& serial)
 {
     line.Close();
-    m_console.Line(m_slot, "the port has gone away; waiting for it to come back");
-    m_console.Status(m_slot, "Waiting for the port");
-    while (Pause(kReopenPauseMs)) {
+    m_view.Line(m_slot, "the port has gone away; waiting for it to come back");
+    m_view.Status(m_slot, "Waiting for the port");
+    while (Pause(m_shared.reopenPauseMs)) {
         if (line.Open()) {
             m_device = serial.DevicePath();
-            m_console.Line(m_slot, "the port is back (" + m_device + ")");
+            m_view.Line(m_slot, "the port is back (" + m_device + ")");
             return true;
         }
     }

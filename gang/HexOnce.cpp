@@ -5,16 +5,6 @@
 
 namespace {
 
-// Loading needs no line; the engine only holds on to one.
-class CNoLine : public ISerialLink {
-public:
-    int Open() override { return 0; }
-    int Close() override { return 0; }
-    int Read(uint8_t*, uint32_t) override { return 0; }
-    int Write(const uint8_t*, uint32_t) override { return 0; }
-    bool IsOpen() const override { return false; }
-};
-
 // Every byte of the file goes through the hash exactly once, also the one
 // the loader looks at, puts back and takes again.
 class CHashingSource : public IByteSource {
@@ -62,15 +52,13 @@ bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, st
         return false;
     }
     CHashingSource source(file);
-    CNoLine noLine;
-    CFlashWriter loader(noLine, host);
-    const bool loaded = loader.LoadAndKeep(source, image);
+    const FlashOutcome failed = CFlashWriter::LoadKept(source, host, image);
     sha256 = source.Finish();
-    if (loader.LastOutcome() == FlashOutcome::FileRefused) {
+    if (failed == FlashOutcome::FileRefused) {
         error = FileRefusalText(path, image.report);
         return false;
     }
-    if (!loaded || file.Failed()) {
+    if (failed != FlashOutcome::None || file.Failed()) {
         error = "Can't read file " + path;
         return false;
     }

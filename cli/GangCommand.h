@@ -8,4 +8,4 @@
 // board with --repeat, and ends with a summary. Returns the exit status: 0
 // when every board that started was programmed, otherwise the status of the
 // first port (in the order given) that failed.
-int RunBench(const CliArgs& args, const std::atomic<bool>* interrupted);
+int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted);

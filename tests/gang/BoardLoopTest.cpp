@@ -1,0 +1,203 @@
+// The gang loop's leave-and-reopen logic on a scripted line: a fake clock
+// for the runs, pauses of a millisecond between boards.
+#include "BoardLoop.h"
+#include "FakeHost.h"
+#include "FlashWriter.h"
+#include "ScriptedLink.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The far end: boards come and go, the port may vanish for a while.
+struct Bench {
+    // After a board's frames: wake-ups its bootloader still answers (the same
+    // board), then wake-ups nobody answers (no board), then the next board.
+    int stayProbes = 0;
+    int absentWakeUps = 0;
+    // Wake-ups answered with a foreign byte before the first board answers.
+    int foreignWakeUps = 0;
+    // After the first board: writes fail until this many opens were refused.
+    bool vanishAfterFirst = false;
+    int refusedOpens = 0;
+
+    int tick = 0;
+    ScriptedLink link{tick};
+    int boardsDone = 0;
+    int wakeUpsAfter = 0;  // since the last board's frames
+    bool framesSent = false;
+    bool gone = false;
+    int wakeUps = 0;
+    int firstGap = -1;  // wake-ups between the first board's frames and the second's
+
+    void Attach()
+    {
+        link.onWrite = [this](const std::vector<uint8_t>& w) {
+            if (w.size() > 1) {
+                if (!framesSent && boardsDone == 1 && firstGap < 0)
+                    firstGap = wakeUpsAfter;
+                framesSent = true;
+                link.Reply({'K'});
+                return;
+            }
+            ++wakeUps;
+            if (framesSent) {
+                framesSent = false;
+                ++boardsDone;
+                wakeUpsAfter = 0;
+                if (vanishAfterFirst && boardsDone == 1)
+                    gone = true;
+            }
+            const int after = ++wakeUpsAfter;
+            if (boardsDone == 0 && wakeUps <= foreignWakeUps) {
+                link.Reply({'Z', 0x01});
+                return;
+            }
+            const bool silent = boardsDone > 0 && after > stayProbes && after <= stayProbes + absentWakeUps;
+            if (!silent)
+                link.Reply({'H', 0x01});
+        };
+    }
+};
+
+class BenchPort : public IPortLink {
+public:
+    explicit BenchPort(Bench& bench) : m_bench(bench) {}
+    int Open() override
+    {
+        if (m_bench.gone && m_bench.refusedOpens-- > 0)
+            return 0;
+        m_bench.gone = false;
+        return m_bench.link.Open();
+    }
+    int Close() override { return m_bench.link.Close(); }
+    int Read(uint8_t* buffer, uint32_t count) override { return m_bench.link.Read(buffer, count); }
+    int Write(const uint8_t* buffer, uint32_t count) override
+    {
+        return m_bench.gone ? 0 : m_bench.link.Write(buffer, count);
+    }
+    bool IsOpen() const override { return m_bench.link.IsOpen(); }
+    const std::string& DevicePath() const override { return m_device; }
+    const PortOpenResult& LastOpenError() const override { return m_error; }
+    bool PulseModemLine(ModemLine, int) override { return false; }
+    bool SetLineRate(int) override { return true; }
+    int WriteThrough(const uint8_t* buffer, uint32_t count) override { return Write(buffer, count); }
+    bool LineLost() const override { return false; }
+
+private:
+    Bench& m_bench;
+    std::string m_device = "/dev/bench0";
+    PortOpenResult m_error;
+};
+
+struct RecordingView : IGangView {
+    void Status(size_t, const std::string& text) override { statuses.push_back(text); }
+    void Progress(size_t, int) override {}
+    void Line(size_t, const std::string& text) override { lines.push_back(text); }
+    void Problem(size_t, const std::string& text) override { problems.push_back(text); }
+    void Trace(size_t, const std::string&) override {}
+    void Beep(size_t) override { ++beeps; }
+    void Summary(size_t, const PortTally&) override {}
+    void Total(const PortTally&) override {}
+    bool Said(const std::vector<std::string>& said, const std::string& text) const
+    {
+        return std::find(said.begin(), said.end(), text) != said.end();
+    }
+    std::vector<std::string> statuses, lines, problems;
+    int beeps = 0;
+};
+
+LoadedHex SmallImage()
+{
+    const std::string hex = ":020000000428D2\n:00000001FF\n";
+    CMemorySource source(hex.data(), hex.size());
+    FakeHost host;
+    LoadedHex image;
+    EXPECT_EQ(CFlashWriter::LoadKept(source, host, image), FlashOutcome::None);
+    return image;
+}
+
+TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
+{
+    auto bench = [](int stay, int absent, int foreign, bool vanish, int refused) {
+        Bench b;
+        b.stayProbes = stay;
+        b.absentWakeUps = absent;
+        b.foreignWakeUps = foreign;
+        b.vanishAfterFirst = vanish;
+        b.refusedOpens = refused;
+        return b;
+    };
+    struct Row {
+        const char* name;
+        int stay, absent, foreign;
+        bool vanish;
+        int refused, count, programmed, wakeUpsAfterFirst;
+        std::vector<std::string> lines;
+    };
+    const Row rows[] = {
+        // The board left on the port is asked twice, then is gone for three
+        // wake-ups: only the board after that is the second one.
+        {"same board until it leaves", 2, 3, 0, false, 0, 2, 2, 2 + 3 + 1, {}},
+        {"next board after one silent wake-up", 0, 1, 0, false, 0, 3, 3, 2, {}},
+        // A board still running its own program is no board yet, and says nothing.
+        {"foreign answers first", 0, 0, 2, false, 0, 1, 1, -1, {}},
+        {"port goes and comes back",
+         0, 0, 0, true, 3, 2, 2, -1,
+         {"the port has gone away; waiting for it to come back", "the port is back (/dev/bench0)"}},
+    };
+    const LoadedHex image = SmallImage();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        auto owned = std::make_unique<Bench>(bench(row.stay, row.absent, row.foreign, row.vanish, row.refused));
+        Bench& b = *owned;
+        b.link.open = false;
+        b.Attach();
+        RecordingView view;
+        int64_t nowMs = 0;
+        std::atomic<bool> stop{false};  // a loop that never ends fails instead of hanging
+        GangShared shared;
+        shared.interrupted = &stop;
+        shared.image = &image;
+        shared.repeat = true;
+        shared.count = row.count;
+        shared.view = &view;
+        shared.pacer.clock = [&nowMs] { return nowMs; };
+        shared.pacer.sleepMs = [&nowMs, &b, &stop](int ms) {
+            nowMs += ms;
+            if (nowMs > 600000)
+                stop = true;
+            b.tick = static_cast<int>(nowMs / kTickMs);
+        };
+        shared.leaveQuietMs = shared.reopenPauseMs = shared.foreignPauseMs = 1;
+        shared.answerMs = 5;
+        GangPort port;
+        port.name = "COM7";
+        port.makeLink = [&b] { return std::make_unique<BenchPort>(b); };
+        port.openError = [](const IPortLink&) { return std::string("refused"); };
+
+        CBoardLoop loop(std::move(port), 0, shared);
+        loop.Run();
+
+        EXPECT_EQ(loop.Tally().programmed, row.programmed);
+        EXPECT_EQ(loop.Tally().failed, 0);
+        EXPECT_EQ(loop.Tally().exitStatus, 0);
+        EXPECT_EQ(view.beeps, row.programmed);
+        EXPECT_TRUE(view.problems.empty()) << view.problems.front();
+        EXPECT_FALSE(view.Said(view.statuses, "Unexpected responce form target"));
+        if (row.wakeUpsAfterFirst >= 0) {
+            EXPECT_EQ(b.firstGap, row.wakeUpsAfterFirst);
+        }
+        for (const std::string& line : row.lines)
+            EXPECT_TRUE(view.Said(view.lines, line)) << line;
+        EXPECT_FALSE(b.link.open) << "the port is closed at the end";
+    }
+}
+
+} // namespace
