@@ -140,6 +140,10 @@ public:
             std::string line = m_partial.substr(0, eol);
             m_partial.erase(0, eol + 1);
             if (line.find("fernbow_") != std::string::npos) log(now, "chip model: " + line);
+            // gpsim's only way to say that a line of our script failed: the
+            // model would run without that part (a pin left unattached).
+            if (line.find("***ERROR") != std::string::npos)
+                std::fprintf(stderr, "fernbow-sim: gpsim refused part of the chip model: %s\n", line.c_str());
             if (line.find("fernbow_flash: dump written") != std::string::npos) m_dumped = true;
             m_tail.push_back(line);
             if (m_tail.size() > 12) m_tail.erase(m_tail.begin());

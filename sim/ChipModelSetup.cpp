@@ -98,7 +98,8 @@ std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin
     s += "module load fernbow_uart uart\n";
     s += "node rx\nattach rx portb2 uart.out\n";
     s += "node tx\nattach tx portb5 uart.in\n";
-    s += "node mclr\nattach mclr uart.mclr MCLR\n";
+    // Not "mclr": that name is the plug-in pin's own, and gpsim refuses the node.
+    s += "node reset_line\nattach reset_line uart.mclr MCLR\n";
     // gpsim's PIC16F819 does not follow OSCCON; the firmware runs it at 8 MHz.
     if (o.chip->isF819) s += "frequency 8000000\n";
     s += "uart.fd = " + std::to_string(lineFd) + "\n";

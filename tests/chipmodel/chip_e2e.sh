@@ -17,6 +17,9 @@
 #         wakeup    a wake-up while the loader waits for a frame is answered,
 #                   then a run completes
 #         two       two chip models at once, one fernbow-cli with two --port
+#         repeat    fernbow-cli --repeat --count 2 on one chip: once written, the
+#                   loader starts the program after its silence, the CLI sees
+#                   the board leave; a reset brings "the next board"
 # Exit status: 0 pass, 1 fail, 77 skip (gpsim or the firmware missing, outside CI).
 set -uo pipefail
 case_=$1 cli=$2 sim=$3 gpsim_start=$4 chip=$5 hex=$6 expect=${7:-}
@@ -27,6 +30,8 @@ skip() {
   exit 77
 }
 for tool in gpsim srec_cat stty; do command -v "$tool" >/dev/null || skip "$tool"; done
+source "$(dirname "$0")/../support/corpus_absent.sh"
+require_hex "$hex"
 
 case $chip in
   88)  words=$((0x1000)); entry=$((0xF60)) ;;
@@ -226,6 +231,27 @@ case $case_ in
     check_flash "$work/one.hex"
     check_flash "$work/two.hex"
     echo "PASS: two chip models programmed at once"
+    ;;
+  repeat)
+    reference_dump
+    start_sim chip --chip-model --dump "$work/chip.hex"
+    board=$sim_pid
+    "$cli" --repeat --count 2 --port "$device" --wait 60 "$hex" >"$work/repeat.out" 2>"$work/repeat.err" &
+    host=$!
+    pids+=($host)
+    # The first board written, the CLI waits for it to leave: the program
+    # starts after the loader's silence and no longer answers wake-ups, and
+    # the CLI searches again. Then a reset brings up the loader: the next board.
+    searches() { grep -c 'Searching PIC!' "$work/repeat.out"; }
+    for _ in $(seq 300); do [ "$(searches)" -ge 2 ] && break; sleep 0.1; done
+    [ "$(searches)" -ge 2 ] || fail "the written board never left: $(tail -n 3 "$work/repeat.out")"
+    kill -USR1 "$board"
+    wait "$host"; status=$?
+    stop_sim "$board"
+    [ "$status" = 0 ] || fail "--repeat --count 2 ended with $status: $(tail -n 3 "$work/repeat.err")"
+    grep -q ': 2 programmed, 0 failed' "$work/repeat.out" || fail "not two boards: $(tail -n 3 "$work/repeat.out")"
+    check_flash "$work/chip.hex"
+    echo "PASS: --repeat saw the written board start its program and leave, then took the reset chip as the next"
     ;;
   *) fail "unknown case $case_" ;;
 esac

@@ -33,16 +33,9 @@ for tool in gpsim srec_cat od awk; do
   fi
 done
 
-# The real-world corpus (FERNBOW_HEXCORPUS, from CMake) may be absent here.
-if [ ! -f "$hex" ]; then
-  corpus=${FERNBOW_HEXCORPUS:-}
-  if [ -n "$corpus" ] && [ "${hex#"$corpus"/}" != "$hex" ] && [ ! -d "$corpus" ]; then
-    echo "SKIP: the real-world HEX corpus is absent here: no folder $corpus"
-    exit 77
-  fi
-  echo "FAIL: no $hex"
-  exit 1
-fi
+# The real-world corpus may be absent here.
+source "$(dirname "$0")/../support/corpus_absent.sh"
+require_hex "$hex"
 
 case $chip in
   88)  processor=p16f88;  words=$((0x1000)); entry=$((0xF60)) ;;
