@@ -21,6 +21,7 @@
 namespace {
 // The line's descriptor inside gpsim.
 constexpr int kLineFd = 3;
+constexpr int kRateFd = 4;  // the host's pseudo-terminal, for its line rate
 // gpsim writes the dump and quits within this once the line closes.
 constexpr int kQuitWaitMs = 10000;
 
@@ -61,14 +62,15 @@ private:
     std::string m_path;
 };
 
-// gpsim, started with the line on kLineFd, its output on a pipe.
+// gpsim, started with the line on kLineFd and the host's terminal on
+// kRateFd, its output on a pipe.
 struct Gpsim {
     pid_t pid = -1;
     UniqueFd output;
 };
 
 bool StartGpsim(const std::string& gpsim, const ChipInfo& chip, const std::string& firmware, const WorkDir& dir,
-                int lineFd, Gpsim& out, std::string& error)
+                int lineFd, int rateFd, Gpsim& out, std::string& error)
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -93,8 +95,11 @@ bool StartGpsim(const std::string& gpsim, const ChipInfo& chip, const std::strin
         ::dup2(quit.Get(), 0);
         ::dup2(writeEnd.Get(), 1);
         ::dup2(writeEnd.Get(), 2);
-        if (lineFd == kLineFd) ::fcntl(kLineFd, F_SETFD, 0);
-        else ::dup2(lineFd, kLineFd);
+        // Out of the way first, so that neither lands on the other's number.
+        const int line = ::fcntl(lineFd, F_DUPFD_CLOEXEC, 10);
+        const int rate = ::fcntl(rateFd, F_DUPFD_CLOEXEC, 10);
+        ::dup2(line, kLineFd);
+        ::dup2(rate, kRateFd);
         ::signal(SIGPIPE, SIG_DFL);
         // The pty's reset signal is meant for the plug-in, not for fernbow-sim's handler.
         ::signal(SIGUSR1, SIG_DFL);
@@ -218,7 +223,7 @@ int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
         return 1;
     }
     const std::string dumpPath = o.dump.empty() ? "" : dir.Path() + "/flash.hex";
-    if (!WriteText(dir.Path() + "/chip.stc", ChipModelScript(o, plugin, kLineFd, dumpPath)) ||
+    if (!WriteText(dir.Path() + "/chip.stc", ChipModelScript(o, plugin, kLineFd, kRateFd, dumpPath)) ||
         !WriteText(dir.Path() + "/quit.txt", "quit\n")) {
         std::fprintf(stderr, "fernbow-sim: cannot write the gpsim script in %s\n", dir.Path().c_str());
         return 1;
@@ -242,7 +247,7 @@ int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
     }
     UniqueFd line(pair[0]), chipEnd(pair[1]);
     Gpsim g;
-    if (!StartGpsim(gpsim, *o.chip, firmware, dir, chipEnd.Get(), g, error)) {
+    if (!StartGpsim(gpsim, *o.chip, firmware, dir, chipEnd.Get(), board.MasterFd(), g, error)) {
         std::fprintf(stderr, "fernbow-sim: %s\n", error.c_str());
         return 1;
     }

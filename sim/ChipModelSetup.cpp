@@ -90,7 +90,8 @@ std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::st
     return found;
 }
 
-std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, const std::string& dumpPath)
+std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, int rateFd,
+                            const std::string& dumpPath)
 {
     std::string s;
     s += "module library " + plugin + "\n";
@@ -103,6 +104,7 @@ std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin
     // gpsim's PIC16F819 does not follow OSCCON; the firmware runs it at 8 MHz.
     if (o.chip->isF819) s += "frequency 8000000\n";
     s += "uart.fd = " + std::to_string(lineFd) + "\n";
+    s += "uart.ratefd = " + std::to_string(rateFd) + "\n";
     if (o.corruptByte) s += "uart.corrupt = " + std::to_string(o.corruptByte) + "\n";
     if (o.dropByte) s += "uart.drop = " + std::to_string(o.dropByte) + "\n";
     if (o.unpaced) s += "uart.realtime = 0\n";

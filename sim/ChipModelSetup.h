@@ -13,7 +13,9 @@ std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::st
 // The gpsim script: load the plug-in, wire the line (RB2 in, RB5 out, MCLR),
 // run until the line closes, then dump the flash and quit. The line is the
 // descriptor lineFd inside gpsim.
-std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, const std::string& dumpPath);
+// lineFd: the chip's line in gpsim; rateFd: the host's terminal, whose rate the line follows.
+std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, int rateFd,
+                            const std::string& dumpPath);
 
 // gpsim's name of the processor ("p16f88").
 std::string GpsimProcessor(const ChipInfo& chip);

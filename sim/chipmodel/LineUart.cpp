@@ -1,5 +1,6 @@
 #include "LineUart.h"
 #include "LinePty.h"
+#include "LineRate.h"
 #include <gpsim/breakpoints.h>
 #include <gpsim/gpsim_time.h>
 #include <gpsim/stimuli.h>
@@ -156,11 +157,12 @@ LineUart::LineUart(const char* name)
     for (IOPIN* pin : {static_cast<IOPIN*>(m_out), static_cast<IOPIN*>(m_in), static_cast<IOPIN*>(m_mclr)}) addSymbol(pin);
     m_fdAttr = new Integer("fd", -1, "file descriptor of the line; -1 opens a pseudo-terminal");
     m_baudAttr = new Integer("baud", 19200, "bits per second");
+    m_rateFdAttr = new Integer("ratefd", -1, "a terminal whose rate the line follows (the host's), -1 for none");
     m_corruptAttr = new Integer("corrupt", 0, "number (from 1) of the byte to the chip to corrupt; 0 none");
     m_dropAttr = new Integer("drop", 0, "number (from 1) of the byte to the chip to drop; 0 none");
     m_pacedAttr = new Integer("realtime", 1, "1 keeps simulated time in step with the wall clock");
     m_traceAttr = new Integer("trace", 0, "1 prints every byte on the line");
-    for (Integer* a : {m_fdAttr, m_baudAttr, m_corruptAttr, m_dropAttr, m_pacedAttr, m_traceAttr}) addSymbol(a);
+    for (Integer* a : {m_fdAttr, m_baudAttr, m_rateFdAttr, m_corruptAttr, m_dropAttr, m_pacedAttr, m_traceAttr}) addSymbol(a);
 
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
@@ -188,7 +190,11 @@ long long LineUart::Attribute(Integer* attribute) const
 
 double LineUart::CyclesPerBit() const
 {
-    const long long baud = Attribute(m_baudAttr);
+    // As on a wire: bits are as long as the host's port makes them, so a
+    // program talking at another rate is heard only by a host set to it.
+    const long long rateFd = Attribute(m_rateFdAttr);
+    const long hostRate = rateFd >= 0 ? LineRate(static_cast<int>(rateFd)) : 0;
+    const long long baud = hostRate > 0 ? hostRate : Attribute(m_baudAttr);
     const double cps = get_cycles().instruction_cps();
     return (cps > 0 ? cps : 2e6) / static_cast<double>(baud > 0 ? baud : 19200);
 }

@@ -45,6 +45,7 @@ private:
     IO_bi_directional* m_mclr = nullptr;
     Integer* m_fdAttr = nullptr;       // the line: -1 opens a pty
     Integer* m_baudAttr = nullptr;
+    Integer* m_rateFdAttr = nullptr;   // a terminal whose rate overrides baud: the host's side
     Integer* m_corruptAttr = nullptr;  // 1-based number of the received byte to corrupt, 0 none
     Integer* m_dropAttr = nullptr;     // 1-based number of the received byte to drop, 0 none
     Integer* m_pacedAttr = nullptr;    // 0 runs unpaced

@@ -17,6 +17,9 @@
 #         wakeup    a wake-up while the loader waits for a frame is answered,
 #                   then a run completes
 #         two       two chip models at once, one fernbow-cli with two --port
+#         monitor   the whole loop: FILE (a greeting at 9600 baud) flashed
+#                   through the firmware starts by itself once the loader's
+#                   silence has passed, and --monitor=9600 shows the greeting
 #         repeat    fernbow-cli --repeat --count 2 on one chip: once written, the
 #                   loader starts the program after its silence, the CLI sees
 #                   the board leave; a reset brings "the next board"
@@ -231,6 +234,20 @@ case $case_ in
     check_flash "$work/one.hex"
     check_flash "$work/two.hex"
     echo "PASS: two chip models programmed at once"
+    ;;
+  monitor)
+    start_sim chip --chip-model
+    "$cli" --port "$device" --monitor=9600 "$hex" </dev/null >"$work/monitor.out" 2>"$work/monitor.err" &
+    host=$!
+    pids+=($host)
+    greeting='Hello from the PIC16F88'
+    for _ in $(seq 300); do grep -q "$greeting" "$work/monitor.out" && break; sleep 0.1; done
+    kill -INT "$host"
+    wait "$host"; status=$?
+    stop_sim "$sim_pid"
+    grep -q "$greeting" "$work/monitor.out" || fail "no greeting on the monitor: $(tail -n 3 "$work/monitor.out")"
+    [ "$status" = 0 ] || fail "the monitor ended with $status: $(tail -n 3 "$work/monitor.err")"
+    echo "PASS: flashed through the firmware, the program started by itself and greeted the monitor at 9600 baud"
     ;;
   repeat)
     reference_dump
