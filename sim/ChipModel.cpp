@@ -230,16 +230,9 @@ int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
     }
 
     PtyBoard board;
-    std::string error;
-    if (!board.Open(error)) {
-        std::fprintf(stderr, "fernbow-sim: %s\n", error.c_str());
-        return 1;
-    }
     ComLink link;
-    if (o.com >= 0 && !link.Create(o.com, board.SlavePath(), error)) {
-        std::fprintf(stderr, "fernbow-sim: cannot make COM%d: %s\n", o.com, error.c_str());
-        return 1;
-    }
+    if (!OpenBoardLine(o.com, board, link)) return 1;
+    std::string error;
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) {
         std::fprintf(stderr, "fernbow-sim: cannot make a socket pair: %s\n", std::strerror(errno));

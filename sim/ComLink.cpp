@@ -1,5 +1,7 @@
 #include "ComLink.h"
 #include "ConfigHome.h"
+#include "PtyBoard.h"
+#include <cstdio>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -51,4 +53,18 @@ void ComLink::Remove()
     const ssize_t n = ::readlink(m_path.c_str(), buffer, sizeof buffer - 1);
     if (n >= 0 && std::string(buffer, static_cast<size_t>(n)) == m_target) ::unlink(m_path.c_str());
     m_path.clear();
+}
+
+bool OpenBoardLine(int com, PtyBoard& board, ComLink& link)
+{
+    std::string error;
+    if (!board.Open(error)) {
+        std::fprintf(stderr, "fernbow-sim: %s\n", error.c_str());
+        return false;
+    }
+    if (com >= 0 && !link.Create(com, board.SlavePath(), error)) {
+        std::fprintf(stderr, "fernbow-sim: cannot make COM%d: %s\n", com, error.c_str());
+        return false;
+    }
+    return true;
 }

@@ -19,3 +19,10 @@ private:
     std::string m_path;
     std::string m_target;
 };
+
+class PtyBoard;
+
+// The board's connector for the host: its pseudo-terminal opened and, with
+// com >= 0, the COMn link to it made. false (the reason on standard error,
+// as fernbow-sim says it) when either cannot be had.
+bool OpenBoardLine(int com, PtyBoard& board, ComLink& link);

@@ -53,16 +53,9 @@ int RunBoard(const SimOptions& o, uint32_t number, const BootTiming& timing, con
 {
     more = false;
     PtyBoard board;
-    std::string error;
-    if (!board.Open(error)) {
-        std::fprintf(stderr, "fernbow-sim: %s\n", error.c_str());
-        return 1;
-    }
     ComLink link;
-    if (o.com >= 0 && !link.Create(o.com, board.SlavePath(), error)) {
-        std::fprintf(stderr, "fernbow-sim: cannot make COM%d: %s\n", o.com, error.c_str());
-        return 1;
-    }
+    if (!OpenBoardLine(o.com, board, link)) return 1;
+    std::string error;
 
     ResetControl reset;
     if (o.resetControl && !reset.Create(o.com, error)) {
