@@ -17,6 +17,10 @@ namespace {
 
 // The far end: boards come and go, the port may vanish for a while.
 struct Bench {
+    Bench() = default;
+    Bench(const Bench&) = delete;  // the link holds a reference to tick
+    Bench& operator=(const Bench&) = delete;
+
     // After a board's frames: wake-ups its bootloader still answers (the same
     // board), then wake-ups nobody answers (no board), then the next board.
     int stayProbes = 0;
@@ -125,15 +129,6 @@ LoadedHex SmallImage()
 
 TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
 {
-    auto bench = [](int stay, int absent, int foreign, bool vanish, int refused) {
-        Bench b;
-        b.stayProbes = stay;
-        b.absentWakeUps = absent;
-        b.foreignWakeUps = foreign;
-        b.vanishAfterFirst = vanish;
-        b.refusedOpens = refused;
-        return b;
-    };
     struct Row {
         const char* name;
         int stay, absent, foreign;
@@ -155,8 +150,13 @@ TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
     const LoadedHex image = SmallImage();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        auto owned = std::make_unique<Bench>(bench(row.stay, row.absent, row.foreign, row.vanish, row.refused));
+        auto owned = std::make_unique<Bench>();
         Bench& b = *owned;
+        b.stayProbes = row.stay;
+        b.absentWakeUps = row.absent;
+        b.foreignWakeUps = row.foreign;
+        b.vanishAfterFirst = row.vanish;
+        b.refusedOpens = row.refused;
         b.link.open = false;
         b.Attach();
         RecordingView view;
