@@ -69,12 +69,12 @@ TEST(DialogStartPath, ShowsTheStoredPathAndOpensItByDefault)
     DialogRig rig;
     std::string unused;
     rig.store.ReadRegString("FileName", unused);
-    rig.store.WriteRegString("FileName", "/work/blink.hex");
+    rig.store.WriteRegString("FileName", "/projects/blink.hex");
     rig.dlg.OnInitDialog();
-    EXPECT_EQ(rig.dlg.m_strFileName, "/work/blink.hex");
-    EXPECT_EQ(rig.dlg.m_strEditPath, "/work/blink.hex");
+    EXPECT_EQ(rig.dlg.m_strFileName, "/projects/blink.hex");
+    EXPECT_EQ(rig.dlg.m_strEditPath, "/projects/blink.hex");
     EXPECT_EQ(rig.dlg.m_strPathName, "");
-    EXPECT_EQ(rig.view.Text(IDC_FILE_PATH), "/work/blink.hex");
+    EXPECT_EQ(rig.view.Text(IDC_FILE_PATH), "/projects/blink.hex");
 }
 
 TEST(DialogStartPath, FirstStartCreatesBothKeys)
