@@ -1,5 +1,8 @@
 #include "DialogRig.h"
 
+#include "IntelHexWriter.h"
+
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -113,26 +116,78 @@ TEST_F(DialogWrite, AResetCodeThatCannotStartIsToldAfterTheRun)
 
 TEST_F(DialogWrite, BadRecordsAreWarnedAboutBeforeAnythingIsSentAndOkGoesOn)
 {
+    const std::string builtFor88 = std::string(kSmallHex).insert(44, ":02401000383F37\n");
     const struct {
-        const char* hex;
+        std::string hex;
         HexLoadReport report;
+        uint8_t chip = 'H';
     } cases[] = {
         {":100000008A110A128C2A0000000000000000000001\n:0200100000zz0\n:00000001FF\n", {2, 0, 1, false}},
         // Cut short: the same box, for the end record that never came.
         {":100000008A110A128C2A0000000000000000000083\n", {0, 0, 0, true}},
+        // Two values for one address.
+        {std::string(kSmallHex).insert(44, ":02000200FFFFFE\n"), {1, 0, 2, false}},
+        // Built for the PIC16F88 (CONFIG2), and a PIC16F819 answers: told once
+        // the chip is known, before any frame.
+        {builtFor88, {}, '8'},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.hex);
         rig.view.boxes.clear();
         rig.link.writes.clear();
+        boot.blocksSeen.clear();
+        boot.chip = c.chip;
         ChooseFile("prog.hex", c.hex);
-        size_t writesAtBox = 99;
-        rig.view.onBox = [&] { writesAtBox = rig.link.writes.size(); };
+        size_t writesAtBox = 99, framesAtBox = 99;
+        rig.view.onBox = [&] {
+            writesAtBox = rig.link.writes.size();
+            framesAtBox = boot.blocksSeen.size();
+        };
         rig.dlg.OnWriteFlash();
-        ASSERT_EQ(BoxTexts(), std::vector<std::string>{BadRecordsWarning(c.report)});
+        const std::string expected = c.report.HasFaults() ? BadRecordsWarning(c.report)
+                                                          : "The file was built for the PIC16F88 (it sets CONFIG2";
+        ASSERT_EQ(BoxTexts().size(), 1u);
+        EXPECT_EQ(BoxTexts()[0].rfind(expected, 0), 0u) << BoxTexts()[0];
         EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
-        EXPECT_EQ(writesAtBox, 0u);
+        EXPECT_EQ(c.report.HasFaults() ? writesAtBox : framesAtBox, 0u);
         EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
+    }
+}
+
+// What the field shows is what is written: a typed path replaces the chosen
+// file, a refused one (dropped or typed) is not used.
+TEST_F(DialogWrite, TheFileTheFieldShowsIsWritten)
+{
+    const struct {
+        const char* label;
+        const char* way;          // "typed" or "dropped"
+        const char* name;         // made beside the chosen first.hex
+        bool secondWritten;       // else first.hex, or nothing after the box
+        const char* box;
+    } cases[] = {
+        {"typed", "typed", "second.hex", true, nullptr},
+        {"typed_quoted", "typed", "second.hex", true, nullptr},
+        {"typed_not_hex", "typed", "second.txt", false, "Must be HEX file!"},
+        {"dropped_not_hex", "dropped", "second.txt", false, "Must be HEX file!"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        rig.view.boxes.clear();
+        boot.blocksSeen.clear();
+        ChooseFile("first.hex", kSmallHex);
+        // Data in block 2 too, which first.hex does not have.
+        const std::string second = rig.WriteFile(c.name, std::string(kSmallHex).insert(44, IntelHexRecord(0x80, {1, 2})));
+        if (std::string(c.way) == "dropped")
+            rig.dlg.OnDropFile(second);
+        else
+            rig.view.texts[IDC_FILE_PATH] = std::string(c.label) == "typed_quoted" ? " \"" + second + "\" " : second;
+        rig.dlg.OnWriteFlash();
+
+        const bool typedRefused = !c.secondWritten && std::string(c.way) == "typed";
+        EXPECT_EQ(BoxTexts(), c.box ? std::vector<std::string>{c.box} : std::vector<std::string>{});
+        EXPECT_EQ(std::count(boot.blocksSeen.begin(), boot.blocksSeen.end(), 2u), c.secondWritten ? 1 : 0);
+        EXPECT_EQ(boot.blocksSeen.empty(), typedRefused);
+        EXPECT_EQ(rig.Stored("FileName"), c.secondWritten ? second : rig.files.Path() + "/first.hex");
     }
 }
 
