@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
 # Packs this build into a .deb, unpacks it into a scratch root with dpkg -x
 # and checks what a user gets: the three programs, the menu entry and its
-# icons, the man pages, the Debian documents, real Depends, and no lintian
-# errors. Usage: check_package.sh BUILD_DIR VERSION
+# icons, the man pages, the Debian documents, the examples, the chip model's
+# plug-in (run from the unpacked tree: a board programmed through it), real
+# Depends, and no lintian errors. Usage: check_package.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
 version=$2
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+sim_pid=
+cleanup() {
+  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 for tool in cpack dpkg-deb lintian groff gzip; do
   if ! command -v "$tool" >/dev/null; then
@@ -51,7 +57,12 @@ for page in fernbow fernbow-cli fernbow-sim; do
   done
   warnings=$(zcat "$man" | LC_ALL=C.UTF-8 MANWIDTH=80 groff -man -Tutf8 -ww -z 2>&1 || true)
   [ -z "$warnings" ] || fail "$man: $warnings"
+  # Where a user with a blank chip turns.
+  zcat "$man" | grep -q '^\.I /usr/share/fernbow/firmware/' || fail "$man does not name the firmware folder"
+  zcat "$man" | grep -q 'Putting the bootloader on a blank chip' || fail "$man does not name the README's section"
 done
+zcat "$root/share/doc/fernbow/README.md.gz" | grep -q '^## Putting the bootloader on a blank chip' ||
+  fail "the README with its section for a blank chip is not installed"
 
 # The licence travels in the machine-readable copyright file.
 copyright=$root/share/doc/fernbow/copyright
@@ -71,10 +82,53 @@ if [ "${CI:-}" = true ] || command -v gpasm >/dev/null; then
   done
 fi
 
+# The examples, source and (assembled wherever gpasm is) HEX.
+for example in blink16f88 blink16f819 hello16f88; do
+  [ -f "$root/share/fernbow/examples/$example.asm" ] || fail "no example $example.asm"
+  if [ "${CI:-}" = true ] || command -v gpasm >/dev/null; then
+    grep -q '^:00000001FF' "$root/share/fernbow/examples/$example.hex" 2>/dev/null || fail "no example $example.hex"
+  fi
+done
+
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libwxgtk3.2 libgtk-3 libc6; do
   grep -q "$library" <<<"$depends" || fail "Depends lacks $library: $depends"
 done
+# The chip model needs gpsim, but nothing else does.
+grep -q gpsim <<<"$depends" && fail "Depends names gpsim, which is only recommended: $depends"
+grep -qw gpsim <<<"$(dpkg-deb -f "$deb" Recommends)" || fail "gpsim is not recommended"
+# No maintainer scripts (a library where ldconfig looks would bring them).
+scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'preinst|postinst|prerm|postrm' || true)
+[ -z "$scripts" ] || fail "the package has maintainer scripts: $scripts"
+
+# The chip model from the unpacked tree: fernbow-sim finds the plug-in and
+# the firmware beside itself (it never looks into a build tree it was not
+# run from), and the unpacked fernbow-cli programs the example through it.
+plugin=$root/lib/fernbow/gpsim/fernbow-chipmodel.so
+if [ -f "$build/sim/chipmodel/fernbow-chipmodel.so" ] || [ "${CI:-}" = true ]; then
+  [ -f "$plugin" ] || fail "no chip model plug-in lib/fernbow/gpsim/fernbow-chipmodel.so"
+  if command -v gpsim >/dev/null && [ -f "$root/share/fernbow/examples/hello16f88.hex" ]; then
+    "$root/bin/fernbow-sim" --chip-model --chip 88 >"$work/sim.dev" 2>"$work/sim.err" &
+    sim_pid=$!
+    device=
+    for _ in $(seq 150); do
+      device=$(head -n 1 "$work/sim.dev" 2>/dev/null)
+      [ -n "$device" ] && break
+      kill -0 "$sim_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    [ -n "$device" ] || fail "the unpacked fernbow-sim --chip-model did not start: $(cat "$work/sim.err")"
+    loaded=
+    for _ in $(seq 50); do
+      gpsim_pid=$(pgrep -P "$sim_pid" -x gpsim | head -n 1)
+      grep -qF "$plugin" "/proc/$gpsim_pid/maps" 2>/dev/null && loaded=yes && break
+      sleep 0.1
+    done
+    [ -n "$loaded" ] || fail "gpsim did not load the unpacked plug-in"
+    "$root/bin/fernbow-cli" --port "$device" --wait 20 "$root/share/fernbow/examples/hello16f88.hex" \
+      >"$work/cli.out" 2>&1 || fail "the unpacked tools did not program the chip model: $(cat "$work/cli.out")"
+  fi
+fi
 
 lintian --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 || true
 if grep -q '^E:' "$work/lintian.log"; then
