@@ -39,7 +39,8 @@ TEST_P(DialogBrowse, FollowsTheOutcomeTable)
         if (how == "dropped") {
             rig.dlg.OnDropFile(full);
         } else if (how == "typed") {
-            rig.view.texts[IDC_FILE_PATH] = full;
+            // Pasted with blanks, in the quotes Windows copies a path in.
+            rig.view.texts[IDC_FILE_PATH] = " \"" + full + "\" ";
             rig.link.Close();
             rig.link.canOpen = false;  // the run ends at once, after the file is taken
             rig.dlg.OnWriteFlash();
@@ -58,7 +59,7 @@ TEST_P(DialogBrowse, FollowsTheOutcomeTable)
             EXPECT_EQ(rig.dlg.m_strFileName, kEarlier);
             EXPECT_EQ(rig.dlg.m_strPathName, kEarlier);
         }
-        EXPECT_EQ(rig.view.Text(IDC_FILE_PATH), c.taken || how == "typed" ? full : kEarlier);
+        EXPECT_EQ(rig.view.Text(IDC_FILE_PATH), c.taken ? full : how == "typed" ? " \"" + full + "\" " : kEarlier);
         EXPECT_EQ(rig.Stored("FileName"), c.remembered ? full : kEarlier);
         if (c.warned) {
             ASSERT_EQ(rig.view.boxes.size(), 1u);

@@ -1,8 +1,5 @@
 #include "DialogRig.h"
 
-#include "IntelHexWriter.h"
-
-#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -151,43 +148,6 @@ TEST_F(DialogWrite, BadRecordsAreWarnedAboutBeforeAnythingIsSentAndOkGoesOn)
         EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
         EXPECT_EQ(c.report.HasFaults() ? writesAtBox : framesAtBox, 0u);
         EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
-    }
-}
-
-// What the field shows is what is written: a typed path replaces the chosen
-// file, a refused one (dropped or typed) is not used.
-TEST_F(DialogWrite, TheFileTheFieldShowsIsWritten)
-{
-    const struct {
-        const char* label;
-        const char* way;          // "typed" or "dropped"
-        const char* name;         // made beside the chosen first.hex
-        bool secondWritten;       // else first.hex, or nothing after the box
-        const char* box;
-    } cases[] = {
-        {"typed", "typed", "second.hex", true, nullptr},
-        {"typed_quoted", "typed", "second.hex", true, nullptr},
-        {"typed_not_hex", "typed", "second.txt", false, "Must be HEX file!"},
-        {"dropped_not_hex", "dropped", "second.txt", false, "Must be HEX file!"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
-        rig.view.boxes.clear();
-        boot.blocksSeen.clear();
-        ChooseFile("first.hex", kSmallHex);
-        // Data in block 2 too, which first.hex does not have.
-        const std::string second = rig.WriteFile(c.name, std::string(kSmallHex).insert(44, IntelHexRecord(0x80, {1, 2})));
-        if (std::string(c.way) == "dropped")
-            rig.dlg.OnDropFile(second);
-        else
-            rig.view.texts[IDC_FILE_PATH] = std::string(c.label) == "typed_quoted" ? " \"" + second + "\" " : second;
-        rig.dlg.OnWriteFlash();
-
-        const bool typedRefused = !c.secondWritten && std::string(c.way) == "typed";
-        EXPECT_EQ(BoxTexts(), c.box ? std::vector<std::string>{c.box} : std::vector<std::string>{});
-        EXPECT_EQ(std::count(boot.blocksSeen.begin(), boot.blocksSeen.end(), 2u), c.secondWritten ? 1 : 0);
-        EXPECT_EQ(boot.blocksSeen.empty(), typedRefused);
-        EXPECT_EQ(rig.Stored("FileName"), c.secondWritten ? second : rig.files.Path() + "/first.hex");
     }
 }
 

@@ -15,6 +15,8 @@ cleanup() {
 }
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+# Tries a command every 0.1 s for at most 15 s.
+poll() { for _ in $(seq 150); do "$@" && return 0; sleep 0.1; done; return 1; }
 for tool in cpack dpkg-deb lintian groff gzip; do
   if ! command -v "$tool" >/dev/null; then
     [ "${CI:-}" = true ] && fail "$tool is not installed"
@@ -61,8 +63,7 @@ for page in fernbow fernbow-cli fernbow-sim; do
   zcat "$man" | grep -q '^\.I /usr/share/fernbow/firmware/' || fail "$man does not name the firmware folder"
   zcat "$man" | grep -q 'Putting the bootloader on a blank chip' || fail "$man does not name the README's section"
 done
-zcat "$root/share/doc/fernbow/README.md.gz" | grep -q '^## Putting the bootloader on a blank chip' ||
-  fail "the README with its section for a blank chip is not installed"
+zcat "$root/share/doc/fernbow/README.md.gz" | grep -q '^## Putting the bootloader on a blank chip' || fail "no README"
 
 # The licence travels in the machine-readable copyright file.
 copyright=$root/share/doc/fernbow/copyright
@@ -74,21 +75,20 @@ grep -q 'Permission is hereby granted, free of charge' "$copyright" || fail "$co
 gzip -t "$root/share/doc/fernbow/changelog.gz" || fail "no changelog"
 top=$(zcat "$root/share/doc/fernbow/changelog.gz" | sed -n 1p)
 [[ $top == "fernbow ($version) "* ]] || fail "the changelog's top entry is not $version: $top"
-# The bootloader for a blank chip (assembled wherever gpasm is installed).
+# The examples' sources; the bootloader for a blank chip and the examples'
+# HEX files (assembled wherever gpasm is installed).
+for example in blink16f88 blink16f819 hello16f88; do
+  [ -f "$root/share/fernbow/examples/$example.asm" ] || fail "no example $example.asm"
+done
 if [ "${CI:-}" = true ] || command -v gpasm >/dev/null; then
   for chip in 16f88 16f819; do
     hex=$root/share/fernbow/firmware/fernbow-boot-$chip.hex
     grep -q '^:00000001FF' "$hex" 2>/dev/null || fail "no bootloader firmware share/fernbow/firmware/fernbow-boot-$chip.hex"
   done
-fi
-
-# The examples, source and (assembled wherever gpasm is) HEX.
-for example in blink16f88 blink16f819 hello16f88; do
-  [ -f "$root/share/fernbow/examples/$example.asm" ] || fail "no example $example.asm"
-  if [ "${CI:-}" = true ] || command -v gpasm >/dev/null; then
+  for example in blink16f88 blink16f819 hello16f88; do
     grep -q '^:00000001FF' "$root/share/fernbow/examples/$example.hex" 2>/dev/null || fail "no example $example.hex"
-  fi
-done
+  done
+fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libwxgtk3.2 libgtk-3 libc6; do
@@ -102,31 +102,20 @@ scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -E 'preinst|postinst|pr
 [ -z "$scripts" ] || fail "the package has maintainer scripts: $scripts"
 
 # The chip model from the unpacked tree: fernbow-sim finds the plug-in and
-# the firmware beside itself (it never looks into a build tree it was not
-# run from), and the unpacked fernbow-cli programs the example through it.
+# the firmware beside itself (never in a build tree it was not run from), and
+# the unpacked fernbow-cli programs an example through them.
 plugin=$root/lib/fernbow/gpsim/fernbow-chipmodel.so
 if [ -f "$build/sim/chipmodel/fernbow-chipmodel.so" ] || [ "${CI:-}" = true ]; then
-  [ -f "$plugin" ] || fail "no chip model plug-in lib/fernbow/gpsim/fernbow-chipmodel.so"
+  [ -f "$plugin" ] || fail "no chip model plug-in in lib/fernbow/gpsim"
   if command -v gpsim >/dev/null && [ -f "$root/share/fernbow/examples/hello16f88.hex" ]; then
     "$root/bin/fernbow-sim" --chip-model --chip 88 >"$work/sim.dev" 2>"$work/sim.err" &
     sim_pid=$!
-    device=
-    for _ in $(seq 150); do
-      device=$(head -n 1 "$work/sim.dev" 2>/dev/null)
-      [ -n "$device" ] && break
-      kill -0 "$sim_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    [ -n "$device" ] || fail "the unpacked fernbow-sim --chip-model did not start: $(cat "$work/sim.err")"
-    loaded=
-    for _ in $(seq 50); do
-      gpsim_pid=$(pgrep -P "$sim_pid" -x gpsim | head -n 1)
-      grep -qF "$plugin" "/proc/$gpsim_pid/maps" 2>/dev/null && loaded=yes && break
-      sleep 0.1
-    done
-    [ -n "$loaded" ] || fail "gpsim did not load the unpacked plug-in"
-    "$root/bin/fernbow-cli" --port "$device" --wait 20 "$root/share/fernbow/examples/hello16f88.hex" \
-      >"$work/cli.out" 2>&1 || fail "the unpacked tools did not program the chip model: $(cat "$work/cli.out")"
+    plugin_loaded() { grep -qF "$plugin" "/proc/$(pgrep -P "$sim_pid" -x gpsim | head -n 1)/maps" 2>/dev/null; }
+    poll test -s "$work/sim.dev" || fail "the unpacked fernbow-sim --chip-model did not start: $(cat "$work/sim.err")"
+    poll plugin_loaded || fail "gpsim did not load the unpacked plug-in"
+    "$root/bin/fernbow-cli" --port "$(head -n 1 "$work/sim.dev")" --wait 20 \
+      "$root/share/fernbow/examples/hello16f88.hex" >"$work/cli.out" 2>&1 ||
+      fail "the unpacked tools did not program the chip model: $(cat "$work/cli.out")"
   fi
 fi
 
