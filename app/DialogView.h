@@ -9,7 +9,8 @@
 //
 // Added since the first draft: RunModal, which calls OnInitDialog when the
 // toolkit has made the controls (a Win32 dialog has them only once its
-// WM_INITDIALOG comes). How a view plugs in is told in FlashApp.h.
+// WM_INITDIALOG comes), and GetItemText, by which "&Write Flash" takes a path
+// typed into the field. How a view plugs in is told in FlashApp.h.
 //
 // Events a view forwards to CFlashDlg:
 //   "&Write Flash" clicked          -> OnWriteFlash()
@@ -27,6 +28,8 @@ public:
 
     // Replaces a control's text (IDC_STATUS, IDC_FILE_PATH).
     virtual void SetItemText(int id, const std::string& text) = 0;
+    // A control's text as it stands, what the user typed included.
+    virtual std::string GetItemText(int id) const = 0;
     virtual void EnableItem(int id, bool enable) = 0;
 
     // The port list (IDC_PORT): unsorted, items kept in the order added.

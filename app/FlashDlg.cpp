@@ -1,5 +1,6 @@
 #include "FlashDlg.h"
 #include "resource.h"
+#include "ChipMismatch.h"
 #include "ComPortMap.h"
 #include "FlashRun.h"
 
@@ -117,7 +118,8 @@ void CFlashDlg::OnBrowse()
 {
     if (m_bRunning) return;  // the run is reading m_strFileName's file
 
-    m_strFileName.clear();
+    // A cancelled choice leaves the file the field shows, which is the one
+    // "&Write Flash" writes.
     std::string fullPath;
     std::string bareName;
     if (!m_pView->ChooseFile(kHexFilterLabel, kHexPattern, fullPath, bareName) || fullPath.empty())
@@ -133,8 +135,37 @@ void CFlashDlg::OnDropFile(const std::string& fullPath)
     TakeFile(fullPath, std::filesystem::u8path(fullPath).filename().u8string());
 }
 
-void CFlashDlg::TakeFile(const std::string& fullPath, const std::string& bareName)
+bool CFlashDlg::TakeTypedPath(const std::string& text)
 {
+    // Blanks around a pasted path, and the quotes a copied Windows path
+    // comes in, are no part of the name.
+    const size_t first = text.find_first_not_of(" \t");
+    std::string typed = first == std::string::npos ? std::string() : text.substr(first);
+    typed.erase(typed.find_last_not_of(" \t") + 1);
+    if (typed.size() >= 2 && typed.front() == '"' && typed.back() == '"') typed = typed.substr(1, typed.size() - 2);
+    if (typed.empty()) {
+        // Nothing to write: "&Write Flash" says "Can't open file".
+        m_strPathName.clear();
+        m_strFileName.clear();
+        m_strEditPath = text;
+        return true;
+    }
+    // Remembered and shown in full, as a chosen file is.
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::absolute(std::filesystem::u8path(typed), error);
+    if (error) path = std::filesystem::u8path(typed);
+    return TakeFile(path.u8string(), path.filename().u8string());
+}
+
+bool CFlashDlg::TakeFile(const std::string& fullPath, const std::string& bareName)
+{
+    const size_t dot = bareName.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot != 0;
+    if (hasExtension && LowerAscii(bareName.substr(dot + 1)) != "hex") {
+        MessageBoxExclamation(kMustBeHex);
+        return false;
+    }
+
     m_strPathName = fullPath;
     m_strFileName = bareName;
     // "&Write Flash" opens the bare name, which must find the chosen file:
@@ -148,19 +179,22 @@ void CFlashDlg::TakeFile(const std::string& fullPath, const std::string& bareNam
     if (!folder.empty()) std::filesystem::current_path(folder, error);
     if (folder.empty() || error) m_strFileName = fullPath;
 
-    const size_t dot = bareName.rfind('.');
-    if (dot == std::string::npos || dot == 0) return;
-    if (LowerAscii(bareName.substr(dot + 1)) == "hex") {
-        WriteRegString(kFileNameSetting, m_strPathName);
-        m_pView->SetItemText(IDC_FILE_PATH, m_strPathName);
-    } else {
-        MessageBoxExclamation(kMustBeHex);
-    }
+    // The field shows what "&Write Flash" writes. A name without an
+    // extension is written but, as ever, not remembered.
+    m_strEditPath = m_strPathName;
+    m_pView->SetItemText(IDC_FILE_PATH, m_strEditPath);
+    if (hasExtension) WriteRegString(kFileNameSetting, m_strPathName);
+    return true;
 }
 
 void CFlashDlg::OnWriteFlash()
 {
     if (m_bRunning) return;  // a second press while the first run waits
+
+    // What the field shows is what is written: a path typed or pasted there
+    // is taken now, as if chosen with ". . .".
+    const std::string shown = m_pView->GetItemText(IDC_FILE_PATH);
+    if (shown != m_strEditPath && !TakeTypedPath(shown)) return;
 
     const FlashRunResult result = CFlashRun(*m_pSerial, *m_pWriter).Run(m_strFileName, [this] {
         m_bRunning = true;
@@ -255,6 +289,15 @@ bool CFlashDlg::OnHexLoaded(const HexLoadReport& report)
 {
     // Before anything is sent; OK goes on with the records as they stand.
     if (report.HasFaults()) MessageBoxExclamation(BadRecordsWarning(report));
+    return true;
+}
+
+bool CFlashDlg::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
+{
+    // As for bad records: before anything is sent, and OK goes on.
+    std::string text = WrongChipText(builtFor, target);
+    text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    MessageBoxExclamation(text);
     return true;
 }
 

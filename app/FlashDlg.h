@@ -63,6 +63,7 @@ public:
     bool PumpMessages() override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     bool OnHexLoaded(const HexLoadReport& report) override;
+    bool OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target) override;
     void Beep() override;
 
     // true while "&Write Flash" is running the engine.
@@ -75,13 +76,19 @@ public:
     int m_nCountdown = 0;
     std::string m_strPathName;
     std::string m_strFileName;
+    // What the dialog last put into the path field: the path of the file
+    // "&Write Flash" writes. Text that differs from it was typed there.
     std::string m_strEditPath;
 
 private:
     void MessageBoxExclamation(const std::string& text);
-    // Takes a file chosen with ". . ." or dropped: the path field, the
-    // remembered "FileName" and the folder the bare name is opened in.
-    void TakeFile(const std::string& fullPath, const std::string& bareName);
+    // Takes a file chosen with ". . .", dropped or typed: the path field, the
+    // remembered "FileName" and the folder the bare name is opened in. false,
+    // after "Must be HEX file!", when its extension is not "hex": then
+    // nothing changes, and the file the field shows stays the one written.
+    bool TakeFile(const std::string& fullPath, const std::string& bareName);
+    // Takes the path typed or pasted into the field as TakeFile does.
+    bool TakeTypedPath(const std::string& text);
     void EnableCommands(bool enable);
     void UpdatePortToolTip();
 

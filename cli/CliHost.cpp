@@ -1,4 +1,6 @@
 #include "CliHost.h"
+#include "ChipMismatch.h"
+#include "HexOnce.h"
 
 #include <algorithm>
 #include <cinttypes>
@@ -98,6 +100,13 @@ bool CCliHost::OnHexLoaded(const HexLoadReport& report)
     if (report.skippedHighRecords != 0)
         PrintLine(m_options.err, "note: " + SkippedHighRecordsNote());
     return true;
+}
+
+bool CCliHost::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
+{
+    PrintLine(m_options.err, m_options.force ? "warning: " + WrongChipText(builtFor, target)
+                                             : WrongChipRefusalText(builtFor, target));
+    return m_options.force;
 }
 
 void CCliHost::OnResetCode(const ResetCodeReport& report)

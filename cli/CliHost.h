@@ -22,7 +22,8 @@ public:
         int64_t waitMs = -1;          // how long to search for the target (from the start
                                       // of the search); < 0: no limit
         const std::atomic<bool>* interrupted = nullptr;  // set by SIGINT, SIGTERM, SIGHUP
-        bool force = false;           // write a file with faults (warned about) instead of refusing it
+        bool force = false;           // write a file with faults, or built for the other chip
+                                      // (warned about), instead of refusing it
         ClockMs clock;                // empty: the steady clock
         std::function<void(int)> sleepMs;  // empty: really sleep
     };
@@ -41,6 +42,9 @@ public:
     // Refuses a file with faults (the caller says so), or warns about them
     // with force.
     bool OnHexLoaded(const HexLoadReport& report) override;
+    // Refuses a file built for the other chip (saying so on err), or warns
+    // about it with force.
+    bool OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target) override;
     // The mend goes to out, a reset code that cannot start the program to err.
     void OnResetCode(const ResetCodeReport& report) override;
 

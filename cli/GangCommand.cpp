@@ -86,6 +86,7 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
     shared.interrupted = interrupted;
     shared.view = &console;
     shared.log = args.logFile.empty() ? nullptr : &log;
+    shared.force = args.force;
     if (image.report.HasFaults())  // written with --force
         shared.note = BadRecordsWarning(image.report);
 

@@ -50,6 +50,16 @@ public:
         (void)report;
         return true;
     }
+    // Told once the target has answered, before anything is sent, when the
+    // file shows it was built for the other chip (ChipBuiltFor). false
+    // refuses the file: nothing is sent and the run ends as
+    // FlashOutcome::WrongChip. The user should hear why (WrongChipText).
+    virtual bool OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
+    {
+        (void)builtFor;
+        (void)target;
+        return true;
+    }
     // Told once the chip is known and the image may be sent, before the
     // first block: what was placed below the bootloader's entry. When
     // report.Warns() the run goes on, but the program will not start; the

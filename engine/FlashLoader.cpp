@@ -8,6 +8,8 @@ constexpr uint32_t kHeaderChars = 8;
 // ID locations (0x4000), configuration words (0x400E) and EEPROM data
 // (0x4200) sit here and above: the bootloader cannot write them.
 constexpr uint32_t kHighestRecordAddress = 0x4000;
+// CONFIG2 (word 0x2008): only the PIC16F88 has it.
+constexpr uint32_t kConfig2Address = 0x4010;
 constexpr uint32_t kMaxRecordBytes = 255;
 // Header, the most data a count byte can declare, checksum.
 constexpr uint32_t kMaxRecordChars = kHeaderChars + 2 * kMaxRecordBytes + 2;
@@ -108,6 +110,7 @@ bool CFlashWriter::ParseRecords(IByteSource& source)
     char text[kMaxRecordChars];
     uint8_t data[kMaxRecordBytes];
     uint32_t line = 1;
+    m_stored.reset();
     for (;;) {
         // Everything up to the next colon is skipped: line ends, blanks, comments.
         int c;
@@ -139,7 +142,9 @@ bool CFlashWriter::ParseRecords(IByteSource& source)
         const uint32_t field = 256u * HexPairToByte(text + 2) + HexPairToByte(text + 4);
         switch (type) {
         case kData:
-            StoreData(m_nAddressBase + field, count, data);
+            // A record is counted once, however many faults it has.
+            if (StoreData(m_nAddressBase + field, count, data) && check != RecordCheck::WrongChecksum)
+                NoteBadRecord(line);
             break;
         case kExtendedSegmentAddress:
         case kExtendedLinearAddress:
@@ -213,13 +218,17 @@ CFlashWriter::RecordCheck CFlashWriter::CheckRecord(const char* text, uint32_t l
 
 // Stores the count bytes of a data record at their byte address. A record
 // at or above 0x4000 is left out whole (counted, but neither stored nor
-// taken as the highest record); the load goes on after it.
-void CFlashWriter::StoreData(uint32_t address, uint32_t count, const uint8_t* data)
+// taken as the highest record); the load goes on after it. true when the
+// record gives a byte that an earlier record set another value: the later
+// value is kept, and the file is not what its build meant. An overlap that
+// repeats the same values is no fault.
+bool CFlashWriter::StoreData(uint32_t address, uint32_t count, const uint8_t* data)
 {
     m_nLoadAddr = address;
     if (address >= kHighestRecordAddress) {
         ++m_report.skippedHighRecords;
-        return;
+        if (address < kConfig2Address + 2 && address + count > kConfig2Address) m_report.setsConfig2 = true;
+        return false;
     }
     if (address > m_nHighAddr) {
         m_nHighAddr = address;
@@ -228,9 +237,14 @@ void CFlashWriter::StoreData(uint32_t address, uint32_t count, const uint8_t* da
     // A record that starts below 0x4000 and runs past it is refused later
     // for reaching into the bootloader; its bytes up there are never kept.
     const uint32_t end = std::min(address + count, kHighestRecordAddress);
-    if (address < end) {
-        std::memcpy(m_pImage.get() + address, data, end - address);
-        m_nLoadEnd = std::max(m_nLoadEnd, end);
+    bool conflicts = false;
+    for (uint32_t at = address; at < end; ++at) {
+        const uint8_t value = data[at - address];
+        conflicts |= m_stored[at] && m_pImage[at] != value;
+        m_stored[at] = true;
+        m_pImage[at] = value;
     }
+    if (address < end) m_nLoadEnd = std::max(m_nLoadEnd, end);
     m_nLoadAddr = address + count;
+    return conflicts;
 }

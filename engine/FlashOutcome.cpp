@@ -17,6 +17,7 @@ const Row kRows[] = {
     {FlashOutcome::FileReadError, {"file not read", ExitStatus::kFile, "Can't read file"}},
     {FlashOutcome::NoProgramData, {"no program data", ExitStatus::kFile, "No program data in file"}},
     {FlashOutcome::FileRefused, {"file refused", ExitStatus::kFile, nullptr}},
+    {FlashOutcome::WrongChip, {"built for the other chip", ExitStatus::kFile, nullptr}},
     {FlashOutcome::BootAreaOverlap, {"boot area overlap", ExitStatus::kBootArea, nullptr}},
     {FlashOutcome::UnexpectedAnswer, {"unexpected answer", ExitStatus::kUnexpectedAnswer, nullptr}},
     {FlashOutcome::Timeout, {"timeout", ExitStatus::kTimeout, nullptr}},

@@ -7,6 +7,7 @@ enum class FlashOutcome {
     FileReadError,       // the file could not be read (or no image could be had): nothing sent
     NoProgramData,       // the file gave not one byte of program: nothing sent
     FileRefused,         // the host refused the file for its faults: nothing sent
+    WrongChip,           // the host refused a file built for the other chip: nothing sent
     BootAreaOverlap,     // refused before anything was sent
     UnexpectedAnswer,    // "Unexpected responce form target"
     Timeout,             // "Timeout!"

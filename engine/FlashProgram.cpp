@@ -1,4 +1,5 @@
 #include "FlashWriter.h"
+#include "ChipMismatch.h"
 #include "WakeUp.h"
 #include <algorithm>
 #include <cstring>
@@ -50,6 +51,9 @@ int CFlashWriter::Program()
     m_host.SetStatus(m_pChip->foundText);
     m_nFlashWords = m_pChip->flashWords;
     m_bIsF819 = m_pChip->isF819 ? 1 : 0;
+    const ChipInfo* builtFor = ChipBuiltFor(m_report);
+    if (builtFor && builtFor != m_pChip && !m_host.OnWrongChip(*builtFor, *m_pChip))
+        return Finish(FlashOutcome::WrongChip, nullptr);
     return WriteBlocks();
 }
 

@@ -6,6 +6,7 @@
 #include "HexFile.h"
 #include "LoadedHex.h"
 #include "SerialLink.h"
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -87,7 +88,7 @@ private:
     uint32_t ReadRecordText(IByteSource& source, char* text);
     RecordCheck CheckRecord(const char* text, uint32_t length, uint8_t* data) const;
     void NoteBadRecord(uint32_t line);
-    void StoreData(uint32_t address, uint32_t count, const uint8_t* data);
+    bool StoreData(uint32_t address, uint32_t count, const uint8_t* data);
     bool SearchTarget(uint8_t answer[2]);
     int WriteBlocks();
     int Finish(FlashOutcome outcome, const char* status);
@@ -114,6 +115,8 @@ private:
     // Added to a data record's address: set by extended address records.
     uint32_t m_nAddressBase = 0;
     HexLoadReport m_report;
+    // The image bytes (below 0x4000) that a record of this load has set.
+    std::bitset<0x4000> m_stored;
     const ChipInfo* m_pChip = nullptr;
     ResetCodeReport m_resetCode;
     FlashOutcome m_outcome = FlashOutcome::None;

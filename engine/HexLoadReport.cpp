@@ -5,7 +5,8 @@ std::string FileFaultsText(const HexLoadReport& report)
     std::string text;
     if (report.badRecords != 0)
         text = std::to_string(report.badRecords) + (report.badRecords == 1 ? " bad record" : " bad records") +
-               " (a wrong checksum, missing or non-hex digits, or an unknown type), the first on line " +
+               " (a wrong checksum, missing or non-hex digits, an unknown type, or a second value for an address), "
+               "the first on line " +
                std::to_string(report.firstBadLine);
     if (report.missingEndRecord)
         text += std::string(text.empty() ? "" : "; ") + "no end record (the file may have been cut short)";
@@ -15,8 +16,8 @@ std::string FileFaultsText(const HexLoadReport& report)
 std::string BadRecordsWarning(const HexLoadReport& report)
 {
     return FileFaultsText(report) +
-           ". Records whose only fault is their checksum are loaded, malformed ones are left out; "
-           "check that the file is intact";
+           ". Records whose only fault is their checksum are loaded, malformed ones are left out, "
+           "and of two values for an address the later is kept; check that the file is intact";
 }
 
 std::string SkippedHighRecordsNote()

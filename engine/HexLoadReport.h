@@ -6,9 +6,10 @@
 struct HexLoadReport {
     // Records with a wrong checksum, of an unknown type, or malformed (too
     // few or too many digits for their count byte, characters that are not
-    // hex digits). Malformed records store nothing; data records whose only
-    // fault is their checksum were loaded all the same (hand-edited files
-    // rely on it).
+    // hex digits), and data records that give an address already loaded a
+    // different value (a broken build; the later value is kept). Malformed
+    // records store nothing; data records whose only fault is their checksum
+    // were loaded all the same (hand-edited files rely on it).
     uint32_t badRecords = 0;
     // Data records at or above byte address 0x4000 (ID locations,
     // configuration words, EEPROM data): the bootloader cannot write them,
@@ -18,6 +19,9 @@ struct HexLoadReport {
     uint32_t firstBadLine = 0;
     // The file ended without an end record: it may have been cut short.
     bool missingEndRecord = false;
+    // The file sets CONFIG2 (word 0x2008), which only the PIC16F88 has: it
+    // was built for that chip.
+    bool setsConfig2 = false;
 
     // Something a user must hear about before the file is written.
     bool HasFaults() const { return badRecords != 0 || missingEndRecord; }

@@ -1,10 +1,13 @@
 #include "BoardHost.h"
+#include "ChipMismatch.h"
+#include "HexOnce.h"
 
 #include <algorithm>
 
 CBoardHost::CBoardHost(CRunPacer::Options pacer, IGangView& view, size_t slot, const CLineWatch& line,
-                       bool quietSearch)
-    : m_pacer(std::move(pacer)), m_view(view), m_slot(slot), m_line(line), m_bQuietSearch(quietSearch)
+                       bool quietSearch, bool force)
+    : m_pacer(std::move(pacer)), m_view(view), m_slot(slot), m_line(line), m_bQuietSearch(quietSearch),
+      m_bForce(force)
 {
 }
 
@@ -38,6 +41,17 @@ void CBoardHost::SetProgressPos(int pos)
 void CBoardHost::ShowMessageBox(const std::string& text, const std::string& caption)
 {
     m_view.Problem(m_slot, caption + ": " + text);
+}
+
+bool CBoardHost::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
+{
+    if (!m_bForce) {
+        m_view.Problem(m_slot, WrongChipRefusalText(builtFor, target));
+        return false;
+    }
+    m_wrongChipWarning = WrongChipText(builtFor, target);
+    m_view.Problem(m_slot, "warning: " + m_wrongChipWarning);
+    return true;
 }
 
 void CBoardHost::OnResetCode(const ResetCodeReport& report)

@@ -81,7 +81,7 @@ bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
         if (m_shared.waitSeconds >= 0)
             options.waitMs = std::max<int64_t>(
                 0, static_cast<int64_t>(m_shared.waitSeconds * 1000.0) - (SteadyMs() - m_waitStartMs));
-        CBoardHost host(options, m_view, m_slot, line, m_shared.repeat);
+        CBoardHost host(options, m_view, m_slot, line, m_shared.repeat, m_shared.force);
         CFlashWriter writer(line, host);
         writer.ProgramKept(*m_shared.image);
         const FlashOutcome outcome = writer.LastOutcome();
@@ -147,6 +147,8 @@ void CBoardLoop::Record(const CBoardHost& host, const CFlashWriter& writer, cons
     entry.seconds = seconds;
     entry.bytesSent = writer.BytesSent();
     entry.note = m_shared.note;
+    if (!host.WrongChipWarning().empty())
+        entry.note += (entry.note.empty() ? "" : "; ") + host.WrongChipWarning();
     for (const std::string& said : {ResetCodeNote(resetCode), ResetCodeWarning(resetCode)})
         if (!said.empty())
             entry.note += (entry.note.empty() ? "" : "; ") + said;

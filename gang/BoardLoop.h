@@ -27,6 +27,7 @@ struct GangShared {
     IGangView* view = nullptr;
     CRunLog* log = nullptr;        // nullptr: no log
     std::string note;              // for every log line (a warning about the file)
+    bool force = false;            // write a file built for the other chip (warned about)
     // The clock and sleep of every board's run (empty: real ones).
     CRunPacer::Options pacer;
     // Between boards, in milliseconds.

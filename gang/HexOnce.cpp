@@ -1,5 +1,6 @@
 #include "HexOnce.h"
 
+#include "ChipMismatch.h"
 #include "FlashWriter.h"
 #include "Sha256.h"
 
@@ -73,5 +74,11 @@ bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, st
 std::string FileRefusalText(const std::string& path, const HexLoadReport& report)
 {
     return "fernbow-cli: refused " + path + ": " + FileFaultsText(report) +
+           "; nothing was written (--force writes it all the same)";
+}
+
+std::string WrongChipRefusalText(const ChipInfo& builtFor, const ChipInfo& target)
+{
+    return "fernbow-cli: refused the file: " + WrongChipText(builtFor, target) +
            "; nothing was written (--force writes it all the same)";
 }

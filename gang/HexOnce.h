@@ -15,3 +15,6 @@ bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, st
 // Why a file with bad records or no end record was not written:
 // "fernbow-cli: refused FILE: <faults>; nothing was written (...)".
 std::string FileRefusalText(const std::string& path, const HexLoadReport& report);
+// Why a file built for the other chip was not written to this target:
+// "fernbow-cli: refused the file: <WrongChipText>; nothing was written (...)".
+std::string WrongChipRefusalText(const ChipInfo& builtFor, const ChipInfo& target);

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#ifndef FERNBOW_SIM_BUILD_DIR
+#define FERNBOW_SIM_BUILD_DIR ""
+#endif
 #ifndef FERNBOW_CHIPMODEL_BUILD_PLUGIN
 #define FERNBOW_CHIPMODEL_BUILD_PLUGIN ""
 #endif
@@ -27,13 +30,33 @@ std::string ProgramDir()
     return path.substr(0, path.rfind('/'));
 }
 
+// true when this program is the one built in the build tree: only that one
+// takes the chip model's parts from there, never an installed copy.
+bool RunsFromBuildTree()
+{
+    struct stat here, built;
+    const std::string dir = ProgramDir();
+    return !dir.empty() && ::stat(dir.c_str(), &here) == 0 && ::stat(FERNBOW_SIM_BUILD_DIR, &built) == 0 &&
+           here.st_dev == built.st_dev && here.st_ino == built.st_ino;
+}
+
 // Installed beside the program first, then the build tree it came from.
 std::string Locate(const std::string& installed, const std::string& built)
 {
     const std::string dir = ProgramDir();
     if (!dir.empty() && IsFile(dir + "/../" + installed)) return dir + "/../" + installed;
-    if (IsFile(built)) return built;
+    if (RunsFromBuildTree() && IsFile(built)) return built;
     return "";
+}
+
+// What to do about a part that is missing: an installed program cannot be
+// built again.
+std::string MissingPart(const std::string& what, const std::string& installed, const std::string& toBuild,
+                        const std::string& option)
+{
+    if (RunsFromBuildTree()) return what + " was not built: " + toBuild + " and build again, or name it with " + option;
+    return what + " is not installed (" + ProgramDir() + "/../" + installed +
+           "): reinstall the fernbow package, or name it with " + option;
 }
 
 std::string ChipSuffix(const ChipInfo& chip) { return chip.isF819 ? "16f819" : "16f88"; }
@@ -65,10 +88,10 @@ std::string FindPlugin(const std::string& given, std::string& missing)
         missing = given + ": no such plug-in";
         return "";
     }
-    const std::string found = Locate("lib/fernbow/fernbow-chipmodel.so", FERNBOW_CHIPMODEL_BUILD_PLUGIN);
+    const std::string installed = "lib/fernbow/gpsim/fernbow-chipmodel.so";
+    const std::string found = Locate(installed, FERNBOW_CHIPMODEL_BUILD_PLUGIN);
     if (found.empty())
-        missing = "the chip model's gpsim plug-in was not built: install gpsim-dev (Debian) and build "
-                  "again, or name it with --plugin";
+        missing = MissingPart("the chip model's gpsim plug-in", installed, "install gpsim-dev (Debian)", "--plugin");
     return found;
 }
 
@@ -83,10 +106,11 @@ std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::st
     const std::string built = std::string(FERNBOW_FIRMWARE_BUILD_DIR).empty()
                                   ? std::string()
                                   : std::string(FERNBOW_FIRMWARE_BUILD_DIR) + "/" + name;
-    const std::string found = Locate("share/fernbow/firmware/" + name, built);
+    const std::string installed = "share/fernbow/firmware/" + name;
+    const std::string found = Locate(installed, built);
     if (found.empty())
-        missing = std::string("no bootloader firmware for the ") + chip.name + ": install gputils (Debian) and " +
-                  "build again, or name a HEX file with --firmware";
+        missing = MissingPart(std::string("the bootloader firmware for the ") + chip.name, installed,
+                              "install gputils (Debian)", "--firmware");
     return found;
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 
 // Where the chip model's parts are: gpsim on PATH, the plug-in and the
-// firmware beside the installed program (../lib/fernbow, ../share/fernbow/
+// firmware beside the installed program (../lib/fernbow/gpsim, ../share/fernbow/
 // firmware) or in the build tree. Each returns an empty path and says what to
 // install or build when the part is missing.
 std::string FindGpsim(std::string& missing);

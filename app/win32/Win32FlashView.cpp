@@ -149,7 +149,20 @@ bool CWin32FlashView::PaintIconic()
 
 void CWin32FlashView::SetItemText(int id, const std::string& text)
 {
-    SetDlgItemTextW(m_hWnd, id, Utf8ToWide(text).c_str());
+    const std::wstring shown = Utf8ToWide(text);
+    SetDlgItemTextW(m_hWnd, id, shown.c_str());
+    m_setTexts[id] = {text, shown};
+}
+
+std::string CWin32FlashView::GetItemText(int id) const
+{
+    HWND item = Item(id);
+    if (!item) return std::string();
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(item, &text[0], static_cast<int>(text.size()))));
+    const auto set = m_setTexts.find(id);
+    if (set != m_setTexts.end() && set->second.second == text) return set->second.first;
+    return WideToUtf8(text);
 }
 
 void CWin32FlashView::EnableItem(int id, bool enable)

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ public:
     CWin32FlashView& operator=(const CWin32FlashView&) = delete;
 
     void SetItemText(int id, const std::string& text) override;
+    std::string GetItemText(int id) const override;
     void EnableItem(int id, bool enable) override;
     void ResetPortList() override;
     void AddPortItem(const std::string& text) override;
@@ -55,5 +57,8 @@ private:
     HWND m_hToolTip = nullptr;
     std::wstring m_toolTipText;
     std::function<void()> m_initDialog;
+    // The last text set into each control, and how it showed it: a text
+    // that is not UTF-8 reads back as it was given while untouched.
+    std::map<int, std::pair<std::string, std::wstring>> m_setTexts;
     bool m_bEnded = false;
 };

@@ -132,12 +132,23 @@ wxWindow* CWxFlashView::CreateControl(const DlgControl& ctl) {
 void CWxFlashView::SetItemText(int id, const std::string& text) {
     wxWindow* item = FindWindow(id);
     if (!item) return;
-    if (auto* edit = dynamic_cast<wxTextCtrl*>(item))
+    if (auto* edit = dynamic_cast<wxTextCtrl*>(item)) {
         edit->ChangeValue(FromUtf8(text));  // raises no change event
-    else if (auto* label = dynamic_cast<wxStaticText*>(item))
+        m_editTexts[id] = {text, edit->GetValue()};
+    } else if (auto* label = dynamic_cast<wxStaticText*>(item))
         label->SetLabelText(FromUtf8(text));  // shown as is, "&" included
     else
         item->SetLabel(FromUtf8(text));
+}
+
+std::string CWxFlashView::GetItemText(int id) const {
+    const wxWindow* item = FindWindow(id);
+    if (!item) return std::string();
+    const auto* edit = dynamic_cast<const wxTextCtrl*>(item);
+    const wxString value = edit ? edit->GetValue() : item->GetLabel();
+    const auto set = m_editTexts.find(id);
+    if (edit && set != m_editTexts.end() && set->second.second == value) return set->second.first;
+    return ToUtf8(value);
 }
 
 void CWxFlashView::EnableItem(int id, bool enable) {

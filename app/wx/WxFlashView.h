@@ -30,6 +30,7 @@ public:
     wxRect DialogToPixels(const DlgRect& rect);
 
     void SetItemText(int id, const std::string& text) override;
+    std::string GetItemText(int id) const override;
     void EnableItem(int id, bool enable) override;
     void ResetPortList() override;
     void AddPortItem(const std::string& text) override;
@@ -62,6 +63,9 @@ private:
     wxChoice* m_pPort = nullptr;
     wxGauge* m_pProgress = nullptr;
     std::map<int, std::unique_ptr<wxTimer>> m_timers;
+    // The last text set into each edit field, and how the field showed it:
+    // a path that is not UTF-8 reads back as it was given while untouched.
+    std::map<int, std::pair<std::string, wxString>> m_editTexts;
     bool m_bEnded = false;
     int m_nResult = 0;
 };

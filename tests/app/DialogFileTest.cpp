@@ -10,20 +10,23 @@ struct BrowseCase {
     const char* label;
     bool ok;
     const char* bareName;  // the file is made in the rig's files folder
-    bool accepted;         // field and setting take the new path
+    bool taken;            // the field shows it and "&Write Flash" writes it
+    bool remembered;       // the setting holds its path
     bool warned;           // "Must be HEX file!"
 };
 void PrintTo(const BrowseCase& c, std::ostream* os) { *os << c.label; }
 
 class DialogBrowse : public ::testing::TestWithParam<BrowseCase> {};
 
-// A file dropped onto the window goes the same way as one chosen.
+// A file dropped onto the window, or a path typed into the field and taken
+// at "&Write Flash", goes the same way as one chosen.
 TEST_P(DialogBrowse, FollowsTheOutcomeTable)
 {
     const BrowseCase& c = GetParam();
-    for (bool dropped : {false, true}) {
-        if (dropped && !c.ok) continue;  // nothing dropped is no event at all
-        SCOPED_TRACE(dropped ? "dropped" : "chosen");
+    for (const char* way : {"chosen", "dropped", "typed"}) {
+        const std::string how = way;
+        if (how != "chosen" && !c.ok) continue;  // nothing dropped or typed is no event at all
+        SCOPED_TRACE(way);
         DialogRig rig;
         rig.ports.present = {0};
         std::string unused;
@@ -33,24 +36,31 @@ TEST_P(DialogBrowse, FollowsTheOutcomeTable)
         rig.dlg.m_strPathName = kEarlier;
 
         const std::string full = rig.WriteFile(c.bareName, kSmallHex);
-        if (dropped) {
+        if (how == "dropped") {
             rig.dlg.OnDropFile(full);
+        } else if (how == "typed") {
+            // Pasted with blanks, in the quotes Windows copies a path in.
+            rig.view.texts[IDC_FILE_PATH] = " \"" + full + "\" ";
+            rig.link.Close();
+            rig.link.canOpen = false;  // the run ends at once, after the file is taken
+            rig.dlg.OnWriteFlash();
         } else {
             rig.view.choices.push_back({c.ok, c.ok ? full : "", c.ok ? c.bareName : ""});
             rig.dlg.OnBrowse();
             EXPECT_EQ(rig.view.filter, "hex files (*.hex)|*.hex");
         }
-        if (!c.ok) {
-            EXPECT_EQ(rig.dlg.m_strFileName, "");
-            EXPECT_EQ(rig.dlg.m_strPathName, kEarlier);
-        } else {
+        if (c.taken) {
             EXPECT_EQ(rig.dlg.m_strFileName, c.bareName);
             EXPECT_EQ(rig.dlg.m_strPathName, full);
             // The bare name must find the chosen file.
             EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::current_path(), rig.files.Path()));
+        } else {
+            // Not used afterwards: "&Write Flash" writes what the field shows.
+            EXPECT_EQ(rig.dlg.m_strFileName, kEarlier);
+            EXPECT_EQ(rig.dlg.m_strPathName, kEarlier);
         }
-        EXPECT_EQ(rig.view.Text(IDC_FILE_PATH), c.accepted ? full : kEarlier);
-        EXPECT_EQ(rig.Stored("FileName"), c.accepted ? full : kEarlier);
+        EXPECT_EQ(rig.view.Text(IDC_FILE_PATH), c.taken ? full : how == "typed" ? " \"" + full + "\" " : kEarlier);
+        EXPECT_EQ(rig.Stored("FileName"), c.remembered ? full : kEarlier);
         if (c.warned) {
             ASSERT_EQ(rig.view.boxes.size(), 1u);
             EXPECT_EQ(rig.view.boxes[0].text, "Must be HEX file!");
@@ -64,15 +74,15 @@ TEST_P(DialogBrowse, FollowsTheOutcomeTable)
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, DialogBrowse,
-    ::testing::Values(BrowseCase{"cancelled", false, "prog.hex", false, false},
-                      BrowseCase{"lower", true, "prog.hex", true, false},
-                      BrowseCase{"upper", true, "prog.HEX", true, false},
-                      BrowseCase{"mixed", true, "prog.Hex", true, false},
-                      BrowseCase{"two_dots", true, "my.project.hex", true, false},
-                      BrowseCase{"other_extension", true, "prog.hex.bak", false, true},
-                      BrowseCase{"trailing_dot", true, "prog.", false, true},
-                      BrowseCase{"no_dot", true, "prog", false, false},
-                      BrowseCase{"leading_dot_only", true, ".hex", false, false}),
+    ::testing::Values(BrowseCase{"cancelled", false, "prog.hex", false, false, false},
+                      BrowseCase{"lower", true, "prog.hex", true, true, false},
+                      BrowseCase{"upper", true, "prog.HEX", true, true, false},
+                      BrowseCase{"mixed", true, "prog.Hex", true, true, false},
+                      BrowseCase{"two_dots", true, "my.project.hex", true, true, false},
+                      BrowseCase{"other_extension", true, "prog.hex.bak", false, false, true},
+                      BrowseCase{"trailing_dot", true, "prog.", false, false, true},
+                      BrowseCase{"no_dot", true, "prog", true, false, false},
+                      BrowseCase{"leading_dot_only", true, ".hex", true, false, false}),
     [](const ::testing::TestParamInfo<BrowseCase>& info) { return std::string(info.param.label); });
 
 TEST(DialogBrowseFolder, AChosenFolderThatCannotBeEnteredKeepsTheFullPath)

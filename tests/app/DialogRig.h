@@ -30,6 +30,7 @@ public:
         if (onDestroy) onDestroy(*this);
     }
     void SetItemText(int id, const std::string& text) override { texts[id] = text; }
+    std::string GetItemText(int id) const override { return Text(id); }
     void EnableItem(int id, bool enable) override { enabled[id] = enable; }
     void ResetPortList() override { items.clear(); }
     void AddPortItem(const std::string& text) override { items.push_back(text); }

@@ -113,25 +113,40 @@ TEST_F(DialogWrite, AResetCodeThatCannotStartIsToldAfterTheRun)
 
 TEST_F(DialogWrite, BadRecordsAreWarnedAboutBeforeAnythingIsSentAndOkGoesOn)
 {
+    const std::string builtFor88 = std::string(kSmallHex).insert(44, ":02401000383F37\n");
     const struct {
-        const char* hex;
+        std::string hex;
         HexLoadReport report;
+        uint8_t chip = 'H';
     } cases[] = {
         {":100000008A110A128C2A0000000000000000000001\n:0200100000zz0\n:00000001FF\n", {2, 0, 1, false}},
         // Cut short: the same box, for the end record that never came.
         {":100000008A110A128C2A0000000000000000000083\n", {0, 0, 0, true}},
+        // Two values for one address.
+        {std::string(kSmallHex).insert(44, ":02000200FFFFFE\n"), {1, 0, 2, false}},
+        // Built for the PIC16F88 (CONFIG2), and a PIC16F819 answers: told once
+        // the chip is known, before any frame.
+        {builtFor88, {}, '8'},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.hex);
         rig.view.boxes.clear();
         rig.link.writes.clear();
+        boot.blocksSeen.clear();
+        boot.chip = c.chip;
         ChooseFile("prog.hex", c.hex);
-        size_t writesAtBox = 99;
-        rig.view.onBox = [&] { writesAtBox = rig.link.writes.size(); };
+        size_t writesAtBox = 99, framesAtBox = 99;
+        rig.view.onBox = [&] {
+            writesAtBox = rig.link.writes.size();
+            framesAtBox = boot.blocksSeen.size();
+        };
         rig.dlg.OnWriteFlash();
-        ASSERT_EQ(BoxTexts(), std::vector<std::string>{BadRecordsWarning(c.report)});
+        const std::string expected = c.report.HasFaults() ? BadRecordsWarning(c.report)
+                                                          : "The file was built for the PIC16F88 (it sets CONFIG2";
+        ASSERT_EQ(BoxTexts().size(), 1u);
+        EXPECT_EQ(BoxTexts()[0].rfind(expected, 0), 0u) << BoxTexts()[0];
         EXPECT_EQ(rig.view.boxes[0].icon, MessageIcon::Exclamation);
-        EXPECT_EQ(writesAtBox, 0u);
+        EXPECT_EQ(c.report.HasFaults() ? writesAtBox : framesAtBox, 0u);
         EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
     }
 }

@@ -177,8 +177,8 @@ TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
     EXPECT_TRUE(forced.OnHexLoaded(damaged));
     host.ShowMessageBox("hex file address overlaps boot area. Programming aborted.", "PIC16F88");
     const std::string err = rig.err.Text();
-    EXPECT_NE(err.find("warning: 3 bad records (a wrong checksum, missing or non-hex digits, or an unknown type), "
-                       "the first on line 7; no end record"),
+    EXPECT_NE(err.find("warning: 3 bad records (a wrong checksum, missing or non-hex digits, an unknown type, or a "
+                       "second value for an address), the first on line 7; no end record"),
               std::string::npos)
         << err;
     EXPECT_NE(err.find("note: configuration words, ID locations and EEPROM data in the file are not written"),

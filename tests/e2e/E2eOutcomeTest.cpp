@@ -46,7 +46,8 @@ std::string DamagedProgram()
     return hex;
 }
 
-enum class Hex { Program, BootArea, Missing, ConfigOnly, Damaged, CutShort };
+// Hello88: examples/hello16f88, whose CONFIG2 word shows the chip it was built for.
+enum class Hex { Program, BootArea, Missing, ConfigOnly, Damaged, CutShort, Hello88 };
 enum class Flash { Full, Fresh, BlocksBelow };
 // How the CLI reaches the board: its pseudo-terminal, or ser2net serving it.
 enum class Net { None, Raw, Rfc2217 };
@@ -75,8 +76,11 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     if (c.simLogText && std::getenv("FERNBOW_E2E_WINE_CLI"))
         GTEST_SKIP() << "the simulated board's reset control is the Linux program's";
     const ChipInfo& chip = std::string(c.chip) == "819" ? ChipF819() : ChipF88();
+    const std::string hello88 = std::string(FERNBOW_EXAMPLES) + "/hello16f88.hex";
+    if (c.hex == Hex::Hello88 && ReadTextFile(hello88).empty()) GTEST_SKIP() << "the examples were not built (gpasm)";
     TempFolder folder;
-    const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
+    const std::string hexText = c.hex == Hex::Hello88      ? ReadTextFile(hello88)
+                                : c.hex == Hex::BootArea     ? IntoBootArea(chip)
                                 : c.hex == Hex::ConfigOnly ? IntelHexRecord(0x400E, {0x30, 0x3F}) + IntelHexEndRecord()
                                 : c.hex == Hex::Damaged    ? DamagedProgram()
                                 : c.hex == Hex::CutShort   ? SmallProgram().substr(0, SmallProgram().rfind(':'))
@@ -161,9 +165,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Nobody reads a warning on a bench: a damaged file is refused before
         // the port is written to, unless --force.
         OutcomeCase{"DamagedFileRefused", "88", {}, Hex::Damaged, 3,
-                    "1 bad record (a wrong checksum, missing or non-hex digits, or an unknown type), the first on "
-                    "line 3; nothing was written",
+                    "1 bad record (a wrong checksum, missing or non-hex digits, an unknown type, or a second value for an "
+                    "address), the first on line 3; nothing was written",
                     Flash::Fresh},
+        // A program built for the PIC16F88 into a PIC16F819: refused once the
+        // chip has answered, before any frame, unless --force.
+        OutcomeCase{"OtherChipsFileRefused", "819", {}, Hex::Hello88, 3,
+                    "refused the file: the file was built for the PIC16F88 (it sets CONFIG2", Flash::Fresh},
+        OutcomeCase{"OtherChipsFileForced", "819", {}, Hex::Hello88, 0, "warning: the file was built for the PIC16F88",
+                    Flash::Full, 0, {"--force"}},
         OutcomeCase{"CutShortFileRefused", "819", {}, Hex::CutShort, 3, "no end record", Flash::Fresh},
         OutcomeCase{"DamagedFileForced", "88", {}, Hex::Damaged, 0, "warning: 1 bad record", Flash::Full, 0,
                     {"--force"}},

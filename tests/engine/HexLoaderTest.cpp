@@ -35,6 +35,7 @@ TEST_P(EngineLoader, LoadsAsRecorded)
     EXPECT_EQ(rig.writer.LoadReport().skippedHighRecords, c.skippedHigh);
     EXPECT_EQ(rig.writer.LoadReport().firstBadLine, c.firstBadLine);
     EXPECT_EQ(rig.writer.LoadReport().missingEndRecord, c.missingEnd);
+    EXPECT_EQ(rig.writer.LoadReport().setsConfig2, c.setsConfig2);
     EXPECT_EQ(rig.writer.HasProgramData(), !c.bytes.empty());
     const uint8_t* image = rig.writer.Image();
     std::vector<uint8_t> expected(kImageSize, 0xFF);

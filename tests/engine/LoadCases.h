@@ -18,6 +18,7 @@ struct LoadCase {
     uint32_t skippedHigh = 0;  // records at or above 0x4000, left out
     uint32_t firstBadLine = 0;
     bool missingEnd = false;
+    bool setsConfig2 = false;  // the file shows it was built for the PIC16F88
 };
 
 inline std::vector<std::pair<uint32_t, uint8_t>> Span(uint32_t at, const std::vector<uint8_t>& data)
@@ -49,8 +50,17 @@ inline const LoadCase kLoadCases[] = {
     {"SixtyFourBytesNoAdjustment", IntelHexRecord(0, {1}) + IntelHexRecord(0x20, Bytes(64)) + IntelHexEndRecord(), 65, 0x20, 64,
      Join(Span(0, {1}), Span(0x20, Bytes(64)))},
     {"OnlyRecordAtZero", IntelHexRecord(0, Bytes(100)) + IntelHexEndRecord(), 100, 0, 0, Span(0, Bytes(100))},
+    // Two values for one address: counted bad, the later kept.
     {"SameHighestAddressKeepsFirstCount", IntelHexRecord(0x40, Bytes(16)) + IntelHexRecord(0x40, Bytes(8, 0x80)) + IntelHexEndRecord(),
-     24, 0x40, 16, Join(Span(0x40, Bytes(8, 0x80)), Span(0x48, Bytes(8, 8)))},
+     24, 0x40, 16, Join(Span(0x40, Bytes(8, 0x80)), Span(0x48, Bytes(8, 8))), 1, 0, 2},
+    {"OverlapRepeatingTheSameValuesIsNoFault",
+     IntelHexRecord(0x40, Bytes(16)) + IntelHexRecord(0x44, Bytes(4, 4)) + IntelHexRecord(0x4E, Bytes(4, 14)) + IntelHexEndRecord(), 24,
+     0x4E, 4, Span(0x40, Bytes(18))},
+    {"EachRecordGivingAnotherValueCounted",
+     IntelHexRecord(0, Bytes(4)) + IntelHexRecord(2, {2, 9}) + IntelHexRecord(3, {7}) + IntelHexEndRecord(), 7, 3, 1,
+     Span(0, {0, 1, 2, 7}), 2, 0, 2},
+    {"Config2ShowsTheF88", IntelHexRecord(0, {1}) + IntelHexRecord(0x400E, {0x38, 0x3F, 0xFC, 0x3F}) + IntelHexEndRecord(), 5, 0, 0,
+     Span(0, {1}), 0, 1, 0, false, true},
     {"OddCountStoresExactly", IntelHexRecord(0x10, {1, 2, 3}) + IntelHexEndRecord(), 3, 0x10, 3, Span(0x10, {1, 2, 3})},
     {"LowerCaseDigits", ":02000000abcd86\n" + IntelHexEndRecord(), 2, 0, 0, Span(0, {0xAB, 0xCD})},
     {"WrongChecksumLoadsAndIsCounted", ":0200000012340F\n" + IntelHexEndRecord(), 2, 0, 0, Span(0, {0x12, 0x34}), 1, 0, 1},
