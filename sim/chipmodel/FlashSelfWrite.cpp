@@ -129,11 +129,11 @@ void FlashSelfWrite::ControlWritten(unsigned value)
         ReadWord();
         IgnoreNextTwo();
     } else if ((value & WR) && (value & WREN)) {
-        std::string violation;
-        if (!UnlockedForWrite(violation)) {
-            std::fprintf(stderr, "fernbow_flash: violation at 0x%04X: %s, nothing written\n", m_cpu->pc->get_value(),
-                         violation.c_str());
-            std::fflush(stderr);
+        // GIE set is told but, as on the chip, harmless while no interrupt
+        // comes; one that comes inside the sequence breaks it.
+        if (m_cpu->registers[kIntcon]->get_value() & kGie) Violation("write started with interrupts on (GIE set)", true);
+        if (!UnlockedForWrite()) {
+            Violation("write started without 55h, AAh to EECON2 just before WR", false);
             return;
         }
         // The two words after WR are ignored while the write is set up, then
@@ -146,22 +146,20 @@ void FlashSelfWrite::ControlWritten(unsigned value)
 }
 
 // The datasheet's sequence, with nothing between: movwf EECON2 (55h), movlw
-// AAh, movwf EECON2, bsf EECON1,WR; and no interrupt can come in between.
-bool FlashSelfWrite::UnlockedForWrite(std::string& violation)
+// AAh, movwf EECON2, bsf EECON1,WR.
+bool FlashSelfWrite::UnlockedForWrite()
 {
     const unsigned long long now = get_cycles().get();
-    const UnlockWrite first = m_unlock2[0];
-    const UnlockWrite second = m_unlock2[1];
+    const UnlockWrite first = m_unlock2[0], second = m_unlock2[1];
     m_unlock2 = {};  // one sequence arms one write
-    if (m_cpu->registers[kIntcon]->get_value() & kGie) {
-        violation = "write started with interrupts on (GIE set)";
-        return false;
-    }
-    if (first.value != 0x55 || second.value != 0xAA || second.cycle != first.cycle + 2 || now != second.cycle + 1) {
-        violation = "write started without 55h, AAh to EECON2 just before WR";
-        return false;
-    }
-    return true;
+    return first.value == 0x55 && second.value == 0xAA && second.cycle == first.cycle + 2 && now == second.cycle + 1;
+}
+
+void FlashSelfWrite::Violation(const char* what, bool written)
+{
+    std::fprintf(stderr, "fernbow_flash: violation at 0x%04X: %s%s\n", m_cpu->pc->get_value(), what,
+                 written ? "" : ", nothing written");
+    std::fflush(stderr);
 }
 
 // The PC points at the instruction that set RD or WR; it steps on after this

@@ -6,8 +6,8 @@
 // gpsim's registers. As on silicon: the two instructions after a started
 // erase or write and after a program-memory read are ignored, an erase or
 // write starts only after 55h and AAh written to EECON2 in the instructions
-// just before WR, with GIE clear (otherwise nothing is written and the
-// violation is told on stderr), and FREE clears itself after an erase.
+// just before WR (otherwise nothing is written), and FREE clears itself after
+// an erase. Violations, and WR set with GIE on, are told on stderr.
 #include <gpsim/modules.h>
 #include <gpsim/registers.h>
 #include <gpsim/trigger.h>
@@ -53,7 +53,8 @@ private:
     void LatchWord();
     void Stall(double seconds);
     void IgnoreNextTwo();
-    bool UnlockedForWrite(std::string& violation);
+    bool UnlockedForWrite();
+    void Violation(const char* what, bool written);
 
     Processor* m_cpu = nullptr;
     Register* m_gpsimControl = nullptr;  // gpsim's own EECON1 and EECON2: the data EEPROM
