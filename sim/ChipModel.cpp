@@ -27,10 +27,24 @@ constexpr int kEventFd = 5; // the plug-in's flash events: E a row erased, W a g
 constexpr int kQuitWaitMs = 10000;
 
 volatile sig_atomic_t g_gpsimPid = 0;
+volatile sig_atomic_t g_resetPending = 0;  // asked for before gpsim ran
 
 extern "C" void OnResetSignal(int)
 {
     if (g_gpsimPid > 0) ::kill(g_gpsimPid, SIGUSR1);
+    else g_resetPending = 1;
+}
+
+// From the start: a reset asked for while the chip model is being set up
+// is passed on once gpsim runs, and never ends fernbow-sim.
+void CatchResetSignal()
+{
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnResetSignal;
+    sa.sa_flags = SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGUSR1, &sa, nullptr);
 }
 
 bool WriteText(const std::string& path, const std::string& text)
@@ -220,6 +234,7 @@ void WaitForGpsim(Gpsim& g, OutputLines& lines, const PtyBoard& board, const Chi
 
 int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
 {
+    CatchResetSignal();
     std::string missing;
     const std::string gpsim = FindGpsim(missing);
     const std::string plugin = gpsim.empty() ? "" : FindPlugin(o.plugin, missing);
@@ -266,12 +281,8 @@ int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
     chipEnd.Reset();
     chipEvents.Reset();
     g_gpsimPid = g.pid;
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = OnResetSignal;
-    sa.sa_flags = SA_RESTART;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGUSR1, &sa, nullptr);
+    // gpsim holds the signal until the plug-in can take it.
+    if (g_resetPending) ::kill(g.pid, SIGUSR1);
     ::fcntl(line.Get(), F_SETFL, ::fcntl(line.Get(), F_GETFL) | O_NONBLOCK);
 
     std::printf("%s\n", board.SlavePath().c_str());
