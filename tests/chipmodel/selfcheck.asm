@@ -55,10 +55,7 @@ PUT     macro   word
         movlw   0x04
         call    set_addr
         PUT     0x0111
-        ; 0x105: a word between AAh and WR breaks the sequence
-        banksel EEDATA
-        clrf    EEDATA
-        clrf    EEDATH
+        ; 0x105 (0x104's data again): a word between AAh and WR breaks the sequence
         banksel EECON1
         movlw   (1 << EEPGD) | (1 << WREN)
         movwf   EECON1
