@@ -5,8 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 // On a terminal every change redraws the panel in place: up as many rows as
 // there are ports, each row cleared and drawn. A lasting line clears the
@@ -67,3 +75,47 @@ TEST(CliRunLog, HeaderOnceForEveryWriterOfOneLog)
     EXPECT_EQ(std::strstr(text + 1, "utc_time"), nullptr) << text;
     EXPECT_EQ(std::count(text, text + std::strlen(text), '\n'), 3) << text;
 }
+
+#ifndef _WIN32
+// A log that another process keeps locked is waited for, a bounded time and
+// not past Ctrl-C, and then the holder is named (a second open file counts
+// as another process for the lock).
+TEST(CliRunLog, ALockHeldElsewhereIsWaitedForThenNamed)
+{
+    const std::string path = testing::TempDir() + "fernbow-runlog-locked.csv";
+    const int holder = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    const struct {
+        const char* how;
+        bool interrupt;  // Ctrl-C 100 ms into the wait
+        const char* says;
+    } rows[] = {
+        {"held past the wait", false, "holds a lock on it, and still did after 0.3 s"},
+        {"interrupted", true, "interrupted while waiting"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.how);
+        std::atomic<bool> interrupted{false};
+        std::thread ctrlC([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            interrupted = row.interrupt;
+        });
+        CAppendFile log;
+        std::string error;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(log.Open(path, "header\n", error, &interrupted, row.interrupt ? 60000 : 300));
+        ctrlC.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << "the wait was not bounded";
+        EXPECT_NE(error.find(row.says), std::string::npos) << error;
+        if (!row.interrupt) {
+            EXPECT_NE(error.find("(pid " + std::to_string(::getpid())), std::string::npos) << error;
+        }
+    }
+    ::close(holder);
+    CAppendFile log;
+    std::string error;
+    EXPECT_TRUE(log.Open(path, "header\n", error)) << error;
+    std::remove(path.c_str());
+}
+#endif
