@@ -115,7 +115,7 @@ MonitorEnd CBoardSession::Monitor(bool watching)
                  watching ? ", a change of the file programs it again" : "");
     MonitorEnd end;
     {
-        CMonitorTerminal terminal;
+        CMonitorTerminal terminal(m_interrupted);
         std::function<bool()> pause;
         if (watching)
             pause = [this] { return m_watch->Changed(0); };
@@ -123,5 +123,7 @@ MonitorEnd CBoardSession::Monitor(bool watching)
     }
     if (end == MonitorEnd::LineLost)
         std::fprintf(stderr, "\n%s has gone away: the monitor has ended\n", m_portName.c_str());
+    if (end == MonitorEnd::OutputClosed)
+        std::fprintf(stderr, "\nStandard output has closed: the monitor has ended\n");
     return end;
 }

@@ -32,7 +32,8 @@ private:
     // Waits for the file to change (unless changeSeen) and then to stay
     // still; false on Ctrl-C.
     bool WaitForSettledChange(bool changeSeen);
-    // The monitor until Ctrl-C, a lost line (status 2) or, watching, a change.
+    // The monitor until Ctrl-C, a lost line (status 2), a closed standard
+    // output or, watching, a change.
     MonitorEnd Monitor(bool watching);
     bool Interrupted() const { return m_interrupted && *m_interrupted; }
 

@@ -21,7 +21,8 @@ MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::at
         // keys and Ctrl-C from being seen.
         uint8_t byte = 0;
         for (int i = 0; i < 256 && port.Read(&byte, 1) == 1; ++i)
-            terminal.WriteOutput(&byte, 1);
+            if (!terminal.WriteOutput(&byte, 1))
+                return interrupted && *interrupted ? MonitorEnd::Interrupted : MonitorEnd::OutputClosed;
         if (port.LineLost())
             return MonitorEnd::LineLost;
 
