@@ -1,12 +1,16 @@
 // The watch behind --watch, on the platform's own events (inotify here,
 // ReadDirectoryChangesW under Wine).
 #include "FileWatch.h"
+#include "SettledFile.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
@@ -42,6 +46,87 @@ TEST(FileWatch, SeesEveryWayARebuildLeavesTheFile)
         EXPECT_TRUE(watch.Changed(30000));
         while (watch.Changed(300)) {
         }
+    }
+    fs::remove_all(folder);
+}
+
+std::string Read(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Writes text over the file's start in three parts 0.5 s apart, as a slow
+// writer does; open between the parts, or closed and opened again.
+void WriteInParts(const fs::path& path, const std::string& text, bool keepOpen)
+{
+    const size_t part = text.size() / 3 + 1;
+    std::FILE* file = nullptr;
+    for (size_t at = 0; at < text.size(); at += part) {
+        if (at > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        if (file == nullptr)
+            file = std::fopen(path.string().c_str(), "r+b");
+        std::fseek(file, static_cast<long>(at), SEEK_SET);
+        std::fwrite(text.data() + at, 1, std::min(part, text.size() - at), file);
+        std::fflush(file);
+        if (!keepOpen) {
+            std::fclose(file);
+            file = nullptr;
+        }
+    }
+    if (file != nullptr)
+        std::fclose(file);
+}
+
+// --watch takes a new program once it has settled, whole, and only when it
+// is not the one programmed last.
+TEST(SettledFile, TakesEachNewProgramOnceAndWhole)
+{
+    const fs::path folder = fs::temp_directory_path() /
+                            ("fernbow-settle-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    fs::create_directories(folder);
+    const fs::path file = folder / "app.hex";
+    const std::string programmed = ":0400000001020304F2\n:00000001FF\n";
+    const std::string next = ":04000000AABBCCDDEE\n:00000001FF\n";  // the same length
+    const struct {
+        const char* how;
+        int settleMs;
+        std::function<void()> write;
+        int takes;  // each of the content at the end
+    } rows[] = {
+        {"the same program saved again", 300, [&] { Write(file, programmed); }, 0},
+        {"touched", 300, [&] { fs::last_write_time(file, fs::file_time_type::clock::now()); }, 0},
+        {"deleted", 300, [&] { fs::remove(file); }, 0},
+        {"a new program", 300, [&] { Write(file, next); }, 1},
+        {"in place in parts, kept open", 300, [&] { WriteInParts(file, next, true); }, 1},
+        {"in place in parts, closed between, a settle time above the pause", 800,
+         [&] { WriteInParts(file, next, false); }, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.how);
+        Write(file, programmed);
+        CSettledFile settled(file.u8string(), row.settleMs);
+        settled.Programmed();
+        std::atomic<bool> written{false};
+        std::thread writer([&] {
+            row.write();
+            written = true;
+        });
+        std::vector<std::string> taken;
+        // Until well after the writer is done.
+        auto end = std::chrono::steady_clock::time_point::max();
+        while (std::chrono::steady_clock::now() < end) {
+            if (written && end == std::chrono::steady_clock::time_point::max())
+                end = std::chrono::steady_clock::now() + std::chrono::milliseconds(row.settleMs + 500);
+            if (!settled.NewContent(50))
+                continue;
+            taken.push_back(Read(file));
+            settled.Taken();
+            settled.Programmed();
+        }
+        writer.join();
+        EXPECT_EQ(taken, std::vector<std::string>(static_cast<size_t>(row.takes), next));
     }
     fs::remove_all(folder);
 }
