@@ -7,9 +7,9 @@
 #ifndef _WIN32
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 TEST(MonitorTerminal, AWriteNobodyTakesGivesUp)
 {
@@ -18,10 +18,9 @@ TEST(MonitorTerminal, AWriteNobodyTakesGivesUp)
         const char* reader;
         bool closed;     // the reader has gone away
         bool ctrlC;      // Ctrl-C 100 ms into the writes
-        bool written;    // what WriteOutput says at last
     } rows[] = {
-        {"takes nothing, then Ctrl-C", false, true, false},
-        {"went away", true, false, false},
+        {"takes nothing, then Ctrl-C", false, true},
+        {"went away", true, false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.reader);
@@ -31,14 +30,13 @@ TEST(MonitorTerminal, AWriteNobodyTakesGivesUp)
         ::dup2(pipe[1], STDOUT_FILENO);
         ::close(pipe[1]);
         if (row.closed)
-            ::close(pipe[0]);
+            ::close(std::exchange(pipe[0], -1));
         std::atomic<bool> interrupted{false};
         std::thread ctrlC([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             interrupted = row.ctrlC;
         });
         bool written = true;
-        const auto start = std::chrono::steady_clock::now();
         {
             CMonitorTerminal terminal(&interrupted);
             const uint8_t byte = 'x';
@@ -49,10 +47,8 @@ TEST(MonitorTerminal, AWriteNobodyTakesGivesUp)
         ctrlC.join();
         ::dup2(savedStdout, STDOUT_FILENO);
         ::close(savedStdout);
-        if (!row.closed)
-            ::close(pipe[0]);
-        EXPECT_EQ(written, row.written);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << "the write was not given up";
+        ::close(pipe[0]);
+        EXPECT_FALSE(written);  // and not hung
     }
 }
 #endif

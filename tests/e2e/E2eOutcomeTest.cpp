@@ -368,6 +368,7 @@ TEST(E2eBoard, WatchProgramsEachRebuild)
 
     WriteTextFile(hexPath, second);
     EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
+    // Ctrl-C before the run has returned would still count as interrupting it.
     EXPECT_TRUE(errSays("Watching", 3)) << ReadTextFile(folder.File("cli.err"));
 
     WriteTextFile(hexPath, second);
@@ -382,14 +383,13 @@ TEST(E2eBoard, WatchProgramsEachRebuild)
     }
     std::fclose(inPlace);
     EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
-    // Ctrl-C before the run has returned would still count as interrupting it.
     EXPECT_TRUE(errSays("Watching", 4)) << ReadTextFile(folder.File("cli.err"));
     usleep(1000000);
     cli.Signal(SIGINT);
     const ChildResult end = cli.Wait(30000);
     EXPECT_TRUE(end.finished);
+    EXPECT_EQ(end.status, 0) << ReadTextFile(folder.File("cli.err"));
     const std::string err = ReadTextFile(folder.File("cli.err"));
-    EXPECT_EQ(end.status, 0) << err;
     size_t changes = 0;
     for (size_t at = err.find("has changed"); at != std::string::npos; at = err.find("has changed", at + 1)) ++changes;
     EXPECT_EQ(changes, 3u) << err;
