@@ -24,10 +24,16 @@ public:
     // Up to count bytes typed or piped so far, without waiting: 0 when there
     // are none, -1 once standard input has ended.
     int ReadInput(uint8_t* buffer, size_t count);
-    // Writes the bytes as they are and flushes them. false when they could
-    // not all go: standard output has closed or failed (the reader went
-    // away), or a signal came while the write waited (it is not tried again).
-    bool WriteOutput(const uint8_t* data, size_t count);
+
+    enum class Write {
+        Done,
+        Interrupted,  // Ctrl-C while the write waited for a reader: not tried again
+        Closed,       // standard output has closed or failed (the reader went away)
+    };
+    // Writes the bytes as they are and flushes them. A Ctrl-C ends a write
+    // that waits: the flag, a signal, or (POSIX, raw keys) the key itself;
+    // other keys typed meanwhile are kept for ReadInput.
+    Write WriteOutput(const uint8_t* data, size_t count);
 
 private:
     struct State;

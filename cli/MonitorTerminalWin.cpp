@@ -119,17 +119,17 @@ int CMonitorTerminal::ReadInput(uint8_t* buffer, size_t count)
     return static_cast<int>(got);
 }
 
-bool CMonitorTerminal::WriteOutput(const uint8_t* data, size_t count)
+CMonitorTerminal::Write CMonitorTerminal::WriteOutput(const uint8_t* data, size_t count)
 {
     size_t done = 0;
     while (done < count) {
         if (m_state->interrupted && *m_state->interrupted)
-            return false;
+            return Write::Interrupted;
         DWORD written = 0;
         if (!::WriteFile(m_state->output, data + done, static_cast<DWORD>(count - done), &written, nullptr) ||
             written == 0)
-            return false;  // a closed pipe or a failed handle: the board's output has nowhere to go
+            return Write::Closed;  // a closed pipe or a failed handle: the board's output has nowhere to go
         done += written;
     }
-    return true;
+    return Write::Done;
 }
