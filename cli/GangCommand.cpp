@@ -63,9 +63,9 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
         return stopped ? ExitStatus::kInterrupted : ExitStatus::kFile;
     }
     CRunLog log;
-    if (!args.logFile.empty() && !log.Open(args.logFile, args.hexFile, sha256, error)) {
+    if (!args.logFile.empty() && !log.Open(args.logFile, args.hexFile, sha256, error, interrupted)) {
         std::fprintf(stderr, "fernbow-cli: cannot write the log %s: %s\n", args.logFile.c_str(), error.c_str());
-        return ExitStatus::kUsage;
+        return interrupted && *interrupted ? ExitStatus::kInterrupted : ExitStatus::kUsage;
     }
 
     std::vector<std::string> names;

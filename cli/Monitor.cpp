@@ -20,8 +20,11 @@ MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::at
         // A bounded number per pass, so that a chatty board cannot keep the
         // keys and Ctrl-C from being seen.
         uint8_t byte = 0;
-        for (int i = 0; i < 256 && port.Read(&byte, 1) == 1; ++i)
-            terminal.WriteOutput(&byte, 1);
+        for (int i = 0; i < 256 && port.Read(&byte, 1) == 1; ++i) {
+            const CMonitorTerminal::Write wrote = terminal.WriteOutput(&byte, 1);
+            if (wrote != CMonitorTerminal::Write::Done)
+                return wrote == CMonitorTerminal::Write::Closed ? MonitorEnd::OutputClosed : MonitorEnd::Interrupted;
+        }
         if (port.LineLost())
             return MonitorEnd::LineLost;
 

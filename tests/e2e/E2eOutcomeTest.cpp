@@ -338,8 +338,10 @@ TEST(E2eBoard, SecondRunOnTheSameBoard)
 }
 
 // --watch: a rebuild that is renamed over the file, then one written in
-// place. A malformed file in between is reported and the watch goes on;
-// Ctrl-C ends it with the last run's status.
+// place. A malformed file in between is reported and the watch goes on.
+// The same program saved again is not programmed again, and one rewritten
+// in place in parts 0.5 s apart is programmed once, whole. Ctrl-C ends the
+// watch with the last run's status.
 TEST(E2eBoard, WatchProgramsEachRebuild)
 {
     if (std::getenv("FERNBOW_E2E_WINE_CLI")) GTEST_SKIP() << "drives the Linux program's standard output directly";
@@ -378,13 +380,32 @@ TEST(E2eBoard, WatchProgramsEachRebuild)
     EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
     // Ctrl-C before the run has returned would still count as interrupting it.
     EXPECT_TRUE(errSays("Watching", 3)) << ReadTextFile(folder.File("cli.err"));
+
+    WriteTextFile(hexPath, second);
+    usleep(1000000);
+    const std::string third = IntelHexRecord(0, Bytes(16, 0x55)) + ":00000001FF\n";  // as long as second
+    std::FILE* inPlace = std::fopen(hexPath.c_str(), "r+b");
+    ASSERT_NE(inPlace, nullptr);
+    for (size_t at = 0; at < third.size(); at += 20) {
+        if (at > 0) usleep(500000);
+        std::fwrite(third.data() + at, 1, std::min<size_t>(20, third.size() - at), inPlace);
+        std::fflush(inPlace);
+    }
+    std::fclose(inPlace);
+    EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
+    EXPECT_TRUE(errSays("Watching", 4)) << ReadTextFile(folder.File("cli.err"));
+    usleep(1000000);
     cli.Signal(SIGINT);
     const ChildResult end = cli.Wait(30000);
     EXPECT_TRUE(end.finished);
     EXPECT_EQ(end.status, 0) << ReadTextFile(folder.File("cli.err"));
+    const std::string err = ReadTextFile(folder.File("cli.err"));
+    size_t changes = 0;
+    for (size_t at = err.find("has changed"); at != std::string::npos; at = err.find("has changed", at + 1)) ++changes;
+    EXPECT_EQ(changes, 3u) << err;
 
     std::vector<uint16_t> expected = ExpectedFlash(LoadImage(SmallProgram()), ChipF819());
-    const std::vector<uint16_t> again = ExpectedFlash(LoadImage(second), ChipF819());
+    const std::vector<uint16_t> again = ExpectedFlash(LoadImage(third), ChipF819());
     for (uint32_t w = 0; w < 32; ++w) expected[w] = again[w];
     for (uint32_t w = 0x740; w < 0x760; ++w) expected[w] = again[w];
     EXPECT_EQ(FirstDifference(sim.Stop(), expected), "") << sim.Log();
