@@ -18,12 +18,12 @@ struct ScriptedServer : ILineStream {
     size_t chunk = 64;
     std::function<void(ScriptedServer&, const Bytes&)> react;
 
-    bool Send(const uint8_t* data, size_t count, int) override
+    int SendSome(const uint8_t* data, size_t count, int) override
     {
         const Bytes sent(data, data + count);
         fromClient.insert(fromClient.end(), sent.begin(), sent.end());
         if (react) react(*this, sent);
-        return true;
+        return static_cast<int>(count);
     }
     int Receive(uint8_t* buffer, size_t count, int) override
     {
@@ -43,12 +43,19 @@ bool Contains(const Bytes& haystack, const Bytes& needle)
     return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
 }
 
-// A server that takes the option and confirms the rate it was asked for.
+// Where the rate request's value starts in sent (IAC SB 44 SET-BAUDRATE b3 b2 b1 b0 IAC SE), or 0.
+size_t RateRequest(const Bytes& sent)
+{
+    const Bytes head = {IAC, SB, 44, 1};
+    const auto at = std::search(sent.begin(), sent.end(), head.begin(), head.end());
+    return at == sent.end() || sent.end() - at < 10 ? 0 : static_cast<size_t>(at - sent.begin()) + 4;
+}
+
+// A server that takes the options and confirms the rate it was asked for.
 void Cooperative(ScriptedServer& s, const Bytes& sent)
 {
-    if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44});
-    if (sent.size() == 10 && sent[3] == 1)  // IAC SB 44 SET-BAUDRATE b3 b2 b1 b0 IAC SE
-        s.Say({IAC, SB, 44, 101, sent[4], sent[5], sent[6], sent[7], IAC, SE});
+    if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0});
+    if (const size_t v = RateRequest(sent)) s.Say({IAC, SB, 44, 101, sent[v], sent[v + 1], sent[v + 2], sent[v + 3], IAC, SE});
 }
 
 TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
@@ -67,11 +74,14 @@ TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
     EXPECT_TRUE(Contains(s.fromClient, {IAC, WILL, 0}));
     EXPECT_TRUE(Contains(s.fromClient, {IAC, DO, 0}));
 
-    // Purging asks the server to empty both directions and drops unread data.
+    // Purging asks the server to empty both directions, ahead of the next
+    // write and in the same send, and drops unread data.
     s.Say({'x', 'y'});
     s.fromClient.clear();
     ASSERT_TRUE(stream.Purge());
-    EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 12, 3, IAC, SE}));
+    const uint8_t wakeUp = 0xC1;
+    ASSERT_TRUE(stream.Send(&wakeUp, 1, 100));
+    EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 12, 3, IAC, SE, 0xC1}));
     uint8_t got[4];
     EXPECT_EQ(stream.Receive(got, sizeof got, 0), 0);
 
@@ -95,8 +105,8 @@ TEST(Rfc2217Start, FailsWithAReasonWhenTheServerRefusesOrSaysNothing)
         {"silent", nullptr, "did not answer"},
         {"rate not confirmed",
          [](ScriptedServer& s, const Bytes& sent) {
-             if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44});
-             if (sent.size() == 10 && sent[3] == 1) s.Say({IAC, SB, 44, 101, 0, 0, 0x25, 0x80, IAC, SE});
+             if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0});
+             if (RateRequest(sent)) s.Say({IAC, SB, 44, 101, 0, 0, 0x25, 0x80, IAC, SE});
          },
          "did not confirm 19200 baud"},
     };
