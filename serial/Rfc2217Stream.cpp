@@ -198,7 +198,9 @@ template <typename Done> bool CRfc2217Stream::WaitUntil(Done done, int timeoutMs
         const int got = ReadRaw(data, sizeof data, left);
         if (got < 0)
             return false;
-        m_pending.insert(m_pending.end(), data, data + got);
+        // A line's worth of waiting is kept; a server flooding the wait is not.
+        const size_t keep = std::min(static_cast<size_t>(got), kMaxPending - std::min(kMaxPending, m_pending.size()));
+        m_pending.insert(m_pending.end(), data, data + keep);
     }
     return true;
 }
@@ -302,7 +304,7 @@ void CRfc2217Stream::OnSubnegotiation()
     // server that holds small packets back (Nagle) keeps the board's answer
     // behind it until this end acknowledges it, which the system here may
     // put off for 40 to 200 ms. A NOP takes the acknowledgement along at once.
-    if (m_sub[1] == kServerOffset + kPurgeData && m_out.size() < kMaxQueuedAnswers)
+    if (m_sub[1] == kServerOffset + kPurgeData && m_out.size() + 2 <= kMaxQueuedAnswers)
         m_out.insert(m_out.end(), {kIac, kNop});
     // Line and modem state notices and the other confirmations change nothing here.
 }
@@ -310,9 +312,8 @@ void CRfc2217Stream::OnSubnegotiation()
 void CRfc2217Stream::QueueAnswer(uint8_t verb, uint8_t option)
 {
     // A far end that floods requests and reads none of the answers gets no more.
-    if (m_failed || m_out.size() >= kMaxQueuedAnswers)
-        return;
-    m_out.insert(m_out.end(), {kIac, verb, option});
+    if (!m_failed && m_out.size() + 3 <= kMaxQueuedAnswers)
+        m_out.insert(m_out.end(), {kIac, verb, option});
 }
 
 void CRfc2217Stream::QueueComPortCommand(uint8_t command, const std::vector<uint8_t>& value)

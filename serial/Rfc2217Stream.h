@@ -47,6 +47,9 @@ public:
     // A sub-negotiation longer than this is not one: its bytes are dropped
     // and what follows is data again.
     static constexpr size_t kMaxSubnegotiation = 256;
+    // Data that comes while a command waits for its answer is kept for
+    // Receive up to this much (seconds of a serial line's bytes).
+    static constexpr size_t kMaxPending = 64 * 1024;
     // Answers queued for a far end that does not read are dropped past this.
     static constexpr size_t kMaxQueuedAnswers = 1024;
 
