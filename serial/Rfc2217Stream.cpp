@@ -147,6 +147,11 @@ int CRfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
 {
     if (m_failed)
         return -1;
+    if (m_purgesAwaited > 0 && Clock::now() - m_purgeAskedAt > std::chrono::milliseconds(kPurgeConfirmMs)) {
+        // A server that does not confirm purges: data is taken as it comes.
+        m_confirmsPurges = false;
+        m_purgesAwaited = 0;
+    }
     // Each raw byte gives at most one data byte, so count raw bytes fit.
     uint8_t raw[512];
     const int got = m_inner->Receive(raw, std::min(count, sizeof raw), timeoutMs);
@@ -155,6 +160,11 @@ int CRfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
         return -1;
     }
     const size_t data = Decode(raw, static_cast<size_t>(got), out);
+    if (data > 0 && m_acknowledgeAnswer) {
+        // An answer's first byte may come alone, its second held behind it.
+        QueueAcknowledgement();
+        m_acknowledgeAnswer = false;
+    }
     // Answers go out as the connection takes them, never waited for here.
     Flush(0);
     return m_failed && data == 0 ? -1 : static_cast<int>(data);
@@ -166,8 +176,14 @@ bool CRfc2217Stream::Purge()
     if (!DrainStream(*this, kDrainBoundMs))
         return false;
     m_pending.clear();
-    // Goes out with the next send, in the same packet as the frame.
+    // Goes out with the next send, in the same packet as the frame. Bytes
+    // the server sent before it purged (one it held back, one still on its
+    // way) come before its confirmation, and are dropped up to it.
     QueueComPortCommand(kPurgeData, {kPurgeBoth});
+    if (m_confirmsPurges) {
+        ++m_purgesAwaited;
+        m_purgeAskedAt = Clock::now();
+    }
     return !m_failed;
 }
 
@@ -214,13 +230,14 @@ size_t CRfc2217Stream::Decode(const uint8_t* raw, size_t count, uint8_t* out)
         case State::Data:
             if (b == kIac)
                 m_state = State::Command;
-            else
+            else if (m_purgesAwaited == 0)
                 out[stored++] = b;
             break;
         case State::Command:
             m_state = State::Data;
             if (b == kIac) {
-                out[stored++] = kIac;  // a doubled 0xFF is one data byte
+                if (m_purgesAwaited == 0)
+                    out[stored++] = kIac;  // a doubled 0xFF is one data byte
             } else if (b >= kWill && b <= kDont) {
                 m_verb = b;
                 m_state = State::Option;
@@ -300,12 +317,11 @@ void CRfc2217Stream::OnSubnegotiation()
         return;
     if (m_sub[1] == kServerOffset + kSetBaudRate && m_sub.size() >= 6)
         m_confirmedBaud = (uint32_t{m_sub[2]} << 24) | (uint32_t{m_sub[3]} << 16) | (uint32_t{m_sub[4]} << 8) | m_sub[5];
-    // The purge's confirmation comes in a small packet of its own, and a
-    // server that holds small packets back (Nagle) keeps the board's answer
-    // behind it until this end acknowledges it, which the system here may
-    // put off for 40 to 200 ms. A NOP takes the acknowledgement along at once.
-    if (m_sub[1] == kServerOffset + kPurgeData && m_out.size() + 2 <= kMaxQueuedAnswers)
-        m_out.insert(m_out.end(), {kIac, kNop});
+    if (m_sub[1] == kServerOffset + kPurgeData) {
+        m_purgesAwaited = std::max(0, m_purgesAwaited - 1);
+        QueueAcknowledgement();
+        m_acknowledgeAnswer = true;
+    }
     // Line and modem state notices and the other confirmations change nothing here.
 }
 
@@ -314,6 +330,16 @@ void CRfc2217Stream::QueueAnswer(uint8_t verb, uint8_t option)
     // A far end that floods requests and reads none of the answers gets no more.
     if (!m_failed && m_out.size() + 3 <= kMaxQueuedAnswers)
         m_out.insert(m_out.end(), {kIac, verb, option});
+}
+
+void CRfc2217Stream::QueueAcknowledgement()
+{
+    // A server that holds small packets back (Nagle) keeps the next one,
+    // the board's answer, until this end acknowledges the last, which the
+    // system here may put off for 40 to 200 ms. A NOP takes the
+    // acknowledgement along at once.
+    if (!m_failed && m_out.size() + 2 <= kMaxQueuedAnswers)
+        m_out.insert(m_out.end(), {kIac, kNop});
 }
 
 void CRfc2217Stream::QueueComPortCommand(uint8_t command, const std::vector<uint8_t>& value)

@@ -2,6 +2,7 @@
 #include "LineStream.h"
 #include "PortLink.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,7 +37,9 @@ public:
     // commands; -1 also once the server has left binary mode.
     int Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
     // Drops what has arrived here (for at most kDrainBoundMs) and asks the
-    // server to purge both of the line's directions (PURGE-DATA).
+    // server to purge both of the line's directions (PURGE-DATA, sent with
+    // the next send); data that comes before the server confirms it is
+    // dropped too.
     bool Purge() override;
 
     // SET-BAUDRATE; true once the server has confirmed it within timeoutMs.
@@ -50,6 +53,9 @@ public:
     // Data that comes while a command waits for its answer is kept for
     // Receive up to this much (seconds of a serial line's bytes).
     static constexpr size_t kMaxPending = 64 * 1024;
+    // A server that has not confirmed a purge within this is taken not to
+    // confirm them: data is no longer held back for the confirmation.
+    static constexpr int kPurgeConfirmMs = 1000;
     // Answers queued for a far end that does not read are dropped past this.
     static constexpr size_t kMaxQueuedAnswers = 1024;
 
@@ -65,6 +71,8 @@ private:
     // request is dropped while kMaxQueuedAnswers bytes wait.
     void QueueAnswer(uint8_t verb, uint8_t option);
     void QueueComPortCommand(uint8_t command, const std::vector<uint8_t>& value);
+    // A NOP, so that the server hears at once that its last packet came.
+    void QueueAcknowledgement();
     void QueueSetRate(int baud);
     // Sends what is queued within timeoutMs (0: what the connection takes at
     // once). true when the queue is empty afterwards.
@@ -95,5 +103,11 @@ private:
     uint8_t m_binaryAnswers = 0;
     bool m_binaryRefused = false;
     uint32_t m_confirmedBaud = 0;
+    // Purges asked for and not yet confirmed; data is stale until then.
+    int m_purgesAwaited = 0;
+    std::chrono::steady_clock::time_point m_purgeAskedAt;
+    bool m_confirmsPurges = true;
+    // The first data after a purge's confirmation is acknowledged at once too.
+    bool m_acknowledgeAnswer = false;
     int m_roundTripMs = 0;
 };
