@@ -180,10 +180,8 @@ bool CRfc2217Stream::Purge()
     // the server sent before it purged (one it held back, one still on its
     // way) come before its confirmation, and are dropped up to it.
     QueueComPortCommand(kPurgeData, {kPurgeBoth});
-    if (m_confirmsPurges) {
-        ++m_purgesAwaited;
-        m_purgeAskedAt = Clock::now();
-    }
+    if (m_confirmsPurges && m_purgesAwaited++ == 0)
+        m_purgeAskedAt = Clock::now();  // the oldest one not yet confirmed
     return !m_failed;
 }
 
