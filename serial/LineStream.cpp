@@ -14,6 +14,7 @@ bool DrainStream(ILineStream& stream, int boundMs)
         if (got == 0)
             return true;
     } while (Clock::now() < end);
-    // Still coming: what arrives after this is the far end's, not stale.
+    // Still coming after the bound: the rest is left to the reads, which
+    // have bounds of their own.
     return true;
 }
