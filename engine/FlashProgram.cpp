@@ -67,7 +67,8 @@ bool CFlashWriter::SearchTarget(uint8_t answer[2])
 
         answer[0] = 0;
         m_nReplyState = 0;
-        m_host.SetCountdown(kAnswerTicks);
+        // A network line's round trip widens the window; a local port keeps it.
+        m_host.SetCountdown(kAnswerTicks + AnswerSlackTicks(*m_link));
         // Both bytes, or the first of them. The first read comes after a pump
         // however short the countdown.
         bool first = true;

@@ -13,6 +13,7 @@ public:
     int Read(uint8_t* buffer, uint32_t count) override { return m_inner.Read(buffer, count); }
     int Write(const uint8_t* buffer, uint32_t count) override { return m_inner.Write(buffer, count); }
     bool IsOpen() const override { return m_inner.IsOpen(); }
+    int AnswerSlackMs() const override { return m_inner.AnswerSlackMs(); }
 
     void Hold(bool held) { m_held = held; }
 

@@ -25,6 +25,7 @@ public:
         return written;
     }
     bool IsOpen() const override { return m_inner.IsOpen(); }
+    int AnswerSlackMs() const override { return m_inner.AnswerSlackMs(); }
 
     bool Lost() const { return m_bLost; }
 

@@ -3,8 +3,10 @@
 #include "NetworkAddress.h"
 #include "PortLink.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // A serial port on a port server (ser2net and the like), behind the same
@@ -33,9 +35,16 @@ public:
     bool SetLineRate(int baud) override;
     int WriteThrough(const uint8_t* buffer, uint32_t count) override;
     bool LineLost() const override { return m_lost; }
+    // The connection's round trip: what the Telnet options took to be
+    // answered, or what the first answered write took (the first wake-up);
+    // kUnmeasuredSlackMs before a raw stream has had either.
+    int AnswerSlackMs() const override { return m_roundTripMs < 0 ? kUnmeasuredSlackMs : m_roundTripMs; }
 
     // Bounds the connection and, with RFC 2217, the server's answers to it.
     static constexpr int kConnectTimeoutMs = 3000;
+    // Until the round trip is known, a wake-up's answer is awaited as long
+    // as the pause before the next one would have been (10 ticks).
+    static constexpr int kUnmeasuredSlackMs = 200;
 
 private:
     class CRfc2217Stream* Telnet() const;
@@ -46,4 +55,8 @@ private:
     std::unique_ptr<ILineStream> m_stream;
     bool m_lost = false;
     PortOpenResult m_lastOpen;
+    int m_roundTripMs = -1;
+    // When the last write went out, until a read has timed its answer.
+    std::optional<std::chrono::steady_clock::time_point> m_timing;
+    bool m_answerTimed = false;
 };
