@@ -36,8 +36,9 @@ CRfc2217Stream* CNetworkLink::Telnet() const
 
 int CNetworkLink::Open()
 {
-    if (m_stream)
+    if (IsOpen())
         return 1;
+    m_stream.reset();  // what is left of a lost connection
     std::string error;
     std::unique_ptr<ILineStream> stream = m_connect(m_address, kConnectTimeoutMs, error);
     if (stream && m_address.protocol == NetworkAddress::Protocol::Rfc2217) {
