@@ -24,9 +24,10 @@ void CBoardHost::OnTargetAnswered(const ChipInfo* chip)
 bool CBoardHost::OnForeignAnswer(const uint8_t answer[2])
 {
     (void)answer;
-    const bool first = !m_bForeignAnswered;
     m_bForeignAnswered = true;
-    if (first && !m_options.quietSearch)
+    // A running program answers every wake-up; one stray answer is more
+    // likely the late "K" of a run that was interrupted.
+    if (++m_nForeignAnswers == 2 && !m_options.quietSearch)
         m_view.Problem(m_slot, m_options.pulseReset
                                    ? "The board answers with other bytes: its program is probably running. "
                                      "Resetting it (the bootloader listens for 1 s after a reset)"

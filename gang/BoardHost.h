@@ -64,6 +64,7 @@ private:
     const IPortLink* m_port;
     bool m_bLineLost = false;
     bool m_bForeignAnswered = false;
+    int m_nForeignAnswers = 0;
     int64_t m_nLastPulseMs = -1;
     int64_t m_nChipFoundMs = -1;
 };

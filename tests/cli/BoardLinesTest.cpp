@@ -16,6 +16,7 @@ struct HostRig {
     int sleeps = 0;
     std::atomic<bool> interrupted{false};
     bool force = false;
+    int pulses = -1;  // >= 0: the board is wired for --reset, and counts the pulses
     std::deque<CBoardLines> lines;
 
     CBoardHost Make(bool terminal = false, int64_t waitMs = -1)
@@ -25,6 +26,8 @@ struct HostRig {
         options.pacer.waitMs = waitMs;
         options.pacer.interrupted = &interrupted;
         options.force = force;
+        if (pulses >= 0)
+            options.pulseReset = [this] { ++pulses; };
         options.pacer.clock = [this] { return nowMs; };
         options.pacer.sleepMs = [this](int ms) {
             ++sleeps;
@@ -114,6 +117,24 @@ TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
     forever.OnSearchStarted();
     unlimited.nowMs += 3600 * 1000;
     EXPECT_TRUE(forever.PumpMessages());
+}
+
+// With --reset, a running program is reset when it answers, but no sooner
+// than the bootloader's second of listening after the last pulse is over.
+TEST(CliHostWait, RunningProgramIsResetNowAndThen)
+{
+    HostRig rig;
+    rig.pulses = 0;
+    CBoardHost host = rig.Make(false, -1);
+    host.OnSearchStarted();
+    const uint8_t program[2] = {'h', 'i'};
+    for (int64_t atMs : {0, 500, 1600, 1700, 3200}) {
+        rig.nowMs = 1000 + atMs;
+        EXPECT_TRUE(host.OnForeignAnswer(program));
+    }
+    EXPECT_EQ(rig.pulses, 3);
+    EXPECT_EQ(rig.err.Text(), "The board answers with other bytes: its program is probably running. Resetting it "
+                              "(the bootloader listens for 1 s after a reset)\n");
 }
 
 TEST(CliHostWait, InterruptStopsAtTheNextPump)

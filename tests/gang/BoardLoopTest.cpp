@@ -160,7 +160,9 @@ TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
         {"port goes and comes back",
          0, 0, 0, true, 3, 2, 2, -1,
          {"the port has gone away; waiting for it to come back", "the port is back (/dev/bench0)"}},
-        // One board: its running program is named once, and the search goes on.
+        // One board: a stray answer (the late "K" of an interrupted run) is
+        // passed over without a word; a running program is named once.
+        {"single board found after one stray answer", 0, 0, 1, false, 0, 0, 1, -1, {}, true, 30},
         {"single board found after foreign answers", 0, 0, 3, false, 0, 0, 1, -1, {}, true, 30, 0, 0,
          {"The board answers with other bytes: its program is probably running. Reset it"}},
         {"single board: only foreign answers within the wait", 0, 0, 1000000, false, 0, 0, 0, -1, {}, true, 2, 0, 5,
