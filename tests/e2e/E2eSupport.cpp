@@ -439,35 +439,28 @@ Ser2Net::~Ser2Net()
 
 std::string Ser2Net::Url(size_t i) const { return i < m_urls.size() ? m_urls[i] : std::string(); }
 
-ClosingServer::ClosingServer()
+ClosingServer::ClosingServer() : m_listener(::socket(AF_INET, SOCK_STREAM, 0))
 {
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_listener, 1) != 0 ||
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_listener, 1) != 0 ||
         ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return;
     m_port = ntohs(address.sin_port);
     m_thread = std::thread([this] {
-        pollfd waiting{m_listener, POLLIN, 0};
-        if (::poll(&waiting, 1, 30000) != 1) return;
         const int connection = ::accept(m_listener, nullptr, nullptr);
-        if (connection < 0) return;
-        pollfd reading{connection, POLLIN, 0};
         uint8_t byte = 0;
-        if (::poll(&reading, 1, 30000) == 1) (void)::read(connection, &byte, 1);
-        ::close(connection);
+        if (connection >= 0 && ::read(connection, &byte, 1) >= 0) ::close(connection);
     });
 }
 
 ClosingServer::~ClosingServer()
 {
-    if (m_listener >= 0) ::shutdown(m_listener, SHUT_RDWR);
+    ::shutdown(m_listener, SHUT_RDWR);  // ends a wait in accept
     if (m_thread.joinable()) m_thread.join();
-    if (m_listener >= 0) ::close(m_listener);
+    ::close(m_listener);
 }
 
 std::string ClosingServer::Url() const

@@ -113,17 +113,13 @@ std::vector<uint16_t> WordsFromHex(const std::string& hexText, size_t words);
 // First differing word as text, for failure messages; empty when equal.
 std::string FirstDifference(const std::vector<uint16_t>& actual, const std::vector<uint16_t>& expected);
 
-// A port server that takes one connection on loopback, reads the first byte
-// sent to it and closes the connection, as a server whose serial side went
-// away does.
+// A port server on loopback that takes one connection, reads the first byte
+// and closes it, as one whose serial side went away does.
 class ClosingServer {
 public:
     ClosingServer();
     ~ClosingServer();
-    ClosingServer(const ClosingServer&) = delete;
-    ClosingServer& operator=(const ClosingServer&) = delete;
-    // The --port text; empty when no socket could be had.
-    std::string Url() const;
+    std::string Url() const;  // the --port text; empty when no socket could be had
 
 private:
     int m_listener = -1;

@@ -25,7 +25,8 @@ struct Bench {
     // board), then wake-ups nobody answers (no board), then the next board.
     int stayProbes = 0;
     int absentWakeUps = 0;
-    // Wake-ups answered with a foreign byte before the first board answers.
+    // Wake-ups answered with a byte that names no chip (a late "K", or a
+    // running program's) before the first board answers.
     int foreignWakeUps = 0;
     // After the first board: writes fail until this many opens were refused.
     bool vanishAfterFirst = false;
@@ -65,7 +66,7 @@ struct Bench {
             }
             const int after = ++wakeUpsAfter;
             if (boardsDone == 0 && wakeUps <= foreignWakeUps) {
-                link.Reply({'Z', 0x01});
+                link.Reply({'K'});
                 return;
             }
             const bool silent = boardsDone > 0 && after > stayProbes && after <= stayProbes + absentWakeUps;
