@@ -149,9 +149,11 @@ int CFlashWriter::WriteBlocks()
                 m_nReplyState = kStateNoAnswer;
         } while (m_nReplyState < kMaxSends);
 
-        if (m_nReplyState == kStateNoAnswer || m_nReplyState == kStateRefused) m_nFailedBlock = static_cast<int32_t>(block);
-        if (m_nReplyState == kStateNoAnswer) return Finish(FlashOutcome::Timeout, kTimeout);
-        if (m_nReplyState == kStateRefused) return Finish(FlashOutcome::TransmissionProblem, kTransmission);
+        if (m_nReplyState == kStateNoAnswer || m_nReplyState == kStateRefused) {
+            m_nFailedBlock = static_cast<int32_t>(block);
+            if (m_nReplyState == kStateNoAnswer) return Finish(FlashOutcome::Timeout, kTimeout);
+            return Finish(FlashOutcome::TransmissionProblem, kTransmission);
+        }
     }
 
     m_host.Beep();

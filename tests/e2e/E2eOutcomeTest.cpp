@@ -179,7 +179,9 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"HalfAnswer", "819", {"--half-answer"}, Hex::Program, 0, "PIC16F819 found", Flash::Full},
         OutcomeCase{"NoTargetWithinWait", "88", {"--ignore-wakeups", "100000"}, Hex::Program, 8, "No target answered",
                     Flash::Fresh, 0, {"--wait", "1"}},
-        OutcomeCase{"BoardHangsUp", "88", {"--hangup-after", "1"}, Hex::Program, 2, "has gone away: the run has ended", Flash::BlocksBelow, 1},
+        // A board that hangs up is a port gone away, seen at once.
+        OutcomeCase{"BoardHangsUp", "88", {"--hangup-after", "1"}, Hex::Program, 2, "has gone away: the run has ended",
+                    Flash::BlocksBelow, 1},
         OutcomeCase{"MissingFile", "88", {}, Hex::Missing, 3, "Can't open file", Flash::Fresh},
         // Nobody reads a warning on a bench: a damaged file is refused before
         // the port is written to, unless --force.
@@ -201,10 +203,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Net::Raw},
         OutcomeCase{"NetRfc2217Timeout", "88", {"--silent", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1,
                     {}, Net::Rfc2217},
-        OutcomeCase{"NetRawHangUp", "88", {"--hangup-after", "1"}, Hex::Program, 2, "has gone away: the run has ended", Flash::BlocksBelow, 1,
-                    {}, Net::Raw},
-        OutcomeCase{"NetRfc2217HangUp", "819", {"--hangup-after", "1"}, Hex::Program, 2, "has gone away: the run has ended",
-                    Flash::BlocksBelow, 1, {}, Net::Rfc2217},
+        OutcomeCase{"NetRawHangUp", "88", {"--hangup-after", "1"}, Hex::Program, 2,
+                    "has gone away: the run has ended", Flash::BlocksBelow, 1, {}, Net::Raw},
+        OutcomeCase{"NetRfc2217HangUp", "819", {"--hangup-after", "1"}, Hex::Program, 2,
+                    "has gone away: the run has ended", Flash::BlocksBelow, 1, {}, Net::Rfc2217},
         // A pulse on a modem line before the search: the board takes it
         // through its control file; a bare pseudo-terminal cannot, and says so.
         OutcomeCase{"ResetPulseReachesTheBoard", "88", {"--com", "5", "--reset-control"}, Hex::Program, 0, kSuccess,
