@@ -9,7 +9,6 @@
 #include "ComPortMap.h"
 #include "Console.h"
 #include "FernbowVersion.h"
-#include "HexOnce.h"
 #include "HeldLink.h"
 #include "PortList.h"
 #include "RegistryStore.h"
@@ -120,42 +119,34 @@ void ReportOutcome(const CliArgs& args, const std::string& portName, const Board
 // its exit status. The run itself is the gang's, for a gang of one port.
 int ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& serial, ISerialLink& link)
 {
-    // A line lost in an earlier run is opened anew here.
-    if (!link.Open())
-        return ReportOpenFailure(portName, serial);
-
     CBoardLines lines(StdoutIsConsole());
     CBoardHost::Options options;
     options.pacer.interrupted = &g_interrupted;
+    options.pacer.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.force = args.force;
-    LoadedHex image;
-    std::string sha256, error;
-    CBoardHost loader(options, lines, 0, nullptr);
-    const bool loaded = LoadHexOnce(args.hexFile, loader, image, sha256, error);
-
-    BoardResult result;
-    if (loaded) {
-        options.pacer.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
-        if (args.reset)
-            options.pulseReset = [&] { (void)serial.PulseModemLine(args.resetLine, CBoardSession::kPulseMs); };
-        result = RunBoard(serial, link, image, options, lines, 0);
-    }
-    link.Close();
+    if (args.reset)
+        options.pulseReset = [&] { (void)serial.PulseModemLine(args.resetLine, CBoardSession::kPulseMs); };
+    const OneBoardRun run = RunOneBoard(serial, link, args.hexFile, options, lines);
     lines.EndLine();
     // Ctrl-C wins over whatever the run made of it, in every phase.
     if (g_interrupted.load()) {
         std::fprintf(stderr, "Interrupted\n");
         return ExitStatus::kInterrupted;
     }
-    if (!loaded) {
-        std::fprintf(stderr, "%s\n", error.c_str());
+    switch (run.stop) {
+    case OneBoardRun::Stop::PortNotOpened:
+        return ReportOpenFailure(portName, serial);
+    case OneBoardRun::Stop::FileNotLoaded:
+        std::fprintf(stderr, "%s\n", run.fileError.c_str());
         return ExitStatus::kFile;
+    case OneBoardRun::Stop::Ran:
+        break;
     }
-    ReportOutcome(args, portName, result);
-    if (result.targetAnswered && result.bytesSent > 0)
-        std::printf("%s\n", SentSummary(result.bytesSent, result.elapsedMs).c_str());
+    ReportOutcome(args, portName, run.board);
+    if (run.board.targetAnswered && run.board.bytesSent > 0)
+        std::printf("%s\n", SentSummary(run.board.bytesSent, run.board.elapsedMs).c_str());
     std::fflush(stdout);
-    return result.exitStatus;
+    return run.board.exitStatus;
 }
 
 int RunProgramming(const CliArgs& args)

@@ -1,6 +1,7 @@
 #include "BoardRun.h"
 
 #include "FlashWriter.h"
+#include "HexOnce.h"
 
 BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& image,
                      const CBoardHost::Options& options, IGangView& view, size_t slot)
@@ -24,6 +25,25 @@ BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& 
     result.resetCode = writer.LastResetCode();
     result.exitStatus = BoardExitStatus(result);
     return result;
+}
+
+OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::string& hexFile,
+                        const CBoardHost::Options& options, IGangView& view)
+{
+    OneBoardRun run;
+    if (!link.Open())
+        return run;
+    LoadedHex image;
+    std::string sha256;
+    CBoardHost loader(options, view, 0, nullptr);
+    if (!LoadHexOnce(hexFile, loader, image, sha256, run.fileError)) {
+        run.stop = OneBoardRun::Stop::FileNotLoaded;
+    } else {
+        run.stop = OneBoardRun::Stop::Ran;
+        run.board = RunBoard(port, link, image, options, view, 0);
+    }
+    link.Close();
+    return run;
 }
 
 int BoardExitStatus(const BoardResult& result)

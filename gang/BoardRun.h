@@ -33,6 +33,22 @@ struct BoardResult {
 BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& image,
                      const CBoardHost::Options& options, IGangView& view, size_t slot);
 
+// One board from a file, a gang of one port: opens link (a line lost in an
+// earlier run is opened anew), reads the file, runs the board, closes link
+// (a held link stays open). The file is read as a bench reads it (HexOnce).
+struct OneBoardRun {
+    enum class Stop {
+        PortNotOpened,  // nothing else happened
+        FileNotLoaded,  // fileError says why (or Ctrl-C stopped the load)
+        Ran,            // board says how it went
+    };
+    Stop stop = Stop::PortNotOpened;
+    std::string fileError;
+    BoardResult board;
+};
+OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::string& hexFile,
+                        const CBoardHost::Options& options, IGangView& view);
+
 // The exit status of a run: Ctrl-C wins, then a lost line (2), then an
 // expired wait (5 when only bytes that were no answer came, else 8), then
 // the outcome.
