@@ -78,6 +78,9 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     const OutcomeCase& c = GetParam();
     if (c.simLogText && std::getenv("FERNBOW_E2E_WINE_CLI"))
         GTEST_SKIP() << "the simulated board's reset control is the Linux program's";
+    const bool hangsUp = std::find(c.simOptions.begin(), c.simOptions.end(), "--hangup-after") != c.simOptions.end();
+    if (hangsUp && c.net == Net::None && std::getenv("FERNBOW_E2E_WINE_CLI"))
+        GTEST_SKIP() << "Wine's COM port does not report a pseudo-terminal that hangs up";
     const ChipInfo& chip = std::string(c.chip) == "819" ? ChipF819() : ChipF88();
     TempFolder folder;
     const std::string hexText = c.hex == Hex::BootArea     ? IntoBootArea(chip)
@@ -225,11 +228,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Flash::Fresh, 0, {}, Net::Closes},
         // Below a failed block: where, and that running again is safe.
         OutcomeCase{"TimeoutNamesTheBlock", "88", {"--silent", "1"}, Hex::Program, 6,
-                    "Block 1 (address 0x0020) drew no usable answer within 3 s\nThe bootloader is still listening, "
-                    "so running again is safe",
-                    Flash::BlocksBelow, 1},
+                    "Block 1 (address 0x0020) drew no usable answer within 3 s", Flash::BlocksBelow, 1},
         OutcomeCase{"RefusalsNameTheBlock", "88", {"--nack", "1:10"}, Hex::Program, 7,
-                    "Block 1 (address 0x0020) was refused ten times", Flash::BlocksBelow, 1}),
+                    "The bootloader is still listening, so running again is safe", Flash::BlocksBelow, 1}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 // One Ctrl-C, SIGTERM or SIGHUP ends a run at once, whichever phase it is
