@@ -125,7 +125,7 @@ int ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& ser
     options.pacer.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.force = args.force;
     if (args.reset)
-        options.pulseReset = [&] { (void)serial.PulseModemLine(args.resetLine, CBoardSession::kPulseMs); };
+        options.pulseReset = [&] { return serial.PulseModemLine(args.resetLine, CBoardSession::kPulseMs); };
     const OneBoardRun run = RunOneBoard(serial, link, args.hexFile, options, lines);
     lines.EndLine();
     // Ctrl-C wins over whatever the run made of it, in every phase.

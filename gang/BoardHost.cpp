@@ -25,19 +25,18 @@ bool CBoardHost::OnForeignAnswer(const uint8_t answer[2])
 {
     (void)answer;
     m_bForeignAnswered = true;
-    // A running program answers every wake-up; one stray answer is more
-    // likely the late "K" of a run that was interrupted.
-    if (++m_nForeignAnswers == 2 && !m_options.quietSearch)
-        m_view.Problem(m_slot, m_options.pulseReset
-                                   ? "The board answers with other bytes: its program is probably running. "
-                                     "Resetting it (the bootloader listens for 1 s after a reset)"
-                                   : "The board answers with other bytes: its program is probably running. "
-                                     "Reset it: the bootloader listens for 1 s after a reset");
     const int64_t now = m_pacer.ElapsedMs();
     if (m_options.pulseReset && (m_nLastPulseMs < 0 || now - m_nLastPulseMs >= kForeignPulseSpacingMs)) {
         m_nLastPulseMs = now;
-        m_options.pulseReset();
+        m_bPulseTaken = m_options.pulseReset();
     }
+    // A running program answers every wake-up; one stray answer is more
+    // likely the late "K" of a run that was interrupted.
+    if (++m_nForeignAnswers == 2 && !m_options.quietSearch)
+        m_view.Problem(m_slot, m_bPulseTaken ? "The board answers with other bytes: its program is probably running. "
+                                               "Resetting it (the bootloader listens for 1 s after a reset)"
+                                             : "The board answers with other bytes: its program is probably running. "
+                                               "Reset it: the bootloader listens for 1 s after a reset");
     return true;
 }
 

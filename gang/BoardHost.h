@@ -21,8 +21,8 @@ public:
         // Write a file with faults (warned about) instead of refusing it.
         bool force = false;
         // Resets the board (a pulse on its reset line) when bytes that are no
-        // answer come; empty when the board is not wired for it.
-        std::function<void()> pulseReset;
+        // answer come; false when the line cannot be moved. Empty without --reset.
+        std::function<bool()> pulseReset;
     };
 
     // port: the line whose loss ends the run; nullptr while only loading.
@@ -66,5 +66,6 @@ private:
     bool m_bForeignAnswered = false;
     int m_nForeignAnswers = 0;
     int64_t m_nLastPulseMs = -1;
+    bool m_bPulseTaken = false;
     int64_t m_nChipFoundMs = -1;
 };

@@ -27,7 +27,7 @@ struct HostRig {
         options.pacer.interrupted = &interrupted;
         options.force = force;
         if (pulses >= 0)
-            options.pulseReset = [this] { ++pulses; };
+            options.pulseReset = [this] { return ++pulses > 0; };
         options.pacer.clock = [this] { return nowMs; };
         options.pacer.sleepMs = [this](int ms) {
             ++sleeps;
