@@ -15,7 +15,7 @@ struct BoardResult {
     AbandonReason abandoned = AbandonReason::None;
     bool lineLost = false;         // the port went away during the run
     bool foreignAnswered = false;  // some wake-up drew bytes that were no answer
-    bool targetAnswered = false;   // a chip (or, with the engine's default, anything) answered
+    bool targetAnswered = false;   // a chip answered
     std::string chip;              // the chip's name; empty when none answered
     double seconds = 0;            // from the chip's answer to the end
     int64_t elapsedMs = 0;         // from the start of the run
