@@ -9,7 +9,6 @@
 namespace {
 
 constexpr int kLineRate = 19200;    // what programming runs at
-constexpr int kPulseMs = 50;        // long enough for the usual 100 nF into MCLR
 constexpr int kInterruptCheckMs = 100;
 
 } // namespace
@@ -41,7 +40,8 @@ int CBoardSession::Run(const ProgramOnce& program)
             const MonitorEnd end = Monitor(m_args.watch);
             if (end == MonitorEnd::LineLost)
                 status = ExitStatus::kPort;
-            if (end != MonitorEnd::Paused)
+            // Watching, a lost line is opened anew for the next run.
+            if (end != MonitorEnd::Paused && !(end == MonitorEnd::LineLost && m_args.watch))
                 break;
         }
         if (!m_args.watch || !WaitForSettledChange(monitor && status == ExitStatus::kProgrammed))

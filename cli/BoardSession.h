@@ -15,6 +15,9 @@ public:
     // One programming run through held; returns its exit status.
     using ProgramOnce = std::function<int()>;
 
+    // Long enough for the usual 100 nF into MCLR.
+    static constexpr int kPulseMs = 50;
+
     // portName names the port in messages.
     CBoardSession(const CliArgs& args, IPortLink& port, CHeldLink& held, std::string portName,
                   const std::atomic<bool>* interrupted);

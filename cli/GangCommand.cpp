@@ -1,9 +1,10 @@
 #include "GangCommand.h"
 
 #include "BoardConsole.h"
+#include "BoardHost.h"
+#include "BoardLines.h"
 #include "ComPortMap.h"
 #include "Console.h"
-#include "CliHost.h"
 #include "GangRun.h"
 #include "HexOnce.h"
 #include "PortLinkFactory.h"
@@ -51,10 +52,12 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
     }
 
     // The file is read and checked once, before any port is touched.
-    CCliHost::Options loadOptions;
-    loadOptions.interrupted = interrupted;  // a long load ends on Ctrl-C too
+    // What the file holds is said once, before any port: not by port.
+    CBoardLines loadLines(false);
+    CBoardHost::Options loadOptions;
+    loadOptions.pacer.interrupted = interrupted;  // a long load ends on Ctrl-C too
     loadOptions.force = args.force;
-    CCliHost loadHost(loadOptions);
+    CBoardHost loadHost(loadOptions, loadLines, 0, nullptr);
     LoadedHex image;
     std::string sha256, error;
     if (!LoadHexOnce(args.hexFile, loadHost, image, sha256, error)) {

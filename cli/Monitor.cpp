@@ -35,8 +35,9 @@ MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::at
         if (n > 0) {
             const uint8_t* end = typed + n;
             const uint8_t* stop = terminal.RawKeys() ? std::find(static_cast<const uint8_t*>(typed), end, kCtrlC) : end;
-            if (stop > typed && !port.WriteThrough(typed, static_cast<uint32_t>(stop - typed)))
-                return MonitorEnd::LineLost;
+            // A line that has gone away is the port's to say (on the next pass).
+            if (stop > typed)
+                (void)port.WriteThrough(typed, static_cast<uint32_t>(stop - typed));
             if (stop != end)
                 return MonitorEnd::Interrupted;
         }

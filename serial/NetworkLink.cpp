@@ -37,8 +37,9 @@ CRfc2217Stream* CNetworkLink::Telnet() const
 
 int CNetworkLink::Open()
 {
-    if (m_stream)
+    if (IsOpen())
         return 1;
+    m_stream.reset();  // what is left of a lost connection
     std::string error;
     // One bound for the whole connect: lookup, connection and negotiation.
     const auto deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);

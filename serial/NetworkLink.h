@@ -11,8 +11,9 @@
 
 // A serial port on a port server (ser2net and the like), behind the same
 // interface as the local port: Read waits at most 5 ms, Write purges and then
-// sends within 100 ms. A connection that drops mid-run behaves like a board
-// that hangs up: the link stays open, writes fail, reads find nothing.
+// sends within 100 ms. A connection that drops mid-run is a lost line, as
+// when a board hangs up: writes fail, reads find nothing, IsOpen() is false
+// and the next Open connects again.
 class CNetworkLink : public IPortLink {
 public:
     // Opens the byte stream to the server: nullptr with error on failure.
@@ -27,7 +28,8 @@ public:
     int Close() override;
     int Read(uint8_t* buffer, uint32_t count) override;
     int Write(const uint8_t* buffer, uint32_t count) override;
-    bool IsOpen() const override { return m_stream != nullptr; }
+    // false once the connection is lost (see LineLost).
+    bool IsOpen() const override { return m_stream != nullptr && !m_lost; }
 
     const std::string& DevicePath() const override { return m_text; }
     const PortOpenResult& LastOpenError() const override { return m_lastOpen; }
