@@ -217,8 +217,9 @@ bool LineUart::OpenLine()
     return true;
 }
 
-// Every simulated millisecond: the line's input, a pending reset, and the
-// rest of the millisecond's real time spent waiting for the host.
+// At each pacer tick (half a millisecond of simulated time): a pending
+// reset, the line's input, and the real time the tick is ahead spent
+// waiting for the host.
 void LineUart::Wait(long long ns)
 {
     if (!m_lineOpen) {
