@@ -105,11 +105,9 @@ std::string OpenFailureText(PortOpenStatus status, const std::string& name, cons
         return "no such device: " + name;
     case PortOpenStatus::NotSerial:
         return name + " is not a serial device";
-    case PortOpenStatus::Opened:
-    case PortOpenStatus::Other:
-        break;
+    default:
+        return std::string();  // the system's words stand
     }
-    return std::string();
 }
 
 std::string PortMappingNote()

@@ -64,11 +64,9 @@ std::string OpenFailureText(PortOpenStatus status, const std::string& name, cons
                       "the IDE); close it and try again";
     case PortOpenStatus::NotSerial:
         return name + " is not a serial port";
-    case PortOpenStatus::Opened:
-    case PortOpenStatus::Other:
-        break;
+    default:
+        return std::string();  // the system's words stand
     }
-    return std::string();
 }
 
 std::string PortMappingNote()
