@@ -1,5 +1,7 @@
 #include "ComPortMap.h"
 
+#include "ComPortMapPlatform.h"
+
 #include <cctype>
 
 // The same on every platform: the port's device, probed as Open opens it.
@@ -7,6 +9,22 @@ bool ProbeComPort(int n)
 {
     const std::string device = DeviceForComPort(n);
     return !device.empty() && ProbeDevice(device).Ok();
+}
+
+PortOpenResult ProbeDevice(const std::string& device)
+{
+    PortOpenResult result;
+    OpenAndCloseDevice(device, result);
+    return result;
+}
+
+std::string DescribeOpenError(const PortOpenResult& result, const std::string& device)
+{
+    if (result.Ok())
+        return "no error";
+    const std::string name = device.empty() ? std::string("the port") : device;
+    const std::string text = OpenFailureText(result.status, name, device);
+    return text.empty() ? name + ": " + result.osText : text;
 }
 
 std::string ComPortName(int n)

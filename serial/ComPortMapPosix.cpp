@@ -1,4 +1,5 @@
 #include "ComPortMap.h"
+#include "ComPortMapPlatform.h"
 
 #include "SerialDevicePosix.h"
 #include "ConfigHome.h"
@@ -81,19 +82,14 @@ std::string ComPortHardware(int)
     return std::string();  // the device path says it all
 }
 
-PortOpenResult ProbeDevice(const std::string& device)
+void OpenAndCloseDevice(const std::string& device, PortOpenResult& result)
 {
-    PortOpenResult result;
-    UniqueFd fd = OpenSerialDeviceExclusive(device, result);
-    return result;
+    OpenSerialDeviceExclusive(device, result);  // closed as the descriptor goes
 }
 
-std::string DescribeOpenError(const PortOpenResult& result, const std::string& device)
+std::string OpenFailureText(PortOpenStatus status, const std::string& name, const std::string& device)
 {
-    const std::string name = device.empty() ? std::string("the port") : device;
-    switch (result.status) {
-    case PortOpenStatus::Opened:
-        return "no error";
+    switch (status) {
     case PortOpenStatus::AccessDenied: {
         std::string group = GroupGrantingAccess(device);
         if (group.empty())
@@ -109,10 +105,9 @@ std::string DescribeOpenError(const PortOpenResult& result, const std::string& d
         return "no such device: " + name;
     case PortOpenStatus::NotSerial:
         return name + " is not a serial device";
-    case PortOpenStatus::Other:
-        break;
+    default:
+        return std::string();  // the system's words stand
     }
-    return name + ": " + result.osText;
 }
 
 std::string PortMappingNote()

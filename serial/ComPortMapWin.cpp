@@ -1,4 +1,5 @@
 #include "ComPortMap.h"
+#include "ComPortMapPlatform.h"
 
 #include "SerialDeviceWin.h"
 #include "Utf16Win.h"
@@ -45,20 +46,15 @@ std::string ComPortHardware(int n)
     return found;
 }
 
-PortOpenResult ProbeDevice(const std::string& device)
+void OpenAndCloseDevice(const std::string& device, PortOpenResult& result)
 {
-    PortOpenResult result;
     ComDevice opened = OpenComDevice(device, result);
     CloseComDevice(opened);
-    return result;
 }
 
-std::string DescribeOpenError(const PortOpenResult& result, const std::string& device)
+std::string OpenFailureText(PortOpenStatus status, const std::string& name, const std::string&)
 {
-    const std::string name = device.empty() ? std::string("the port") : device;
-    switch (result.status) {
-    case PortOpenStatus::Opened:
-        return "no error";
+    switch (status) {
     case PortOpenStatus::Missing:
         return "no such port: " + name + " (is the adapter plugged in? Device Manager lists the COM ports)";
     case PortOpenStatus::Busy:
@@ -68,10 +64,9 @@ std::string DescribeOpenError(const PortOpenResult& result, const std::string& d
                       "the IDE); close it and try again";
     case PortOpenStatus::NotSerial:
         return name + " is not a serial port";
-    case PortOpenStatus::Other:
-        break;
+    default:
+        return std::string();  // the system's words stand
     }
-    return name + ": " + result.osText;
 }
 
 std::string PortMappingNote()

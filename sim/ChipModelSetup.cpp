@@ -60,9 +60,6 @@ std::string MissingPart(const std::string& what, const std::string& installed, c
 }
 
 std::string ChipSuffix(const ChipInfo& chip) { return chip.isF819 ? "16f819" : "16f88"; }
-}  // namespace
-
-std::string GpsimProcessor(const ChipInfo& chip) { return "p" + ChipSuffix(chip); }
 
 std::string FindGpsim(std::string& missing)
 {
@@ -112,6 +109,18 @@ std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::st
         missing = MissingPart(std::string("the bootloader firmware for the ") + chip.name, installed,
                               "install gputils (Debian)", "--firmware");
     return found;
+}
+
+}  // namespace
+
+std::string GpsimProcessor(const ChipInfo& chip) { return "p" + ChipSuffix(chip); }
+
+bool FindChipModelParts(const ChipModelOptions& o, ChipModelParts& parts, std::string& missing)
+{
+    parts.gpsim = FindGpsim(missing);
+    if (!parts.gpsim.empty()) parts.plugin = FindPlugin(o.plugin, missing);
+    if (!parts.plugin.empty()) parts.firmware = FindFirmware(*o.chip, o.firmware, missing);
+    return !parts.firmware.empty();
 }
 
 std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, int rateFd,

@@ -1,18 +1,17 @@
 #include "LineUart.h"
 #include "LinePty.h"
 #include "LineRate.h"
+#include "ResetSignal.h"
+#include "SignalCatch.h"
 #include <gpsim/breakpoints.h>
 #include <gpsim/gpsim_time.h>
 #include <gpsim/stimuli.h>
 #include <gpsim/value.h>
 #include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <pthread.h>
 #include <unistd.h>
 
 namespace {
@@ -167,16 +166,8 @@ LineUart::LineUart(const char* name)
     m_traceAttr = new Integer("trace", 0, "1 prints every byte on the line");
     for (Integer* a : {m_fdAttr, m_baudAttr, m_rateFdAttr, m_corruptAttr, m_dropAttr, m_pacedAttr, m_traceAttr}) addSymbol(a);
 
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = OnResetSignal;
-    sa.sa_flags = SA_RESTART;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGUSR1, &sa, nullptr);
-    sigset_t reset;
-    sigemptyset(&reset);
-    sigaddset(&reset, SIGUSR1);
-    pthread_sigmask(SIG_UNBLOCK, &reset, nullptr);
+    CatchSignal(kResetSignal, OnResetSignal);
+    UnblockSignal(kResetSignal);
     // The line opens at the pacer's first tick, once the script has set the
     // attributes and the simulation runs.
     m_pacer.Start();
@@ -226,8 +217,9 @@ bool LineUart::OpenLine()
     return true;
 }
 
-// Every simulated millisecond: the line's input, a pending reset, and the
-// rest of the millisecond's real time spent waiting for the host.
+// At each pacer tick (half a millisecond of simulated time): a pending
+// reset, the line's input, and the real time the tick is ahead spent
+// waiting for the host.
 void LineUart::Wait(long long ns)
 {
     if (!m_lineOpen) {

@@ -1,12 +1,13 @@
 #pragma once
 // gpsim module "fernbow_uart": the chip's serial line, bridged to a file
-// descriptor (a pseudo-terminal of its own, or one handed over by fernbow-sim)
-// at 19200 baud 8N1 with the bit timing counted in simulated cycles, paced to
-// the wall clock. Pins: "out" drives the chip's RX (RB2), "in" samples its TX
-// (RB5), "mclr" drives its reset pin (SIGUSR1 holds it low for a millisecond
-// of simulated time). A launcher blocks SIGUSR1 before it starts gpsim; the
-// module unblocks it once its handler is in place, so an early request waits
-// instead of ending gpsim.
+// descriptor ("fd": one handed over by fernbow-sim, or -1 for a
+// pseudo-terminal of its own) in 8N1, each bit's edges at their own
+// simulated cycle. The bit rate is the one the host set on its terminal
+// ("ratefd"), else "baud" (19200); simulated time keeps step with the wall
+// clock unless "realtime" is 0. Pins: "out" drives the chip's RX (RB2), "in"
+// samples its TX (RB5), "mclr" drives its reset pin: each reset signal
+// (ResetSignal.h) holds it low for a millisecond of simulated time. "drop"
+// and "corrupt" spoil one byte to the chip; "trace" prints every byte.
 #include "RealTimePacer.h"
 #include <gpsim/modules.h>
 #include <gpsim/trigger.h>
