@@ -1,0 +1,152 @@
+// The port the engine writes through (Module.link in the module): Web
+// Serial, or the test port ?port=ws://HOST:PORT, a WebSocket that carries
+// the line's raw bytes. Keeps what arrives until the engine takes it, and
+// records the run's byte trace.
+'use strict';
+
+// A WebSocket whose messages are the line's bytes (websockify in front of a
+// raw TCP serial server).
+function webSocketTransport(url) {
+  let socket = null;
+  return {
+    label: url,
+    open(onBytes, onGone) {
+      return new Promise((resolve) => {
+        let ws;
+        try {
+          ws = new WebSocket(url, ['binary']);
+        } catch (e) {
+          resolve(false);
+          return;
+        }
+        ws.binaryType = 'arraybuffer';
+        ws.onopen = () => { socket = ws; resolve(true); };
+        ws.onmessage = (event) => onBytes(new Uint8Array(event.data));
+        ws.onclose = () => {
+          if (socket === ws) { socket = null; onGone(); }
+          resolve(false);
+        };
+      });
+    },
+    close() {
+      const ws = socket;
+      socket = null;
+      if (!ws) return false;
+      ws.close();
+      return true;
+    },
+    isOpen: () => socket !== null && socket.readyState === WebSocket.OPEN,
+    write(bytes) {
+      if (!this.isOpen()) return false;
+      socket.send(bytes);
+      return true;
+    },
+  };
+}
+
+// A port granted through Web Serial, at the rate asked for.
+function webSerialTransport(port, baudRate) {
+  let reader = null;
+  let writer = null;
+  let closing = Promise.resolve();
+  let open = false;
+  async function readLoop(onBytes, onGone) {
+    try {
+      for (;;) {
+        const { value, done } = await reader.read();
+        if (done) break;
+        if (value) onBytes(value);
+      }
+    } catch (e) {
+      // The port went away (unplugged) or was closed: the same to the engine.
+    }
+    if (open) { open = false; onGone(); }
+  }
+  return {
+    label: 'serial port',
+    async open(onBytes, onGone) {
+      await closing;
+      try {
+        await port.open({ baudRate });
+      } catch (e) {
+        return false;
+      }
+      reader = port.readable.getReader();
+      writer = port.writable.getWriter();
+      open = true;
+      readLoop(onBytes, onGone);
+      return true;
+    },
+    close() {
+      if (!open) return false;
+      open = false;
+      closing = (async () => {
+        try { await reader.cancel(); } catch (e) { /* already gone */ }
+        reader.releaseLock();
+        writer.releaseLock();
+        try { await port.close(); } catch (e) { /* already gone */ }
+      })();
+      return true;
+    },
+    isOpen: () => open,
+    write(bytes) {
+      if (!open) return false;
+      writer.write(bytes).catch(() => {});
+      return true;
+    },
+  };
+}
+
+// The engine's side of a transport: bytes wait here until taken.
+function makeLink(transport) {
+  let pending = new Uint8Array(0);
+  let waiter = null;
+  const trace = [];
+  const start = performance.now();
+  const note = (direction, bytes) => trace.push({ at: performance.now() - start, direction, bytes });
+  const wake = () => {
+    if (waiter && (pending.length >= waiter.count || !transport.isOpen())) waiter.resolve();
+  };
+  const link = {
+    trace,
+    onBytes: null,  // also told of every byte that arrives (the monitor)
+    open: () => transport.open((bytes) => {
+      note('<', bytes);
+      const joined = new Uint8Array(pending.length + bytes.length);
+      joined.set(pending);
+      joined.set(bytes, pending.length);
+      pending = joined;
+      if (link.onBytes) link.onBytes(bytes);
+      wake();
+    }, () => { note('!', new Uint8Array(0)); wake(); }),
+    close: () => transport.close(),
+    isOpen: () => transport.isOpen(),
+    take(count) {
+      const taken = pending.slice(0, count);
+      pending = pending.slice(taken.length);
+      return taken;
+    },
+    wait(count, ms) {
+      if (pending.length >= count || !transport.isOpen()) return Promise.resolve();
+      return new Promise((resolve) => {
+        const timer = setTimeout(done, ms);
+        function done() { clearTimeout(timer); waiter = null; resolve(); }
+        waiter = { count, resolve: done };
+      });
+    },
+    send(bytes) {
+      pending = new Uint8Array(0);
+      if (!transport.write(bytes)) return false;
+      note('>', bytes);
+      return true;
+    },
+  };
+  return link;
+}
+
+// The trace as text: one line per chunk, milliseconds from the run's start.
+function traceText(trace) {
+  const hex = (bytes) => Array.from(bytes, (b) => b.toString(16).padStart(2, '0').toUpperCase()).join(' ');
+  return trace.map((t) => `${t.at.toFixed(1).padStart(9)} ${t.direction} ${t.direction === '!' ? 'port gone' : hex(t.bytes)}`)
+    .join('\n') + '\n';
+}
