@@ -9,6 +9,7 @@ const testPort = new URLSearchParams(location.search).get('port');
 
 let engine = null;
 let serialPort = null;  // granted through Web Serial
+let testTransport = null;  // the WebSocket test port, kept for the page's life
 let hexFile = null;
 let lastTrace = null;
 let monitorLink = null;
@@ -36,7 +37,7 @@ function enableCommands(enable) {
 
 // A new transport for the chosen port at the given rate; null when none is chosen.
 function transport(baudRate) {
-  if (testPort) return webSocketTransport(testPort);
+  if (testPort) return testTransport;
   return serialPort ? webSerialTransport(serialPort, baudRate) : null;
 }
 
@@ -179,6 +180,7 @@ async function start() {
     return;
   }
   if (testPort) {
+    testTransport = webSocketTransport(testPort);
     $('port-name').textContent = testPort;
     $('port').disabled = true;
   } else {

@@ -5,37 +5,52 @@
 'use strict';
 
 // A WebSocket whose messages are the line's bytes (websockify in front of a
-// raw TCP serial server).
+// raw TCP serial server). The connection is made once and kept, as a cable
+// is: websockify reaches the serial server only after the WebSocket is open,
+// so bytes sent at once could arrive late and be taken for the answer to
+// later ones. Opening waits until the connection has settled; closing only
+// stops listening.
+const kSettleMs = 300;
+
 function webSocketTransport(url) {
   let socket = null;
+  let connected = null;  // resolves to whether the connection is up
+  let listener = null;
+  function connect() {
+    return new Promise((resolve) => {
+      let ws;
+      try {
+        ws = new WebSocket(url, ['binary']);
+      } catch (e) {
+        resolve(false);
+        return;
+      }
+      ws.binaryType = 'arraybuffer';
+      ws.onopen = () => { socket = ws; setTimeout(() => resolve(true), kSettleMs); };
+      ws.onmessage = (event) => { if (listener) listener.onBytes(new Uint8Array(event.data)); };
+      ws.onclose = () => {
+        const wasOpen = socket === ws;
+        socket = null;
+        connected = null;
+        if (wasOpen && listener) listener.onGone();
+        resolve(false);
+      };
+    });
+  }
   return {
     label: url,
-    open(onBytes, onGone) {
-      return new Promise((resolve) => {
-        let ws;
-        try {
-          ws = new WebSocket(url, ['binary']);
-        } catch (e) {
-          resolve(false);
-          return;
-        }
-        ws.binaryType = 'arraybuffer';
-        ws.onopen = () => { socket = ws; resolve(true); };
-        ws.onmessage = (event) => onBytes(new Uint8Array(event.data));
-        ws.onclose = () => {
-          if (socket === ws) { socket = null; onGone(); }
-          resolve(false);
-        };
-      });
-    },
-    close() {
-      const ws = socket;
-      socket = null;
-      if (!ws) return false;
-      ws.close();
+    async open(onBytes, onGone) {
+      if (!connected) connected = connect();
+      if (!(await connected)) return false;
+      listener = { onBytes, onGone };
       return true;
     },
-    isOpen: () => socket !== null && socket.readyState === WebSocket.OPEN,
+    close() {
+      const was = listener !== null;
+      listener = null;
+      return was;
+    },
+    isOpen: () => listener !== null && socket !== null && socket.readyState === WebSocket.OPEN,
     write(bytes) {
       if (!this.isOpen()) return false;
       socket.send(bytes);

@@ -6,9 +6,12 @@
 const kSuccess = 'Pic successfully programmed! ';
 
 // status: the status line afterwards; box: a text the page's box shows;
-// monitor: a text the monitor pane shows afterwards.
+// monitor: a text the monitor pane shows afterwards; trace: a text of the
+// byte trace the page saves. Rows without a chip need no board: fileName is
+// the name the file is chosen under, noWebSerial opens the page as a
+// browser without Web Serial sees it, expecting the sentence shown.
 const rows = [
-  { name: 'Programmed88', chip: '88', sim: [], hex: 'program', status: kSuccess },
+  { name: 'Programmed88', chip: '88', sim: [], hex: 'program', status: kSuccess, trace: '> C1' },
   { name: 'LateTarget', chip: '88', sim: ['--ignore-wakeups', '3'], hex: 'program', status: kSuccess },
   { name: 'SilentBlockTimesOut', chip: '88', sim: ['--silent', '1'], hex: 'program', status: 'Timeout!' },
   { name: 'TenRefusals', chip: '88', sim: ['--nack', '1:10'], hex: 'program', status: 'Transmission problem' },
@@ -21,6 +24,8 @@ const rows = [
   { name: 'BoardHangsUp', chip: '88', sim: ['--hangup-after', '1'], hex: 'program', status: 'Timeout!' },
   { name: 'MonitorShowsGreeting', chip: '88', sim: ['--echo', '--idle-ms', '1500'], hex: 'program', status: kSuccess,
     monitor: 'fernbow-sim: program running, echoing' },
+  { name: 'NotAHexFile', hex: 'program', fileName: 'program.txt', box: 'Must be HEX file!' },
+  { name: 'NoWebSerial', noWebSerial: true, shown: 'only Chromium-based browsers have' },
 ];
 
 module.exports = { rows };

@@ -8,36 +8,53 @@ const { files } = require('./hex');
 const { startBoard, startBridge, runCli, sleep } = require('./chain');
 const { launch, openPage, writeFlash, readBoxes } = require('./page-driver');
 
+// A port nothing listens on, for rows that never reach the board.
+const kNoBoard = { url: 'ws://127.0.0.1:9', stop: async () => {} };
+
 async function main() {
   const [name, site, hostBuild, shots] = process.argv.slice(2);
   const row = rows.find((r) => r.name === name);
   if (!row) throw new Error(`no row ${name}`);
   const tools = { sim: path.join(hostBuild, 'sim/fernbow-sim'), cli: path.join(hostBuild, 'cli/fernbow-cli') };
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), `fernbow-web-${name}-`));
-  const hexPath = path.join(folder, 'program.hex');
-  fs.writeFileSync(hexPath, files[row.hex]());
+  const hexPath = path.join(folder, row.fileName || 'program.hex');
+  if (row.hex) fs.writeFileSync(hexPath, files[row.hex]());
   const failures = [];
   const expect = (ok, what) => { if (!ok) failures.push(what); };
 
   // The command line first, on a board of its own.
-  const cliBoard = await startBoard(tools, folder, 'cli-board', row.chip, ['--instant', ...row.sim]);
-  const cli = runCli(tools, ['--port', cliBoard.device, hexPath]);
-  const cliFlash = await cliBoard.flash();
+  let cli;
+  let cliFlash;
+  if (row.chip) {
+    const cliBoard = await startBoard(tools, folder, 'cli-board', row.chip, ['--instant', ...row.sim]);
+    cli = runCli(tools, ['--port', cliBoard.device, hexPath]);
+    cliFlash = await cliBoard.flash();
+  }
 
-  const board = await startBoard(tools, folder, 'board', row.chip, ['--instant', ...row.sim]);
-  const bridge = await startBridge(folder, board.device);
+  const board = row.chip && await startBoard(tools, folder, 'board', row.chip, ['--instant', ...row.sim]);
+  const bridge = board ? await startBridge(folder, board.device) : kNoBoard;
   const browser = await launch(folder);
-  let result;
+  let result = {};
   let page;
   try {
-    page = await openPage(browser, site, `?port=${bridge.url}`);
-    result = await writeFlash(page, hexPath);
-    result.boxes = await readBoxes(page, row.box);
+    if (row.noWebSerial) {
+      page = await openPage(browser, site, '', () => { delete Navigator.prototype.serial; });
+      result.shown = await page.$eval('#unsupported', (e) => (e.hidden ? '' : e.textContent));
+    } else {
+      page = await openPage(browser, site, `?port=${bridge.url}`);
+      if (row.fileName) {
+        await (await page.$('#file')).uploadFile(hexPath);
+      } else {
+        result = await writeFlash(page, hexPath);
+      }
+      result.boxes = await readBoxes(page, row.box);
+    }
     if (row.monitor) {
       await page.waitForFunction((text) => document.getElementById('monitor-text').textContent.includes(text),
         { timeout: 15000 }, row.monitor).catch(() => {});
       result.monitor = await page.$eval('#monitor-text', (e) => e.textContent);
     }
+    if (row.trace) result.trace = await page.evaluate(() => traceText(lastTrace));
     fs.mkdirSync(shots, { recursive: true });
     await page.screenshot({ path: path.join(shots, `${name}.png`) });
   } finally {
@@ -45,14 +62,18 @@ async function main() {
     await bridge.stop();
   }
   await sleep(100);
-  const flash = await board.flash();
 
   if (row.status !== undefined) expect(result.status === row.status, `status "${row.status}"`);
   if (row.box) expect(result.boxes.some((text) => text.includes(row.box)), `box "${row.box}"`);
   if (row.monitor) expect(result.monitor.includes(row.monitor), `monitor "${row.monitor}"`);
-  expect(flash !== '' && flash === cliFlash, "the board's flash as the command line left its own");
+  if (row.trace) expect(result.trace.includes(row.trace), `trace "${row.trace}"`);
+  if (row.shown) expect(result.shown.includes(row.shown), `the sentence "${row.shown}"`);
+  if (board) {
+    const flash = await board.flash();
+    expect(flash !== '' && flash === cliFlash, "the board's flash as the command line left its own");
+  }
   expect(page.errors.length === 0, 'no uncaught error in the page');
-  console.log(`page: ${JSON.stringify(result)}\ncli (exit ${cli.status}): ${cli.out}`);
+  console.log(`page: ${JSON.stringify(result)}` + (cli ? `\ncli (exit ${cli.status}): ${cli.out}` : ''));
   if (failures.length) {
     console.log(`expected but not seen: ${failures.join('; ')}\npage errors: ${page.errors.join('\n')}` +
       `\nfolder: ${folder}`);
