@@ -181,6 +181,7 @@ async function start() {
   }
   if (testPort) {
     testTransport = webSocketTransport(testPort);
+    testTransport.connect();
     $('port-name').textContent = testPort;
     $('port').disabled = true;
   } else {

@@ -39,6 +39,11 @@ function webSocketTransport(url) {
   }
   return {
     label: url,
+    // Connects ahead of the first open, so that the settling is over by then.
+    connect() {
+      if (!connected) connected = connect();
+      return connected;
+    },
     async open(onBytes, onGone) {
       if (!connected) connected = connect();
       if (!(await connected)) return false;
