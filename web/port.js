@@ -64,11 +64,13 @@ function webSocketTransport(url) {
   };
 }
 
-// A port granted through Web Serial, at the rate asked for.
+// A port granted through Web Serial, at the rate asked for. A port closes
+// in the background; the next open of the same port waits for that.
+const serialClosing = new WeakMap();
+
 function webSerialTransport(port, baudRate) {
   let reader = null;
   let writer = null;
-  let closing = Promise.resolve();
   let open = false;
   async function readLoop(onBytes, onGone) {
     try {
@@ -85,28 +87,31 @@ function webSerialTransport(port, baudRate) {
   return {
     label: 'serial port',
     async open(onBytes, onGone) {
-      await closing;
+      await serialClosing.get(port);
       try {
         await port.open({ baudRate });
+        reader = port.readable.getReader();
+        writer = port.writable.getWriter();
       } catch (e) {
         return false;
       }
-      reader = port.readable.getReader();
-      writer = port.writable.getWriter();
       open = true;
       readLoop(onBytes, onGone);
       return true;
     },
     close() {
-      if (!open) return false;
+      if (!reader) return false;
+      const wasOpen = open;
       open = false;
-      closing = (async () => {
-        try { await reader.cancel(); } catch (e) { /* already gone */ }
-        reader.releaseLock();
-        writer.releaseLock();
+      const [r, w] = [reader, writer];
+      reader = writer = null;
+      serialClosing.set(port, (async () => {
+        try { await r.cancel(); } catch (e) { /* already gone */ }
+        r.releaseLock();
+        w.releaseLock();
         try { await port.close(); } catch (e) { /* already gone */ }
-      })();
-      return true;
+      })());
+      return wasOpen;
     },
     isOpen: () => open,
     write(bytes) {

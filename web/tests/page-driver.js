@@ -38,13 +38,19 @@ async function writeFlash(page, hexPath) {
   const input = await page.$('#file');
   await input.uploadFile(hexPath);
   await page.click('#write');
+  await page.waitForFunction(() => document.body.dataset.state !== 'ready', { timeout: 10000, polling: 20 });
+  // Whether the commands are disabled while the run goes on (null when it
+  // was over before this could look).
+  const disabledWhileRunning = await page.evaluate(() => (document.body.dataset.state === 'running'
+    ? ['port', 'file', 'write'].every((id) => document.getElementById(id).disabled) : null));
   await page.waitForFunction(() => document.body.dataset.state === 'done', { timeout: 90000, polling: 50 });
-  return page.evaluate(() => ({
+  return page.evaluate((disabled) => ({
+    disabledWhileRunning: disabled,
     status: document.getElementById('status').textContent,
     outcome: document.body.dataset.outcome,
     runMs: Number(document.body.dataset.runMs),
     readyMs: Number(document.body.dataset.readyMs),
-  }));
+  }), disabledWhileRunning);
 }
 
 // The texts of the boxes the page shows, each closed with OK, up to the

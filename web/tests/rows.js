@@ -7,13 +7,15 @@ const kSuccess = 'Pic successfully programmed! ';
 
 // status: the status line afterwards; box: a text the page's box shows;
 // monitor: a text the monitor pane shows afterwards; trace: a text of the
-// byte trace the page saves. Rows without a chip need no board: fileName is
+// byte trace the page saves; disabledWhileRunning: the commands are seen
+// disabled during the run. Rows without a chip need no board: fileName is
 // the name the file is chosen under, noWebSerial opens the page as a
 // browser without Web Serial sees it, expecting the sentence shown.
 const rows = [
   { name: 'Programmed88', chip: '88', sim: [], hex: 'program', status: kSuccess, trace: '> C1' },
   { name: 'LateTarget', chip: '88', sim: ['--ignore-wakeups', '3'], hex: 'program', status: kSuccess },
-  { name: 'SilentBlockTimesOut', chip: '88', sim: ['--silent', '1'], hex: 'program', status: 'Timeout!' },
+  { name: 'SilentBlockTimesOut', chip: '88', sim: ['--silent', '1'], hex: 'program', status: 'Timeout!',
+    disabledWhileRunning: true },
   { name: 'TenRefusals', chip: '88', sim: ['--nack', '1:10'], hex: 'program', status: 'Transmission problem' },
   { name: 'UnexpectedAnswer', chip: '88', sim: ['--answer', 'X'], hex: 'program',
     status: 'Unexpected responce form target' },

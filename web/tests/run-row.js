@@ -67,6 +67,7 @@ async function main() {
   if (row.box) expect(result.boxes.some((text) => text.includes(row.box)), `box "${row.box}"`);
   if (row.monitor) expect(result.monitor.includes(row.monitor), `monitor "${row.monitor}"`);
   if (row.trace) expect(result.trace.includes(row.trace), `trace "${row.trace}"`);
+  if (row.disabledWhileRunning) expect(result.disabledWhileRunning === true, 'the commands disabled during the run');
   if (row.shown) expect(result.shown.includes(row.shown), `the sentence "${row.shown}"`);
   if (board) {
     const flash = await board.flash();
