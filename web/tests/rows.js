@@ -26,6 +26,8 @@ const rows = [
   { name: 'BoardHangsUp', chip: '88', sim: ['--hangup-after', '1'], hex: 'program', status: 'Timeout!' },
   { name: 'MonitorShowsGreeting', chip: '88', sim: ['--echo', '--idle-ms', '1500'], hex: 'program', status: kSuccess,
     monitor: 'fernbow-sim: program running, echoing' },
+  // Our bootloader firmware in gpsim instead of fernbow-sim's model of it.
+  { name: 'ChipModelFirmware', chip: '88', sim: ['--chip-model'], hex: 'program', status: kSuccess },
   { name: 'NotAHexFile', hex: 'program', fileName: 'program.txt', box: 'Must be HEX file!' },
   { name: 'NoWebSerial', noWebSerial: true, shown: 'only Chromium-based browsers have' },
 ];

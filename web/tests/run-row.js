@@ -19,6 +19,8 @@ async function main() {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), `fernbow-web-${name}-`));
   const hexPath = path.join(folder, row.fileName || 'program.hex');
   if (row.hex) fs.writeFileSync(hexPath, files[row.hex]());
+  // fernbow-sim's own bootloader without line timing; the chip model in real time.
+  const boardOptions = row.sim && (row.sim.includes('--chip-model') ? row.sim : ['--instant', ...row.sim]);
   const failures = [];
   const expect = (ok, what) => { if (!ok) failures.push(what); };
 
@@ -26,12 +28,12 @@ async function main() {
   let cli;
   let cliFlash;
   if (row.chip) {
-    const cliBoard = await startBoard(tools, folder, 'cli-board', row.chip, ['--instant', ...row.sim]);
+    const cliBoard = await startBoard(tools, folder, 'cli-board', row.chip, boardOptions);
     cli = runCli(tools, ['--port', cliBoard.device, hexPath]);
     cliFlash = await cliBoard.flash();
   }
 
-  const board = row.chip && await startBoard(tools, folder, 'board', row.chip, ['--instant', ...row.sim]);
+  const board = row.chip && await startBoard(tools, folder, 'board', row.chip, boardOptions);
   const bridge = board ? await startBridge(folder, board.device) : kNoBoard;
   const browser = await launch(folder);
   let result = {};
