@@ -1,7 +1,7 @@
 #include "BoardSession.h"
 
 #include "RunStatus.h"
-#include "FileWatch.h"
+#include "SettledFile.h"
 
 #include <cstdio>
 #include <memory>
@@ -9,8 +9,6 @@
 namespace {
 
 constexpr int kLineRate = 19200;    // what programming runs at
-constexpr int kPulseMs = 50;        // long enough for the usual 100 nF into MCLR
-constexpr int kSettleMs = 300;      // a file still for this long is written out
 constexpr int kInterruptCheckMs = 100;
 
 } // namespace
@@ -31,9 +29,9 @@ int CBoardSession::Run(const ProgramOnce& program)
         return ExitStatus::kUsage;
     }
     // Watching begins before the first run: a rebuild during it counts.
-    std::unique_ptr<CFileWatch> watch;
+    std::unique_ptr<CSettledFile> watch;
     if (m_args.watch) {
-        watch = std::make_unique<CFileWatch>(m_args.hexFile);
+        watch = std::make_unique<CSettledFile>(m_args.hexFile, m_args.settleMs);
         m_watch = watch.get();
     }
     int status = ProgramRound(program);
@@ -42,7 +40,8 @@ int CBoardSession::Run(const ProgramOnce& program)
             const MonitorEnd end = Monitor(m_args.watch);
             if (end == MonitorEnd::LineLost)
                 status = ExitStatus::kPort;
-            if (end != MonitorEnd::Paused)
+            // Watching, a lost line is opened anew for the next run.
+            if (end != MonitorEnd::Paused && !(end == MonitorEnd::LineLost && m_args.watch))
                 break;
         }
         if (!m_args.watch || !WaitForSettledChange(monitor && status == ExitStatus::kProgrammed))
@@ -74,7 +73,10 @@ int CBoardSession::ProgramRound(const ProgramOnce& program)
         (void)m_port.SetLineRate(kLineRate);
     if (m_args.reset)
         PulseReset();
-    return program();
+    const int status = program();
+    if (m_watch && status == ExitStatus::kProgrammed)
+        m_watch->Programmed();
+    return status;
 }
 
 void CBoardSession::PulseReset()
@@ -91,17 +93,15 @@ void CBoardSession::PulseReset()
 bool CBoardSession::WaitForSettledChange(bool changeSeen)
 {
     std::fprintf(stderr, "Watching %s; Ctrl-C ends\n", m_args.hexFile.c_str());
+    // A half-written file, or the same program saved again, is not taken.
     while (!changeSeen) {
         if (Interrupted())
             return false;
-        changeSeen = m_watch->Changed(kInterruptCheckMs);
+        changeSeen = m_watch->NewContent(kInterruptCheckMs);
     }
-    // A half-written file is never taken: every change starts the wait anew.
-    while (m_watch->Changed(kSettleMs))
-        if (Interrupted())
-            return false;
     if (Interrupted())
         return false;
+    m_watch->Taken();
     std::fprintf(stderr, "%s has changed: programming it again\n", m_args.hexFile.c_str());
     return true;
 }
@@ -115,13 +115,15 @@ MonitorEnd CBoardSession::Monitor(bool watching)
                  watching ? ", a change of the file programs it again" : "");
     MonitorEnd end;
     {
-        CMonitorTerminal terminal;
+        CMonitorTerminal terminal(m_interrupted);
         std::function<bool()> pause;
         if (watching)
-            pause = [this] { return m_watch->Changed(0); };
+            pause = [this] { return m_watch->NewContent(0); };
         end = RunMonitor(m_port, terminal, m_interrupted, pause);
     }
     if (end == MonitorEnd::LineLost)
         std::fprintf(stderr, "\n%s has gone away: the monitor has ended\n", m_portName.c_str());
+    if (end == MonitorEnd::OutputClosed)
+        std::fprintf(stderr, "\nStandard output has closed: the monitor has ended\n");
     return end;
 }

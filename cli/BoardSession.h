@@ -15,6 +15,9 @@ public:
     // One programming run through held; returns its exit status.
     using ProgramOnce = std::function<int()>;
 
+    // Long enough for the usual 100 nF into MCLR.
+    static constexpr int kPulseMs = 50;
+
     // portName names the port in messages.
     CBoardSession(const CliArgs& args, IPortLink& port, CHeldLink& held, std::string portName,
                   const std::atomic<bool>* interrupted);
@@ -29,10 +32,11 @@ private:
     // The line back at 19200, the reset pulse, then the run.
     int ProgramRound(const ProgramOnce& program);
     void PulseReset();
-    // Waits for the file to change (unless changeSeen) and then to stay
-    // still; false on Ctrl-C.
+    // Waits for the file to hold a new program that has settled (unless
+    // the monitor found one: changeSeen); false on Ctrl-C.
     bool WaitForSettledChange(bool changeSeen);
-    // The monitor until Ctrl-C, a lost line (status 2) or, watching, a change.
+    // The monitor until Ctrl-C, a lost line (status 2), a closed standard
+    // output or, watching, a new program in the file.
     MonitorEnd Monitor(bool watching);
     bool Interrupted() const { return m_interrupted && *m_interrupted; }
 
@@ -42,5 +46,5 @@ private:
     std::string m_portName;
     const std::atomic<bool>* m_interrupted;
     bool m_pulseRefusalSaid = false;
-    class CFileWatch* m_watch = nullptr;
+    class CSettledFile* m_watch = nullptr;
 };

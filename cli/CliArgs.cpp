@@ -15,7 +15,9 @@ constexpr double kMaxWaitSeconds = 86400.0 * 365;
 // The options that stand alone; given a value (--trace=yes) they are refused.
 const char* const kFlags[] = {"--trace", "--force", "--watch", "--repeat", "--list", "--help", "--version"};
 // The options that take the next word as their value.
-const char* const kValueOptions[] = {"--port", "--wait", "--count", "--log", "--reset"};
+const char* const kValueOptions[] = {"--port", "--wait", "--count", "--log", "--reset", "--settle"};
+// The longest --settle: a writer quiet for longer than this has finished.
+constexpr int kMaxSettleMs = 600000;
 
 // Our own message for a value CLI11's checks refused: the validators keep
 // the first problem here, CLI11 only learns that there was one.
@@ -69,6 +71,25 @@ std::string FlagGivenAValue(const std::vector<std::string>& args)
                 return std::string("option ") + flag + " takes no value";
     }
     return "";
+}
+
+// "--log=" gives the option an empty value, as "--log ''" does (CLI11 would
+// take the next word instead).
+std::vector<std::string> SplitEmptyValues(const std::vector<std::string>& args)
+{
+    std::vector<std::string> words;
+    bool options = true;
+    for (const std::string& word : args) {
+        options = options && word != "--";
+        bool split = false;
+        for (const char* name : kValueOptions)
+            split = split || (options && word == std::string(name) + "=");
+        if (split)
+            words.insert(words.end(), {word.substr(0, word.size() - 1), ""});
+        else
+            words.push_back(word);
+    }
+    return words;
 }
 
 // After CLI11 found a value missing: the first value option given whose
@@ -150,7 +171,10 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
         problems.Validator("--count", [](const std::string& text) {
             return CheckPositive(text, "give a number of boards above 0");
         }));
-    app.add_option("--log", result.logFile)->multi_option_policy(last);
+    app.add_option("--log", result.logFile)->multi_option_policy(last)->check(
+        problems.Validator("--log", [](const std::string& text) {
+            return text.empty() ? "give the name of the CSV file to append to" : "";
+        }));
     app.add_flag("--trace", result.trace);
     app.add_flag("--force", result.force);
     // Only --monitor=BAUD takes a rate: a word after a bare --monitor is the file.
@@ -166,6 +190,13 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
             return resetLines.count(text) != 0 ? "" : "give dtr or rts";
         }));
     app.add_flag("--watch", result.watch);
+    CLI::Option* settle = app.add_option("--settle", result.settleMs)->multi_option_policy(last)->check(
+        problems.Validator("--settle", [](const std::string& text) {
+            int value = -1;
+            return CLI::detail::lexical_cast(text, value) && value >= 0 && value <= kMaxSettleMs
+                       ? ""
+                       : "give a whole number of milliseconds from 0 to " + std::to_string(kMaxSettleMs);
+        }));
     app.add_flag("--repeat", result.repeat);
     app.add_flag("--list", list);
     app.add_flag("-h,--help", help);
@@ -173,7 +204,8 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     app.add_option("file", files);
 
     // CLI11 takes the words in reverse order, last first.
-    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    const std::vector<std::string> words = SplitEmptyValues(args);
+    std::vector<std::string> reversed(words.rbegin(), words.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::ArgumentMismatch& e) {
@@ -210,6 +242,8 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     result.error = TakePorts(result, portTexts);
     if (result.error.empty() && result.count > 0 && !result.repeat)
         result.error = "--count goes with --repeat";
+    if (result.error.empty() && settle->count() > 0 && !result.watch)
+        result.error = "--settle goes with --watch";
     if (result.error.empty())
         result.error = CheckBoardOptions(result);
     if (!result.error.empty())
@@ -233,8 +267,9 @@ std::string CliUsage()
 {
     return "Usage: fernbow-cli [--port PORT]... [--wait SECONDS] [--repeat [--count N]]\n"
            "                   [--log FILE.csv] [--force] [--trace] FILE.hex\n"
-           "       fernbow-cli [--port PORT] [--monitor[=BAUD]] [--reset dtr|rts] [--watch]\n"
-           "                   [--wait SECONDS] [--force] [--trace] FILE.hex\n"
+           "       fernbow-cli [--port PORT] [--monitor[=BAUD]] [--reset dtr|rts]\n"
+           "                   [--watch [--settle MS]] [--wait SECONDS] [--force] [--trace]\n"
+           "                   FILE.hex\n"
            "       fernbow-cli --list | --help | --version\n"
            "\n"
            "Writes FILE.hex into a PIC16F819 or PIC16F88 through its serial bootloader.\n"
@@ -251,7 +286,11 @@ std::string CliUsage()
            "  --reset LINE    pulse the modem line dtr or rts for 50 ms before each\n"
            "                  search, for boards that wire it to the reset pin\n"
            "  --watch         after programming, program again each time the file\n"
-           "                  changes (once it has been still for 300 ms), until Ctrl-C\n"
+           "                  holds a new program (once it has been still for the\n"
+           "                  settle time), until Ctrl-C\n"
+           "  --settle MS     with --watch: how long the file must stay the same\n"
+           "                  before it is taken (default 300); raise it for a\n"
+           "                  writer that pauses between parts of the file\n"
            "  --wait SECONDS  give up when no target has answered within SECONDS of\n"
            "                  searching (at most a year); without it the search goes\n"
            "                  on until Ctrl-C\n"
@@ -280,12 +319,13 @@ std::string CliUsage()
            "started was programmed, otherwise the status of the first port that failed):\n"
            "    0  programmed\n"
            "    1  bad command line, or the log cannot be written\n"
-           "    2  the port cannot be opened (or went away in a bench run or the\n"
-           "       monitor)\n"
+           "    2  the port cannot be opened, or it went away (unplugged, or the port\n"
+           "       server closed the connection)\n"
            "    3  the HEX file cannot be opened or read, holds no program data, or has\n"
            "       bad records or no end record (refused unless --force)\n"
            "    4  the program reaches into the bootloader's area (refused)\n"
-           "    5  unexpected answer from the target\n"
+           "    5  unexpected answer from the target: only bytes that were no\n"
+           "       bootloader's answer came within --wait (its program is running)\n"
            "    6  timeout: a block went unanswered (or had no usable answer)\n"
            "    7  transmission problem: a block was refused ten times\n"
            "    8  no target answered within --wait\n"

@@ -22,6 +22,7 @@ struct CliArgs {
     bool reset = false;        // --reset: pulse resetLine before each search
     ModemLine resetLine = ModemLine::Dtr;
     bool watch = false;        // program again whenever the file changes
+    int settleMs = 300;        // with watch: how long a changed file must stay the same before it is taken
     std::string hexFile;
     std::string error;         // not empty: a usage error, said in these words
 

@@ -15,10 +15,16 @@ void PrepareConsole();
 
 // The first Ctrl-C (SIGINT, SIGTERM, SIGHUP; Ctrl-Break and closing the
 // console on Windows) sets *flag, which the run checks at every pump; a
-// second one ends the program at once even if something is stuck. A reader
-// that goes away (| head) stops nobody: output to it just fails, and the
-// board in hand is finished.
+// second one, or a SIGQUIT, ends the program at once even if something is
+// stuck. A reader that goes away (| head) stops nobody: output to it just
+// fails, and the board in hand is finished.
 void InstallInterruptHandler(std::atomic<bool>* flag);
+
+// restore runs when the program is ended at once (see above), just before it
+// goes: it gives back what must not be left behind, such as a terminal in raw
+// mode. It runs inside a signal handler, so it may only make calls that are
+// safe there. nullptr removes it; one at a time.
+void SetRestoreBeforeAbruptEnd(void (*restore)());
 
 // true when a hang-up (SIGHUP) came first: the run then ends with
 // ExitStatus::kHungUp, whatever state it was stopped in.

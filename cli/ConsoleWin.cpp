@@ -14,6 +14,14 @@ namespace {
 
 std::atomic<bool>* g_flag = nullptr;
 std::atomic<bool> g_askedOnce{false};
+std::atomic<void (*)()> g_restore{nullptr};
+
+// Before the default handler ends the process.
+void RestoreBeforeEnd()
+{
+    if (void (*restore)() = g_restore.load())
+        restore();
+}
 
 // Runs on a thread of its own that Windows starts for the event.
 BOOL WINAPI OnConsoleEvent(DWORD event)
@@ -21,8 +29,10 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-        if (g_askedOnce.exchange(true))
+        if (g_askedOnce.exchange(true)) {
+            RestoreBeforeEnd();
             return FALSE;  // the second one: the default handler ends the process
+        }
         if (g_flag != nullptr)
             g_flag->store(true);
         return TRUE;
@@ -32,6 +42,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
         if (g_flag != nullptr)
             g_flag->store(true);
         ::Sleep(500);
+        RestoreBeforeEnd();
         return FALSE;
     default:
         return FALSE;
@@ -64,6 +75,11 @@ void InstallInterruptHandler(std::atomic<bool>* flag)
 {
     g_flag = flag;
     ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+}
+
+void SetRestoreBeforeAbruptEnd(void (*restore)())
+{
+    g_restore.store(restore);
 }
 
 bool HangUpReceived()

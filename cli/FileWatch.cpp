@@ -39,6 +39,11 @@ CFileWatch::Look CFileWatch::LookAtFile() const
     return look;
 }
 
+bool CFileWatch::BeingWritten() const
+{
+    return m_events->Working() && m_events->BeingWritten();
+}
+
 bool CFileWatch::Changed(int waitMs)
 {
     const int64_t end = SteadyMs() + waitMs;

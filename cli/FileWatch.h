@@ -19,6 +19,10 @@ public:
     // true as soon as the file has changed since the last call (or since the
     // watch began); false when waitMs milliseconds passed without a change.
     bool Changed(int waitMs);
+    // true while the events up to the last Changed show a writer that has
+    // written to the file and not yet closed it (inotify's close event);
+    // always false where the system does not tell (Windows, no events).
+    bool BeingWritten() const;
 
 private:
     // The file's size and time, or "missing": what the 200 ms look compares.

@@ -14,6 +14,9 @@ public:
     // wait (at once when the system gives no events here).
     bool Wait(int waitMs);
     bool Working() const;
+    // true while, as far as the events tell, a writer still has the file
+    // open after writing to it; false where the system does not tell.
+    bool BeingWritten() const;
 
 private:
     struct State;

@@ -12,6 +12,7 @@
 struct CFileWatch::Events::State {
     UniqueFd fd;
     std::string name;  // the file's name within its folder
+    bool writing = false;  // written to, and not closed since
 };
 
 CFileWatch::Events::Events(const std::string& path) : m_state(new State)
@@ -34,6 +35,11 @@ bool CFileWatch::Events::Working() const
     return m_state->fd.Valid();
 }
 
+bool CFileWatch::Events::BeingWritten() const
+{
+    return m_state->writing;
+}
+
 bool CFileWatch::Events::Wait(int waitMs)
 {
     pollfd pfd{m_state->fd.Get(), POLLIN, 0};
@@ -47,9 +53,24 @@ bool CFileWatch::Events::Wait(int waitMs)
             break;
         for (ssize_t at = 0; at < n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            if (event->len > 0 && m_state->name == event->name)
-                aboutTheFile = true;
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if ((event->mask & IN_Q_OVERFLOW) != 0) {
+                // Events were lost, a close among them perhaps: the settle
+                // time alone judges the file now.
+                aboutTheFile = true;
+                m_state->writing = false;
+                continue;
+            }
+            if (event->len == 0 || m_state->name != event->name)
+                continue;
+            aboutTheFile = true;
+            // A writer that keeps the file open between its parts shows no
+            // close until the last; a file renamed, created or deleted there
+            // is another file, whoever wrote the old one.
+            if ((event->mask & IN_MODIFY) != 0)
+                m_state->writing = true;
+            if ((event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_CREATE | IN_DELETE)) != 0)
+                m_state->writing = false;
         }
     }
     return aboutTheFile;

@@ -76,6 +76,11 @@ bool CFileWatch::Events::Working() const
     return m_state->folder != INVALID_HANDLE_VALUE && m_state->pending;
 }
 
+bool CFileWatch::Events::BeingWritten() const
+{
+    return false;  // the folder's changes do not tell when a writer closes the file
+}
+
 bool CFileWatch::Events::Wait(int waitMs)
 {
     State& s = *m_state;

@@ -1,9 +1,10 @@
 #include "GangCommand.h"
 
 #include "BoardConsole.h"
+#include "BoardHost.h"
+#include "BoardLines.h"
 #include "ComPortMap.h"
 #include "Console.h"
-#include "CliHost.h"
 #include "GangRun.h"
 #include "HexOnce.h"
 #include "PortLinkFactory.h"
@@ -51,10 +52,12 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
     }
 
     // The file is read and checked once, before any port is touched.
-    CCliHost::Options loadOptions;
-    loadOptions.interrupted = interrupted;  // a long load ends on Ctrl-C too
+    // What the file holds is said once, before any port: not by port.
+    CBoardLines loadLines(false);
+    CBoardHost::Options loadOptions;
+    loadOptions.pacer.interrupted = interrupted;  // a long load ends on Ctrl-C too
     loadOptions.force = args.force;
-    CCliHost loadHost(loadOptions);
+    CBoardHost loadHost(loadOptions, loadLines, 0, nullptr);
     LoadedHex image;
     std::string sha256, error;
     if (!LoadHexOnce(args.hexFile, loadHost, image, sha256, error)) {
@@ -63,9 +66,9 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
         return stopped ? ExitStatus::kInterrupted : ExitStatus::kFile;
     }
     CRunLog log;
-    if (!args.logFile.empty() && !log.Open(args.logFile, args.hexFile, sha256, error)) {
+    if (!args.logFile.empty() && !log.Open(args.logFile, args.hexFile, sha256, error, interrupted)) {
         std::fprintf(stderr, "fernbow-cli: cannot write the log %s: %s\n", args.logFile.c_str(), error.c_str());
-        return ExitStatus::kUsage;
+        return interrupted && *interrupted ? ExitStatus::kInterrupted : ExitStatus::kUsage;
     }
 
     std::vector<std::string> names;

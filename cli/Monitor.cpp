@@ -20,8 +20,11 @@ MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::at
         // A bounded number per pass, so that a chatty board cannot keep the
         // keys and Ctrl-C from being seen.
         uint8_t byte = 0;
-        for (int i = 0; i < 256 && port.Read(&byte, 1) == 1; ++i)
-            terminal.WriteOutput(&byte, 1);
+        for (int i = 0; i < 256 && port.Read(&byte, 1) == 1; ++i) {
+            const CMonitorTerminal::Write wrote = terminal.WriteOutput(&byte, 1);
+            if (wrote != CMonitorTerminal::Write::Done)
+                return wrote == CMonitorTerminal::Write::Closed ? MonitorEnd::OutputClosed : MonitorEnd::Interrupted;
+        }
         if (port.LineLost())
             return MonitorEnd::LineLost;
 
@@ -32,8 +35,9 @@ MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::at
         if (n > 0) {
             const uint8_t* end = typed + n;
             const uint8_t* stop = terminal.RawKeys() ? std::find(static_cast<const uint8_t*>(typed), end, kCtrlC) : end;
-            if (stop > typed && !port.WriteThrough(typed, static_cast<uint32_t>(stop - typed)))
-                return MonitorEnd::LineLost;
+            // A line that has gone away is the port's to say (on the next pass).
+            if (stop > typed)
+                (void)port.WriteThrough(typed, static_cast<uint32_t>(stop - typed));
             if (stop != end)
                 return MonitorEnd::Interrupted;
         }

@@ -9,6 +9,7 @@
 enum class MonitorEnd {
     Interrupted,  // Ctrl-C (the key in a raw terminal, or the signal)
     LineLost,     // the board's port went away
+    OutputClosed, // standard output has closed (its reader went away) or failed
     Paused,       // pause() asked for the line back (the file changed)
 };
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -6,10 +7,13 @@
 // Standard input and output while the monitor runs. A terminal (a console
 // on Windows) is put in raw mode, so keys go to the board as typed, and it
 // is given back as it was when the object goes, whichever way the monitor
-// ended. One implementation per platform.
+// ended, and also when a signal ends the program at once (a second Ctrl-C,
+// SIGTERM or SIGHUP, or a SIGQUIT). One at a time; one implementation per
+// platform.
 class CMonitorTerminal {
 public:
-    CMonitorTerminal();
+    // A write that waits for a reader gives up once *interrupted is set.
+    explicit CMonitorTerminal(const std::atomic<bool>* interrupted);
     ~CMonitorTerminal();
     CMonitorTerminal(const CMonitorTerminal&) = delete;
     CMonitorTerminal& operator=(const CMonitorTerminal&) = delete;
@@ -20,8 +24,16 @@ public:
     // Up to count bytes typed or piped so far, without waiting: 0 when there
     // are none, -1 once standard input has ended.
     int ReadInput(uint8_t* buffer, size_t count);
-    // Writes the bytes as they are and flushes them.
-    void WriteOutput(const uint8_t* data, size_t count);
+
+    enum class Write {
+        Done,
+        Interrupted,  // Ctrl-C while the write waited for a reader: not tried again
+        Closed,       // standard output has closed or failed (the reader went away)
+    };
+    // Writes the bytes as they are and flushes them. A Ctrl-C ends a write
+    // that waits: the flag, a signal, or (POSIX, raw keys) the key itself;
+    // other keys typed meanwhile are kept for ReadInput.
+    Write WriteOutput(const uint8_t* data, size_t count);
 
 private:
     struct State;

@@ -1,47 +1,73 @@
 #include "MonitorTerminal.h"
 
+#include "Console.h"
 #include "Utf16Win.h"
 
 #include <string>
 #include <windows.h>
 
+namespace {
+
+// The console's modes as they were, for a second Ctrl-C or the console's
+// closing, which end the process before the destructor could run.
+struct SavedModes {
+    HANDLE input = INVALID_HANDLE_VALUE;
+    HANDLE output = INVALID_HANDLE_VALUE;
+    bool inputSaved = false;
+    DWORD inputMode = 0;
+    bool outputSaved = false;
+    DWORD outputMode = 0;
+};
+SavedModes g_saved;
+
+void RestoreSavedModes()
+{
+    if (g_saved.inputSaved)
+        (void)::SetConsoleMode(g_saved.input, g_saved.inputMode);
+    if (g_saved.outputSaved)
+        (void)::SetConsoleMode(g_saved.output, g_saved.outputMode);
+}
+
+} // namespace
+
 struct CMonitorTerminal::State {
+    const std::atomic<bool>* interrupted = nullptr;
     HANDLE input = INVALID_HANDLE_VALUE;
     HANDLE output = INVALID_HANDLE_VALUE;
     DWORD inputType = FILE_TYPE_UNKNOWN;
     bool console = false;    // input is a console: raw mode was set
-    DWORD savedInputMode = 0;
-    bool outputModeSaved = false;
-    DWORD savedOutputMode = 0;
     bool ended = false;
 };
 
-CMonitorTerminal::CMonitorTerminal() : m_state(new State)
+CMonitorTerminal::CMonitorTerminal(const std::atomic<bool>* interrupted) : m_state(new State)
 {
     State& s = *m_state;
+    s.interrupted = interrupted;
     s.input = ::GetStdHandle(STD_INPUT_HANDLE);
     s.output = ::GetStdHandle(STD_OUTPUT_HANDLE);
     s.inputType = s.input == INVALID_HANDLE_VALUE || s.input == nullptr ? FILE_TYPE_UNKNOWN : ::GetFileType(s.input);
-    if (s.inputType == FILE_TYPE_CHAR && ::GetConsoleMode(s.input, &s.savedInputMode)) {
+    g_saved = SavedModes();
+    g_saved.input = s.input;
+    g_saved.output = s.output;
+    g_saved.inputSaved = s.inputType == FILE_TYPE_CHAR && ::GetConsoleMode(s.input, &g_saved.inputMode);
+    g_saved.outputSaved = ::GetConsoleMode(s.output, &g_saved.outputMode) != 0;
+    SetRestoreBeforeAbruptEnd(RestoreSavedModes);
+    if (g_saved.inputSaved) {
         // Keys as typed, Ctrl-C as a key; VT input where the console has it.
-        DWORD raw = s.savedInputMode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
+        DWORD raw = g_saved.inputMode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
         if (!::SetConsoleMode(s.input, raw | ENABLE_VIRTUAL_TERMINAL_INPUT))
             (void)::SetConsoleMode(s.input, raw);
         s.console = true;
     }
     // The board's escape sequences drawn by the console where it can (VT mode).
-    if (::GetConsoleMode(s.output, &s.savedOutputMode)) {
-        s.outputModeSaved = true;
-        (void)::SetConsoleMode(s.output, s.savedOutputMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
-    }
+    if (g_saved.outputSaved)
+        (void)::SetConsoleMode(s.output, g_saved.outputMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
 CMonitorTerminal::~CMonitorTerminal()
 {
-    if (m_state->console)
-        (void)::SetConsoleMode(m_state->input, m_state->savedInputMode);
-    if (m_state->outputModeSaved)
-        (void)::SetConsoleMode(m_state->output, m_state->savedOutputMode);
+    RestoreSavedModes();
+    SetRestoreBeforeAbruptEnd(nullptr);
 }
 
 bool CMonitorTerminal::RawKeys() const
@@ -93,14 +119,17 @@ int CMonitorTerminal::ReadInput(uint8_t* buffer, size_t count)
     return static_cast<int>(got);
 }
 
-void CMonitorTerminal::WriteOutput(const uint8_t* data, size_t count)
+CMonitorTerminal::Write CMonitorTerminal::WriteOutput(const uint8_t* data, size_t count)
 {
     size_t done = 0;
     while (done < count) {
+        if (m_state->interrupted && *m_state->interrupted)
+            return Write::Interrupted;
         DWORD written = 0;
         if (!::WriteFile(m_state->output, data + done, static_cast<DWORD>(count - done), &written, nullptr) ||
             written == 0)
-            return;
+            return Write::Closed;  // a closed pipe or a failed handle: the board's output has nowhere to go
         done += written;
     }
+    return Write::Done;
 }

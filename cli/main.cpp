@@ -2,14 +2,13 @@
 // terminal or a script. The engine does the work; this file only turns the
 // command line into a run and the run into an exit status.
 #include "GangCommand.h"
+#include "BoardLines.h"
+#include "BoardRun.h"
 #include "BoardSession.h"
 #include "CliArgs.h"
-#include "CliHost.h"
 #include "ComPortMap.h"
 #include "Console.h"
 #include "FernbowVersion.h"
-#include "FlashRun.h"
-#include "HexOnce.h"
 #include "HeldLink.h"
 #include "PortList.h"
 #include "RegistryStore.h"
@@ -70,66 +69,84 @@ int ReportOpenFailure(const std::string& portName, const IPortLink& serial)
     return ExitStatus::kPort;
 }
 
-void ReportOutcome(const CliArgs& args, const std::string& portName, const FlashRunResult& result,
-                   const CCliHost& host, const CFlashWriter& writer)
+// Below "Timeout!" or "Transmission problem": where it happened, and that
+// nothing is lost by trying again.
+void ReportBlockFailure(const BoardResult& result)
 {
+    if (result.failedBlock < 0)
+        return;
+    const uint32_t address = static_cast<uint32_t>(result.failedBlock) * (kBlockSize / 2);
+    std::fprintf(stderr, "Block %d (address 0x%04X) %s\n", static_cast<int>(result.failedBlock),
+                 static_cast<unsigned>(address),
+                 result.outcome == FlashOutcome::Timeout ? "drew no usable answer within 3 s"
+                                                         : "was refused ten times");
+    std::fprintf(stderr, "The bootloader is still listening, so running again is safe\n");
+}
+
+void ReportOutcome(const CliArgs& args, const std::string& portName, const BoardResult& result)
+{
+    if (result.lineLost) {
+        std::fprintf(stderr, "%s has gone away: the run has ended\n", portName.c_str());
+        return;
+    }
     switch (result.outcome) {
-    case FlashOutcome::FileRefused:
-        std::fprintf(stderr, "%s\n", FileRefusalText(args.hexFile, writer.LoadReport()).c_str());
-        return;
-    case FlashOutcome::FileReadError:
-    case FlashOutcome::NoProgramData:
-        std::fprintf(stderr, "%s %s\n", RunFailureText(result), args.hexFile.c_str());
-        return;
     case FlashOutcome::Abandoned:
-        if (host.Abandoned() == AbandonReason::WaitExpired)
+        if (result.abandoned != AbandonReason::WaitExpired)
+            return;
+        if (result.foreignAnswered) {
+            std::printf("Unexpected responce form target\n");
+            std::fprintf(stderr,
+                         "Only bytes that were no bootloader's answer came on %s within %g s: reset the board "
+                         "(or use --reset where it is wired for it)\n",
+                         portName.c_str(), args.waitSeconds);
+        } else {
             std::fprintf(stderr,
                          "No target answered on %s within %g s: check the port and the cable, "
                          "and that the board is powered and its bootloader is running\n",
                          portName.c_str(), args.waitSeconds);
+        }
+        return;
+    case FlashOutcome::Timeout:
+    case FlashOutcome::TransmissionProblem:
+        ReportBlockFailure(result);
         return;
     default:
         return;
     }
 }
 
-// One programming run on link; its exit status.
-int ProgramOnce(const CliArgs& args, const std::string& portName, const IPortLink& serial, ISerialLink& link)
+// One programming run on link, which may trace serial and hold it open;
+// its exit status. The run itself is the gang's, for a gang of one port.
+int ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& serial, ISerialLink& link)
 {
-    CCliHost::Options options;
-    options.terminal = StdoutIsConsole();
-    options.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
-    options.interrupted = &g_interrupted;
+    CBoardLines lines(StdoutIsConsole());
+    CBoardHost::Options options;
+    options.pacer.interrupted = &g_interrupted;
+    options.pacer.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.force = args.force;
-    CCliHost host(options);
-    CFlashWriter writer(link, host);
-
-    const FlashRunResult result = CFlashRun(link, writer).Run(args.hexFile);
+    if (args.reset)
+        options.pulseReset = [&] { return serial.PulseModemLine(args.resetLine, CBoardSession::kPulseMs); };
+    const OneBoardRun run = RunOneBoard(serial, link, args.hexFile, options, lines);
+    lines.EndLine();
     // Ctrl-C wins over whatever the run made of it, in every phase.
     if (g_interrupted.load()) {
-        link.Close();
-        host.EndLine();
         std::fprintf(stderr, "Interrupted\n");
         return ExitStatus::kInterrupted;
     }
-    switch (result.stop) {
-    case FlashRunResult::Stop::PortNotOpened:
+    switch (run.stop) {
+    case OneBoardRun::Stop::PortNotOpened:
         return ReportOpenFailure(portName, serial);
-    case FlashRunResult::Stop::FileNotOpened:
-        link.Close();
-        std::fprintf(stderr, "%s %s: %s\n", RunFailureText(result), args.hexFile.c_str(),
-                     writer.HexFileError().c_str());
+    case OneBoardRun::Stop::FileNotLoaded:
+        std::fprintf(stderr, "%s\n", run.fileError.c_str());
         return ExitStatus::kFile;
-    case FlashRunResult::Stop::Ran:
+    case OneBoardRun::Stop::Ran:
         break;
     }
-    host.EndLine();
-
-    ReportOutcome(args, portName, result, host, writer);
-    if (host.TargetAnswered() && writer.BytesSent() > 0)
-        std::printf("%s\n", host.Summary(writer.BytesSent()).c_str());
+    ReportOutcome(args, portName, run.board);
+    if (run.board.targetAnswered && run.board.bytesSent > 0)
+        std::printf("%s\n", SentSummary(run.board.bytesSent, run.board.elapsedMs).c_str());
     std::fflush(stdout);
-    return ExitStatusFor(result.outcome, host.Abandoned());
+    return run.board.exitStatus;
 }
 
 int RunProgramming(const CliArgs& args)

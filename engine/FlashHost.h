@@ -41,6 +41,17 @@ public:
     // says so: chip is the chip it named, nullptr when the answer names
     // neither (the run then ends as FlashOutcome::UnexpectedAnswer).
     virtual void OnTargetAnswered(const ChipInfo* chip) { (void)chip; }
+    // Told when a wake-up byte drew bytes that name neither chip (answer[0]
+    // is the first; answer[1] the second, 0 when none came). true: they are
+    // not taken as the target's answer and the search goes on (a board whose
+    // own program is running talks like that); false, the default: the
+    // target is told as answered with nullptr and the run ends as
+    // FlashOutcome::UnexpectedAnswer.
+    virtual bool OnForeignAnswer(const uint8_t answer[2])
+    {
+        (void)answer;
+        return false;
+    }
 
     // Told once the file has been loaded and holds program data, before the
     // target is searched for and before anything is sent. false refuses the

@@ -39,6 +39,7 @@ int CFlashWriter::Finish(FlashOutcome outcome, const char* status)
 
 int CFlashWriter::Program()
 {
+    m_nFailedBlock = -1;
     if (!m_pImage) return Finish(FlashOutcome::FileReadError, nullptr);
     if (!HasProgramData()) return Finish(FlashOutcome::NoProgramData, nullptr);
 
@@ -67,7 +68,8 @@ bool CFlashWriter::SearchTarget(uint8_t answer[2])
 
         answer[0] = 0;
         m_nReplyState = 0;
-        m_host.SetCountdown(kAnswerTicks);
+        // A network line's round trip widens the window; a local port keeps it.
+        m_host.SetCountdown(kAnswerTicks + AnswerSlackTicks(*m_link));
         // Both bytes, or the first of them. The first read comes after a pump
         // however short the countdown.
         bool first = true;
@@ -79,19 +81,23 @@ bool CFlashWriter::SearchTarget(uint8_t answer[2])
         if (heard.abandoned) return false;
         m_nReplyState = static_cast<int32_t>(heard.got);
 
+        bool answered = false;
         if (m_nReplyState == 1) {
             // Half an answer: give the second byte two more ticks, then go on
             // with what has come.
             m_host.SetCountdown(kAnswerTicks);
             m_nReplyState = 0;
+            answer[1] = 0;
             do {
                 if (!m_host.PumpMessages()) return false;
                 if (m_link->Read(answer + 1, 1) == 1) m_nReplyState = 2;
             } while (m_nReplyState == 0 && m_host.GetCountdown() != 0);
-            return true;
+            answered = true;
+        } else {
+            // An answer completed only as the countdown ran out is not trusted.
+            answered = m_nReplyState == 2 && m_host.GetCountdown() != 0;
         }
-        // An answer completed only as the countdown ran out is not trusted.
-        if (m_nReplyState == 2 && m_host.GetCountdown() != 0) return true;
+        if (answered && (FindChip(answer[0]) || !m_host.OnForeignAnswer(answer))) return true;
 
         m_host.SetCountdown(kRetryPauseTicks);
         while (m_host.GetCountdown() != 0)
@@ -148,8 +154,11 @@ int CFlashWriter::WriteBlocks()
                 m_nReplyState = kStateNoAnswer;
         } while (m_nReplyState < kMaxSends);
 
-        if (m_nReplyState == kStateNoAnswer) return Finish(FlashOutcome::Timeout, kTimeout);
-        if (m_nReplyState == kStateRefused) return Finish(FlashOutcome::TransmissionProblem, kTransmission);
+        if (m_nReplyState == kStateNoAnswer || m_nReplyState == kStateRefused) {
+            m_nFailedBlock = static_cast<int32_t>(block);
+            if (m_nReplyState == kStateNoAnswer) return Finish(FlashOutcome::Timeout, kTimeout);
+            return Finish(FlashOutcome::TransmissionProblem, kTransmission);
+        }
     }
 
     m_host.Beep();

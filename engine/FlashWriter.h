@@ -66,6 +66,9 @@ public:
     int32_t PayloadSent() const { return m_nPayloadSent; }
     int32_t LastPercent() const { return m_nLastPercent; }
     int32_t ReplyState() const { return m_nReplyState; }
+    // The block (image byte offset / 64) the last run ended on with a
+    // "Timeout!" or "Transmission problem"; -1 after any other end.
+    int32_t FailedBlock() const { return m_nFailedBlock; }
     // What the last run placed below the bootloader's entry (the default
     // report, which warns of nothing, until a run got that far).
     const ResetCodeReport& LastResetCode() const { return m_resetCode; }
@@ -120,4 +123,5 @@ private:
     const ChipInfo* m_pChip = nullptr;
     ResetCodeReport m_resetCode;
     FlashOutcome m_outcome = FlashOutcome::None;
+    int32_t m_nFailedBlock = -1;
 };

@@ -22,5 +22,6 @@ std::string BadRecordsWarning(const HexLoadReport& report)
 
 std::string SkippedHighRecordsNote()
 {
-    return "configuration words, ID locations and EEPROM data in the file are not written by the bootloader";
+    // Short enough to stay on one line of a 100-column terminal, "note: " included.
+    return "configuration words, ID locations and EEPROM data in the file are not written";
 }

@@ -22,4 +22,7 @@ public:
     // line writes nothing and returns 0.
     virtual int Write(const uint8_t* buffer, uint32_t count) = 0;
     virtual bool IsOpen() const = 0;
+    // Milliseconds the line's answers take beyond a local port's (a network
+    // round trip): the search waits that much longer for the wake-up's answer.
+    virtual int AnswerSlackMs() const { return 0; }
 };

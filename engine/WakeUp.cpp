@@ -4,6 +4,11 @@
 
 #include <algorithm>
 
+int AnswerSlackTicks(const ISerialLink& link)
+{
+    return (std::max(0, link.AnswerSlackMs()) + kTickMs - 1) / kTickMs;
+}
+
 int SendWakeUp(ISerialLink& link)
 {
     return link.Write(&kWakeUpByte, 1);
@@ -30,7 +35,7 @@ bool BootloaderAnswers(ISerialLink& link, int answerMs)
     if (!SendWakeUp(link))
         return false;
     uint8_t answer[2] = {0, 0};
-    const int64_t end = SteadyMs() + answerMs;
+    const int64_t end = SteadyMs() + answerMs + std::max(0, link.AnswerSlackMs());
     const ListenResult heard =
         ListenForAnswer(link, answer, [end] { return SteadyMs() < end ? ListenStep::Go : ListenStep::TimeUp; });
     return heard.got > 0 && FindChip(answer[0]) != nullptr;

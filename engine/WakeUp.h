@@ -16,6 +16,10 @@ struct ListenResult {
     bool abandoned = false;  // step() said Abandon
 };
 
+// Ticks the answer to a wake-up may take on link beyond a local port's
+// (its AnswerSlackMs, rounded up to whole ticks; 0 on a local port).
+int AnswerSlackTicks(const ISerialLink& link);
+
 // Sends the wake-up byte; nonzero when it was written.
 int SendWakeUp(ISerialLink& link);
 
@@ -23,6 +27,6 @@ int SendWakeUp(ISerialLink& link);
 // before every read: Go reads, TimeUp and Abandon end the wait.
 ListenResult ListenForAnswer(ISerialLink& link, uint8_t answer[2], const std::function<ListenStep()>& step);
 
-// One wake-up byte and answerMs of real time for the answer: true when a
-// bootloader (either chip) answers it.
+// One wake-up byte and answerMs of real time (plus the link's answer slack)
+// for the answer: true when a bootloader (either chip) answers it.
 bool BootloaderAnswers(ISerialLink& link, int answerMs);

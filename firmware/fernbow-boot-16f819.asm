@@ -2,24 +2,24 @@
 ;
 ; Runs from word 0x760 (ENTRY) to 0x7FF, 160 words. Serial line 19200 8N1 on
 ; RB2 (RX) and RB5 (TX) by a software UART: the same pins as the PIC16F88's
-; USART, so one board serves both chips. Answers the wake-up with "8", 0x10.
+; USART, so one board serves both chips. Answers the wake-up with "8", 0x11.
 ; Behaviour, windows and time-outs: boot-core.inc and README.md.
 ;
 ; Words each section costs (from the listing):
-;   start-up                           11
-;   wake-up answer, listen             16
-;   frame in, drain, "N"               16
-;   frame checks                       13
+;   start-up                           10
+;   wake-up answer, listen             18
+;   frame in, drain, "N"               14
+;   frame checks, row 0's jump         20
 ;   row address, erase                  7
 ;   write, 4-word groups               13
-;   read-back, "K"                     23
-;   unlock sequence                    11
+;   read-back, "K"                     20
+;   unlock sequence, read              11
 ;   byte or time-out                   14
-;   start the program                   4
+;   start the program                   0 (the time-out's STATUS, a goto)
 ;   receive                            13
 ;   send                               14
 ;   delays                              5
-;   total                             160 of 160
+;   total                             159 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -43,10 +43,17 @@ INIT    macro
         bsf     PORTB,TX        ; latch high first: the pin starts idle
         bsf     STATUS,RP0      ; bank 1
         movlw   (1 << IRCF2) | (1 << IRCF1) | (1 << IRCF0)
-        movwf   OSCCON          ; 8 MHz
+        movwf   OSCCON          ; 8 MHz; W bit 4 (ASLEEP) set
         bcf     TRISB,TX
+        endm
+; Every listen starts in bank 2 with IRP set (FSR reaches 0x100-0x1FF): a
+; time-out clears STATUS.
+LISTEN_BANK macro
         movlw   (1 << IRP) | (1 << RP1)
-        movwf   STATUS          ; bank 2, FSR reaches 0x100-0x1FF
+        movwf   STATUS
+        endm
+TIMEOUT macro
+        clrf    STATUS          ; bank 0, IRP clear: as the program starts
         endm
 CORE_BANK macro
         ; already in bank 2 (an empty macro body upsets gpasm 1.4)
@@ -57,13 +64,17 @@ RX_BANK macro
 IF_BYTE macro
         btfss   PORTB,RX        ; a start bit pulls RX low
         endm
-; Reset state again where the program may count on it: RB5 an input,
-; bank 0, IRP clear. PCLATH is still 0, which the host's moved words expect.
+; Word 0 as the host writes it: goto ENTRY.
+JUMP0   macro
+        SAME    0, 0x2800 | ENTRY
+        endm
+; A listen that heard nothing leaves by the time-out, which has cleared
+; STATUS (bank 0, IRP clear); PCLATH is still 0, which the host's moved
+; words expect. RB5 stays an output, driven high (the line's idle level):
+; the two words restoring TRISB went to the row-0 check.
+#define RUN_AT MOVED
 RUN     macro
-        bsf     STATUS,RP0      ; bank 3: TRISB at 0x186
-        bsf     TRISB,TX
-        clrf    STATUS
-        goto    MOVED
+        ; nothing left to do (an empty macro body upsets gpasm 1.4)
         endm
 
         org     0

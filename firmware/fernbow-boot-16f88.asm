@@ -4,23 +4,23 @@
 ; host's jump at word 0 sets PCLATH bit 3 before it jumps here, and the
 ; loader leaves it set, so the moved words at 0xF5C run with PCLATH = 0x08
 ; as the host expects. Serial line 19200 8N1 on the USART, RB2 (RX) and
-; RB5 (TX). Answers the wake-up with "H", 0x10.
+; RB5 (TX). Answers the wake-up with "H", 0x11.
 ; Behaviour, windows and time-outs: boot-core.inc and README.md.
 ;
 ; Words each section costs (from the listing):
-;   start-up                           17
+;   start-up                           18
 ;   wake-up answer, listen             16
-;   frame in, drain, "N"               16
-;   frame checks                       14
+;   frame in, drain, "N"               14
+;   frame checks, row 0's jump         27
 ;   row address, erase                  7
 ;   write, 4-word groups               13
-;   read-back, "K"                     23
-;   unlock sequence                    11
+;   read-back, "K"                     20
+;   unlock sequence, read              11
 ;   byte or time-out                   15
-;   start the program                   5
+;   start the program                   7
 ;   receive                             4
 ;   send                                8
-;   total                             149 of 160
+;   total                             160 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -59,8 +59,15 @@ INIT    macro
         movlw   (1 << IRP)
         movwf   STATUS          ; bank 0, FSR reaches 0x100-0x1FF
         movlw   (1 << SPEN) | (1 << CREN)
-        movwf   RCSTA
+        movwf   RCSTA           ; W bit 4 (ASLEEP) set
         endm
+LISTEN_BANK macro
+        ; bank 0 with IRP set throughout (an empty macro body upsets gpasm 1.4)
+        endm
+TIMEOUT macro
+        bcf     STATUS,C
+        endm
+#define RUN_AT Run
 CORE_BANK macro
         bsf     STATUS,RP1
         endm
@@ -70,11 +77,19 @@ RX_BANK macro
 IF_BYTE macro
         btfsc   PIR1,RCIF
         endm
+; Word 0 as the host writes it: bsf PCLATH,3 / goto ENTRY.
+JUMP0   macro
+        SAME    0, 0x1400 | (3 << 7) | PCLATH
+        SAME    1, 0x2800 | (ENTRY & 0x7FF)
+        endm
 ; Reset state again where the program may count on it: RB2 and RB5 plain
-; inputs, bank 0, IRP clear. PCLATH stays 0x08 (see above).
+; inputs, EECON1 clear (WREN too), bank 0, IRP clear. PCLATH stays 0x08
+; (see above).
 RUN     macro
         clrf    RCSTA
-        bsf     STATUS,RP0
+        movlw   (1 << RP1) | (1 << RP0)
+        movwf   STATUS          ; bank 3: EECON1, and TRISB at 0x186
+        clrf    EECON1
         bsf     TRISB,TX
         clrf    STATUS
         goto    MOVED

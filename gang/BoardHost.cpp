@@ -4,16 +4,14 @@
 
 #include <algorithm>
 
-CBoardHost::CBoardHost(CRunPacer::Options pacer, IGangView& view, size_t slot, const CLineWatch& line,
-                       bool quietSearch, bool force)
-    : m_pacer(std::move(pacer)), m_view(view), m_slot(slot), m_line(line), m_bQuietSearch(quietSearch),
-      m_bForce(force)
+CBoardHost::CBoardHost(Options options, IGangView& view, size_t slot, const IPortLink* port)
+    : m_options(std::move(options)), m_pacer(m_options.pacer), m_view(view), m_slot(slot), m_port(port)
 {
 }
 
 bool CBoardHost::PumpMessages()
 {
-    if (m_line.Lost())
+    if (m_port && m_port->LineLost())
         m_bLineLost = true;
     return !m_bLineLost && m_pacer.Pump();
 }
@@ -23,14 +21,31 @@ void CBoardHost::OnTargetAnswered(const ChipInfo* chip)
     m_pacer.OnTargetAnswered();
     if (chip && m_nChipFoundMs < 0)
         m_nChipFoundMs = m_pacer.ElapsedMs();
-    m_bForeignAnswer = chip == nullptr;
+}
+
+bool CBoardHost::OnForeignAnswer(const uint8_t answer[2])
+{
+    (void)answer;
+    m_bForeignAnswered = true;
+    const int64_t now = m_pacer.ElapsedMs();
+    if (m_options.pulseReset && (m_nLastPulseMs < 0 || now - m_nLastPulseMs >= kForeignPulseSpacingMs)) {
+        m_nLastPulseMs = now;
+        m_bPulseTaken = m_options.pulseReset();
+    }
+    // A running program answers every wake-up; one stray answer is more
+    // likely the late "K" of a run that was interrupted.
+    if (++m_nForeignAnswers == 2 && !m_options.quietSearch)
+        m_view.Problem(m_slot, m_bPulseTaken ? "The board answers with other bytes: its program is probably running. "
+                                               "Resetting it (the bootloader listens for 1 s after a reset)"
+                                             : "The board answers with other bytes: its program is probably running. "
+                                               "Reset it: the bootloader listens for 1 s after a reset");
+    return true;
 }
 
 void CBoardHost::SetStatus(const std::string& text)
 {
-    if (text.empty() || (m_bQuietSearch && m_bForeignAnswer))
-        return;  // a cleared line shows nothing; a foreign answer is no board yet
-    m_view.Status(m_slot, text);
+    if (!text.empty())  // a cleared line shows nothing
+        m_view.Status(m_slot, text);
 }
 
 void CBoardHost::SetProgressPos(int pos)
@@ -45,12 +60,24 @@ void CBoardHost::ShowMessageBox(const std::string& text, const std::string& capt
 
 bool CBoardHost::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
 {
-    if (!m_bForce) {
+    if (!m_options.force) {
         m_view.Problem(m_slot, WrongChipRefusalText(builtFor, target));
         return false;
     }
     m_wrongChipWarning = WrongChipText(builtFor, target);
     m_view.Problem(m_slot, "warning: " + m_wrongChipWarning);
+    return true;
+}
+
+bool CBoardHost::OnHexLoaded(const HexLoadReport& report)
+{
+    // Nobody reads a warning on a bench: a damaged file is written only on request.
+    if (report.HasFaults() && !m_options.force)
+        return false;
+    if (report.HasFaults())
+        m_view.Problem(m_slot, "warning: " + BadRecordsWarning(report));
+    if (report.skippedHighRecords != 0)
+        m_view.Problem(m_slot, "note: " + SkippedHighRecordsNote());
     return true;
 }
 

@@ -1,21 +1,33 @@
 #pragma once
 #include "FlashHost.h"
 #include "GangView.h"
-#include "LineWatch.h"
+#include "PortLink.h"
 #include "RunPacer.h"
 
-// The host of one board's run in a gang run: ticks, the wait and Ctrl-C as
-// for a single run, what it shows goes to the port's slot of the view, and
-// a line that has gone away ends the run.
+#include <functional>
+
+// The host of one board's run from a terminal or on a bench: ticks, the
+// wait and Ctrl-C as the pacer keeps them, what it shows to the port's slot
+// of the view, and a line that has gone away (IPortLink::LineLost) ends the
+// run. Bytes that are not a bootloader's answer do not end the search: a
+// board whose own program is running talks like that until it is reset.
 class CBoardHost : public IFlashHost {
 public:
-    // quietSearch: once the target has answered with neither chip, show
-    // nothing of it, so that a board still running its own program
-    // (answering a wake-up with bytes of its own) reads as "no board yet".
-    // force: write a file built for the other chip (warned about) instead
-    // of refusing it.
-    CBoardHost(CRunPacer::Options pacer, IGangView& view, size_t slot, const CLineWatch& line, bool quietSearch,
-               bool force);
+    struct Options {
+        CRunPacer::Options pacer;
+        // Say nothing of bytes that are no answer (a bench between boards:
+        // a board still running its program is no board yet).
+        bool quietSearch = false;
+        // Write a file with faults, or built for the other chip (warned
+        // about), instead of refusing it.
+        bool force = false;
+        // Resets the board (a pulse on its reset line) when bytes that are no
+        // answer come; false when the line cannot be moved. Empty without --reset.
+        std::function<bool()> pulseReset;
+    };
+
+    // port: the line whose loss ends the run; nullptr while only loading.
+    CBoardHost(Options options, IGangView& view, size_t slot, const IPortLink* port);
 
     void SetStatus(const std::string& text) override;
     void SetProgressPos(int pos) override;
@@ -26,11 +38,18 @@ public:
     void Beep() override { m_view.Beep(m_slot); }
     void OnSearchStarted() override { m_pacer.OnSearchStarted(); }
     void OnTargetAnswered(const ChipInfo* chip) override;
+    bool OnForeignAnswer(const uint8_t answer[2]) override;
+    // Refuses a file with faults (the caller says so), or warns about them
+    // with force.
+    bool OnHexLoaded(const HexLoadReport& report) override;
     bool OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target) override;
     void OnResetCode(const ResetCodeReport& report) override;
 
     AbandonReason Abandoned() const { return m_pacer.Abandoned(); }
     bool LineLost() const { return m_bLineLost; }
+    bool TargetAnswered() const { return m_pacer.TargetAnswered(); }
+    // Some wake-up drew bytes that were no answer.
+    bool ForeignAnswered() const { return m_bForeignAnswered; }
     int64_t ElapsedMs() const { return m_pacer.ElapsedMs(); }
     // Milliseconds since the start when the chip was identified; -1 if never.
     int64_t ChipFoundMs() const { return m_nChipFoundMs; }
@@ -38,15 +57,21 @@ public:
     // empty when there was none.
     const std::string& WrongChipWarning() const { return m_wrongChipWarning; }
 
+    // Below a pulse's 50 ms and the bootloader's 1 s of listening after it,
+    // with room for a few wake-ups: the next pulse waits this long.
+    static constexpr int kForeignPulseSpacingMs = 1500;
+
 private:
+    Options m_options;
     CRunPacer m_pacer;
     IGangView& m_view;
     size_t m_slot;
-    const CLineWatch& m_line;
-    bool m_bQuietSearch;
-    bool m_bForce;
+    const IPortLink* m_port;
     std::string m_wrongChipWarning;
-    bool m_bForeignAnswer = false;
     bool m_bLineLost = false;
+    bool m_bForeignAnswered = false;
+    int m_nForeignAnswers = 0;
+    int64_t m_nLastPulseMs = -1;
+    bool m_bPulseTaken = false;
     int64_t m_nChipFoundMs = -1;
 };

@@ -1,8 +1,6 @@
 #include "BoardLoop.h"
 
-#include "BoardHost.h"
-#include "FlashWriter.h"
-#include "LineWatch.h"
+#include "BoardRun.h"
 #include "ResetCode.h"
 #include "SteadyClock.h"
 #include "TraceLink.h"
@@ -46,110 +44,99 @@ void CBoardLoop::Run()
     const std::unique_ptr<IPortLink> port = m_port.makeLink();
     IPortLink& serial = *port;
     std::unique_ptr<CTraceLink> trace;
-    ISerialLink* link = &serial;
+    ISerialLink* line = &serial;
     if (m_shared.trace) {
         trace = std::make_unique<CTraceLink>(
             serial, [this](const std::string& text) { m_view.Trace(m_slot, text); });
-        link = trace.get();
+        line = trace.get();
     }
-    CLineWatch line(*link);
-    if (!line.Open()) {
+    if (!line->Open()) {
         Fail(ExitStatus::kPort, "Can't open comport: " + m_port.openError(serial));
         return;
     }
     m_device = serial.DevicePath();
 
     m_waitStartMs = SteadyMs();
-    while (!Interrupted() && ProgramOneBoard(line)) {
+    while (!Interrupted() && ProgramOneBoard(serial, *line)) {
         m_waitStartMs = SteadyMs();
         const int boards = m_tally.programmed + m_tally.failed;
         if (!m_shared.repeat || (m_shared.count > 0 && boards >= m_shared.count))
             break;
-        if (!line.Lost())
-            WaitForBoardToLeave(line);
-        if (line.Lost() && !ReopenWhenBack(line, serial))
+        if (!serial.LineLost())
+            WaitForBoardToLeave(*line);
+        if (serial.LineLost() && !ReopenWhenBack(*line, serial))
             break;
     }
-    line.Close();
+    line->Close();
 }
 
-bool CBoardLoop::ProgramOneBoard(CLineWatch& line)
+bool CBoardLoop::ProgramOneBoard(const IPortLink& port, ISerialLink& line)
 {
-    for (;;) {
-        CRunPacer::Options options = m_shared.pacer;
-        options.interrupted = m_shared.interrupted;
-        if (m_shared.waitSeconds >= 0)
-            options.waitMs = std::max<int64_t>(
-                0, static_cast<int64_t>(m_shared.waitSeconds * 1000.0) - (SteadyMs() - m_waitStartMs));
-        CBoardHost host(options, m_view, m_slot, line, m_shared.repeat, m_shared.force);
-        CFlashWriter writer(line, host);
-        writer.ProgramKept(*m_shared.image);
-        const FlashOutcome outcome = writer.LastOutcome();
-        const bool started = host.ChipFoundMs() >= 0;
+    CBoardHost::Options options;
+    options.pacer = m_shared.pacer;
+    options.pacer.interrupted = m_shared.interrupted;
+    if (m_shared.waitSeconds >= 0)
+        options.pacer.waitMs = std::max<int64_t>(
+            0, static_cast<int64_t>(m_shared.waitSeconds * 1000.0) - (SteadyMs() - m_waitStartMs));
+    // Between boards, a board still running its own program is no board yet.
+    options.quietSearch = m_shared.repeat;
+    options.force = m_shared.force;
+    const BoardResult result = RunBoard(port, line, *m_shared.image, options, m_view, m_slot);
 
-        if (m_shared.repeat && outcome == FlashOutcome::UnexpectedAnswer) {
-            // A board still running its own program: no board yet.
-            if (!Pause(m_shared.foreignPauseMs))
-                return false;
-            continue;
-        }
-        if (host.LineLost()) {
-            if (started)
-                Record(host, writer, "port lost", ExitStatus::kPort);
-            else if (!m_shared.repeat)
-                Fail(ExitStatus::kPort, "the port has gone away");
-            return m_shared.repeat;
-        }
-        if (host.Abandoned() == AbandonReason::Interrupted) {
-            if (started)
-                Record(host, writer, "interrupted", ExitStatus::kInterrupted);
-            else if (!m_shared.repeat)
-                Fail(ExitStatus::kInterrupted, "Interrupted");
-            return false;
-        }
-        if (host.Abandoned() == AbandonReason::WaitExpired) {
-            const std::string text = "no target answered within " + Seconds(m_shared.waitSeconds);
-            if (m_tally.programmed + m_tally.failed == 0)
-                Fail(ExitStatus::kNoTarget, text);
-            else
-                m_view.Line(m_slot, text + "; done");
-            return false;
-        }
-        Record(host, writer, DescribeOutcome(outcome).word, ExitStatusFor(outcome, host.Abandoned()));
-        return true;
+    if (result.lineLost) {
+        if (result.Started())
+            Record(result, "port lost", ExitStatus::kPort);
+        else if (!m_shared.repeat)
+            Fail(ExitStatus::kPort, "the port has gone away");
+        return m_shared.repeat;
     }
+    if (result.abandoned == AbandonReason::Interrupted) {
+        if (result.Started())
+            Record(result, "interrupted", ExitStatus::kInterrupted);
+        else if (!m_shared.repeat)
+            Fail(ExitStatus::kInterrupted, "Interrupted");
+        return false;
+    }
+    if (result.abandoned == AbandonReason::WaitExpired) {
+        const std::string text = (result.foreignAnswered ? "only bytes that were no bootloader's answer came within "
+                                                         : "no target answered within ") +
+                                 Seconds(m_shared.waitSeconds);
+        if (m_tally.programmed + m_tally.failed == 0)
+            Fail(result.exitStatus, text);
+        else
+            m_view.Line(m_slot, text + "; done");
+        return false;
+    }
+    Record(result, DescribeOutcome(result.outcome).word, result.exitStatus);
+    return true;
 }
 
-void CBoardLoop::Record(const CBoardHost& host, const CFlashWriter& writer, const char* outcome, int exitStatus)
+void CBoardLoop::Record(const BoardResult& result, const char* outcome, int exitStatus)
 {
-    const double seconds =
-        host.ChipFoundMs() < 0 ? 0.0 : static_cast<double>(host.ElapsedMs() - host.ChipFoundMs()) / 1000.0;
     const int number = m_tally.programmed + m_tally.failed + 1;
-    const std::string chip = writer.Chip() ? writer.Chip()->name : "";
-    const ResetCodeReport& resetCode = writer.LastResetCode();
     if (exitStatus == ExitStatus::kProgrammed) {
         ++m_tally.programmed;
-        m_tally.programmedSeconds += seconds;
+        m_tally.programmedSeconds += result.seconds;
     } else {
         ++m_tally.failed;
         if (m_tally.exitStatus == 0)
             m_tally.exitStatus = exitStatus;
     }
-    m_view.Line(m_slot, "board " + std::to_string(number) + ": " + (chip.empty() ? "no chip" : chip) + ", " +
-                               outcome + ", " + Seconds(seconds));
+    m_view.Line(m_slot, "board " + std::to_string(number) + ": " + (result.chip.empty() ? "no chip" : result.chip) +
+                               ", " + outcome + ", " + Seconds(result.seconds));
     if (!m_shared.log)
         return;
     RunLogEntry entry;
     entry.port = m_port.name;
     entry.device = m_device;
-    entry.chip = chip;
+    entry.chip = result.chip;
     entry.outcome = outcome;
-    entry.seconds = seconds;
-    entry.bytesSent = writer.BytesSent();
+    entry.seconds = result.seconds;
+    entry.bytesSent = result.bytesSent;
     entry.note = m_shared.note;
-    if (!host.WrongChipWarning().empty())
-        entry.note += (entry.note.empty() ? "" : "; ") + host.WrongChipWarning();
-    for (const std::string& said : {ResetCodeNote(resetCode), ResetCodeWarning(resetCode)})
+    if (!result.wrongChipWarning.empty())
+        entry.note += (entry.note.empty() ? "" : "; ") + result.wrongChipWarning;
+    for (const std::string& said : {ResetCodeNote(result.resetCode), ResetCodeWarning(result.resetCode)})
         if (!said.empty())
             entry.note += (entry.note.empty() ? "" : "; ") + said;
     std::string error;
@@ -164,7 +151,7 @@ void CBoardLoop::Fail(int exitStatus, const std::string& problem)
     m_view.Problem(m_slot, problem);
 }
 
-void CBoardLoop::WaitForBoardToLeave(CLineWatch& line)
+void CBoardLoop::WaitForBoardToLeave(ISerialLink& line)
 {
     m_view.Status(m_slot, "Waiting for the next board");
     // --wait counts from the end of the last board: a board left on the
@@ -176,14 +163,14 @@ void CBoardLoop::WaitForBoardToLeave(CLineWatch& line)
     }
 }
 
-bool CBoardLoop::ReopenWhenBack(CLineWatch& line, const IPortLink& serial)
+bool CBoardLoop::ReopenWhenBack(ISerialLink& line, const IPortLink& port)
 {
     line.Close();
     m_view.Line(m_slot, "the port has gone away; waiting for it to come back");
     m_view.Status(m_slot, "Waiting for the port");
     while (Pause(m_shared.reopenPauseMs)) {
         if (line.Open()) {
-            m_device = serial.DevicePath();
+            m_device = port.DevicePath();
             m_view.Line(m_slot, "the port is back (" + m_device + ")");
             return true;
         }

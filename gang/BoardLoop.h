@@ -11,9 +11,7 @@
 #include <memory>
 #include <string>
 
-class CBoardHost;
-class CFlashWriter;
-class CLineWatch;
+struct BoardResult;
 
 // What the ports of a gang run share. The image is read-only; the view and
 // the log lock for themselves.
@@ -37,7 +35,6 @@ struct GangShared {
     int leaveQuietMs = 3500;
     int answerMs = 60;             // for the answer to that wake-up
     int reopenPauseMs = 250;       // between tries to open a port that went away
-    int foreignPauseMs = 200;      // after an answer that was not a bootloader's
 };
 
 // One port of a gang run as the loop sees it.
@@ -59,15 +56,15 @@ public:
 
 private:
     // Searches for a board and programs it. false when the port's run is over.
-    bool ProgramOneBoard(CLineWatch& line);
+    bool ProgramOneBoard(const IPortLink& port, ISerialLink& line);
     // Counts, shows and logs a board that has started (its chip answered).
-    void Record(const CBoardHost& host, const CFlashWriter& writer, const char* outcome, int exitStatus);
+    void Record(const BoardResult& result, const char* outcome, int exitStatus);
     void Fail(int exitStatus, const std::string& problem);
     // After a board: quiet, then a wake-up now and then, until no bootloader
     // answers (the board was taken away, reset into its program, or the port
     // went away). Until then it is the same board, not the next one.
-    void WaitForBoardToLeave(CLineWatch& line);
-    bool ReopenWhenBack(CLineWatch& line, const IPortLink& serial);
+    void WaitForBoardToLeave(ISerialLink& line);
+    bool ReopenWhenBack(ISerialLink& line, const IPortLink& port);
     bool Interrupted() const;
     bool Pause(int ms) const;
 

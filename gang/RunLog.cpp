@@ -34,11 +34,11 @@ std::string CsvField(const std::string& text)
 }
 
 bool CRunLog::Open(const std::string& path, const std::string& hexFile, const std::string& sha256,
-                   std::string& error)
+                   std::string& error, const std::atomic<bool>* interrupted)
 {
     m_hexFile = hexFile;
     m_sha256 = sha256;
-    return m_file.Open(path, kHeader, error);
+    return m_file.Open(path, kHeader, error, interrupted);
 }
 
 std::string CRunLog::Format(const std::string& utcTime, const RunLogEntry& entry) const

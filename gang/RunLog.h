@@ -1,6 +1,7 @@
 #pragma once
 #include "AppendFile.h"
 
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -23,8 +24,11 @@ public:
     static const char* const kHeader;
 
     // Opens (or creates, with the header line) the log before anything is
-    // programmed. hexFile and sha256 go into every line.
-    bool Open(const std::string& path, const std::string& hexFile, const std::string& sha256, std::string& error);
+    // programmed. hexFile and sha256 go into every line. A lock that another
+    // process holds on the log is waited for a few seconds, until
+    // *interrupted at most (see CAppendFile::Open).
+    bool Open(const std::string& path, const std::string& hexFile, const std::string& sha256, std::string& error,
+              const std::atomic<bool>* interrupted = nullptr);
     // Appends entry, stamped with the UTC time now.
     bool Append(const RunLogEntry& entry, std::string& error);
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -12,12 +13,18 @@ public:
     CAppendFile(const CAppendFile&) = delete;
     CAppendFile& operator=(const CAppendFile&) = delete;
 
+    // How long Open waits for a lock that another process holds.
+    static constexpr int kLockWaitMs = 5000;
+
     // Opens path for appending, creating it when missing, and writes header
     // first when the file is empty. That is decided under a lock on the
     // file: of several processes that start one new log at once, exactly one
-    // writes the header. false with the system's reason in error (also for
-    // anything but a regular file).
-    bool Open(const std::string& path, const std::string& header, std::string& error);
+    // writes the header. A lock held by another process is waited for up to
+    // lockWaitMs, and no longer once *interrupted is set. false with the
+    // reason in error: the system's words, "not a regular file", or who
+    // holds the lock (the process's number and name where the system tells).
+    bool Open(const std::string& path, const std::string& header, std::string& error,
+              const std::atomic<bool>* interrupted = nullptr, int lockWaitMs = kLockWaitMs);
     // false with the reason when the whole of text could not be written.
     bool Append(const std::string& text, std::string& error);
 

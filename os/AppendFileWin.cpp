@@ -1,5 +1,6 @@
 #include "AppendFile.h"
 
+#include "LockWait.h"
 #include "Utf16Win.h"
 #include "WinErrorText.h"
 
@@ -20,9 +21,26 @@ bool WriteWhole(HANDLE file, const std::string& text, std::string& error)
 // Holds a lock on the file's first byte (a range may lie beyond the end).
 class CFileLock {
 public:
-    explicit CFileLock(HANDLE file) : m_file(file)
+    explicit CFileLock(HANDLE file) : m_file(file) {}
+    // Takes the lock, waiting for another process to let go of it as
+    // WaitForLock does (Windows does not say who holds it); false with the
+    // reason.
+    bool Take(const std::atomic<bool>* interrupted, int waitMs, std::string& error)
     {
-        m_locked = ::LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &m_where) != 0;
+        LockAttempt attempt;
+        attempt.tryLock = [this](std::string& why) {
+            m_where = OVERLAPPED{};
+            if (::LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &m_where)) {
+                m_locked = true;
+                return LockAttempt::Result::Taken;
+            }
+            const DWORD code = ::GetLastError();
+            if (code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING)
+                return LockAttempt::Result::HeldByAnother;
+            why = WinErrorText(code);
+            return LockAttempt::Result::Failed;
+        };
+        return WaitForLock(attempt, interrupted, waitMs, error);
     }
     ~CFileLock()
     {
@@ -31,7 +49,6 @@ public:
     }
     CFileLock(const CFileLock&) = delete;
     CFileLock& operator=(const CFileLock&) = delete;
-    bool Locked() const { return m_locked; }
 
 private:
     HANDLE m_file;
@@ -47,7 +64,8 @@ CAppendFile::~CAppendFile()
         ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
 }
 
-bool CAppendFile::Open(const std::string& path, const std::string& header, std::string& error)
+bool CAppendFile::Open(const std::string& path, const std::string& header, std::string& error,
+                       const std::atomic<bool>* interrupted, int lockWaitMs)
 {
     const std::wstring wide = Utf8ToWide(path);
     if (wide.empty()) {
@@ -67,12 +85,14 @@ bool CAppendFile::Open(const std::string& path, const std::string& header, std::
     {
         LARGE_INTEGER size{};
         CFileLock lock(file);
-        if (::GetFileType(file) != FILE_TYPE_DISK)
+        if (::GetFileType(file) != FILE_TYPE_DISK) {
             error = "not a regular file";
-        else if (!lock.Locked() || !::GetFileSizeEx(file, &size))
-            error = WinErrorText(::GetLastError());
-        else
-            ok = size.QuadPart != 0 || WriteWhole(file, header, error);
+        } else if (lock.Take(interrupted, lockWaitMs, error)) {
+            if (!::GetFileSizeEx(file, &size))
+                error = WinErrorText(::GetLastError());
+            else
+                ok = size.QuadPart != 0 || WriteWhole(file, header, error);
+        }
     }
     if (!ok) {
         ::CloseHandle(file);

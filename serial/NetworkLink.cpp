@@ -3,6 +3,7 @@
 #include "Rfc2217Stream.h"
 #include "TcpSocket.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -36,14 +37,21 @@ CRfc2217Stream* CNetworkLink::Telnet() const
 
 int CNetworkLink::Open()
 {
-    if (m_stream)
+    if (IsOpen())
         return 1;
+    m_stream.reset();  // what is left of a lost connection
     std::string error;
+    // One bound for the whole connect: lookup, connection and negotiation.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
     std::unique_ptr<ILineStream> stream = m_connect(m_address, kConnectTimeoutMs, error);
+    int roundTripMs = -1;
     if (stream && m_address.protocol == NetworkAddress::Protocol::Rfc2217) {
         auto telnet = std::make_unique<CRfc2217Stream>(std::move(stream));
-        if (telnet->Start(kLineRate, kConnectTimeoutMs, error))
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (telnet->Start(kLineRate, static_cast<int>(std::max<int64_t>(1, left)), error)) {
+            roundTripMs = telnet->RoundTripMs();
             stream = std::move(telnet);
+        }
     }
     if (!stream) {
         m_lastOpen = PortOpenResult{PortOpenStatus::Other, error};
@@ -52,6 +60,9 @@ int CNetworkLink::Open()
     m_lastOpen = PortOpenResult{};
     m_stream = std::move(stream);
     m_lost = false;
+    m_roundTripMs = roundTripMs;
+    m_timing.reset();
+    m_answerTimed = false;
     return 1;
 }
 
@@ -80,6 +91,13 @@ int CNetworkLink::Read(uint8_t* buffer, uint32_t count)
         else
             got += static_cast<uint32_t>(n);
     }
+    if (got > 0 && m_timing && !m_answerTimed) {
+        // The first answer to a write (the first wake-up) shows the round
+        // trip; a slower one than the Telnet options took widens it.
+        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - *m_timing).count();
+        m_roundTripMs = std::max(m_roundTripMs, static_cast<int>((took + 999) / 1000));
+        m_answerTimed = true;
+    }
     // As with a serial line that has gone: the wait is sat out so the
     // engine's loops do not spin.
     if (m_lost)
@@ -95,7 +113,10 @@ int CNetworkLink::Write(const uint8_t* buffer, uint32_t count)
         m_lost = true;
         return 0;
     }
-    return WriteThrough(buffer, count);
+    const int written = WriteThrough(buffer, count);
+    if (written && !m_answerTimed)
+        m_timing = Clock::now();
+    return written;
 }
 
 int CNetworkLink::WriteThrough(const uint8_t* buffer, uint32_t count)

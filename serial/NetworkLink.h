@@ -3,14 +3,17 @@
 #include "NetworkAddress.h"
 #include "PortLink.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 // A serial port on a port server (ser2net and the like), behind the same
 // interface as the local port: Read waits at most 5 ms, Write purges and then
-// sends within 100 ms. A connection that drops mid-run behaves like a board
-// that hangs up: the link stays open, writes fail, reads find nothing.
+// sends within 100 ms. A connection that drops mid-run is a lost line, as
+// when a board hangs up: writes fail, reads find nothing, IsOpen() is false
+// and the next Open connects again.
 class CNetworkLink : public IPortLink {
 public:
     // Opens the byte stream to the server: nullptr with error on failure.
@@ -25,7 +28,8 @@ public:
     int Close() override;
     int Read(uint8_t* buffer, uint32_t count) override;
     int Write(const uint8_t* buffer, uint32_t count) override;
-    bool IsOpen() const override { return m_stream != nullptr; }
+    // false once the connection is lost (see LineLost).
+    bool IsOpen() const override { return m_stream != nullptr && !m_lost; }
 
     const std::string& DevicePath() const override { return m_text; }
     const PortOpenResult& LastOpenError() const override { return m_lastOpen; }
@@ -33,9 +37,16 @@ public:
     bool SetLineRate(int baud) override;
     int WriteThrough(const uint8_t* buffer, uint32_t count) override;
     bool LineLost() const override { return m_lost; }
+    // The connection's round trip: what the Telnet options took to be
+    // answered, or what the first answered write took (the first wake-up);
+    // kUnmeasuredSlackMs before a raw stream has had either.
+    int AnswerSlackMs() const override { return m_roundTripMs < 0 ? kUnmeasuredSlackMs : m_roundTripMs; }
 
     // Bounds the connection and, with RFC 2217, the server's answers to it.
     static constexpr int kConnectTimeoutMs = 3000;
+    // Until the round trip is known, a wake-up's answer is awaited as long
+    // as the pause before the next one would have been (10 ticks).
+    static constexpr int kUnmeasuredSlackMs = 200;
 
 private:
     class CRfc2217Stream* Telnet() const;
@@ -46,4 +57,8 @@ private:
     std::unique_ptr<ILineStream> m_stream;
     bool m_lost = false;
     PortOpenResult m_lastOpen;
+    int m_roundTripMs = -1;
+    // When the last write went out, until a read has timed its answer.
+    std::optional<std::chrono::steady_clock::time_point> m_timing;
+    bool m_answerTimed = false;
 };

@@ -27,7 +27,9 @@ public:
     // (the monitor's keystrokes must not throw away the board's output).
     // Nonzero on success.
     virtual int WriteThrough(const uint8_t* buffer, uint32_t count) = 0;
-    // true once a read has found the line gone (unplugged, hung up, the
-    // connection lost) since the last Open.
+    // The one notice of a lost line: true once a read or a write has found
+    // the line gone (unplugged, hung up, the connection closed) since the
+    // last Open. IsOpen() is false from then on, and the next Open closes
+    // what is left and opens the line anew.
     virtual bool LineLost() const = 0;
 };

@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251, kSb = 250, kSe = 240;
+constexpr uint8_t kIac = 255, kDont = 254, kDo = 253, kWont = 252, kWill = 251, kSb = 250, kNop = 241, kSe = 240;
 constexpr uint8_t kBinary = 0, kSuppressGoAhead = 3, kComPort = 44;
 
 // COM-PORT-OPTION commands (client to server; the server answers with +100).
@@ -16,7 +16,16 @@ constexpr uint8_t kParityNone = 1, kOneStopBit = 1, kNoFlowControl = 1;
 constexpr uint8_t kDtrOn = 8, kDtrOff = 9, kRtsOn = 11, kRtsOff = 12;
 constexpr uint8_t kPurgeBoth = 3;
 
+// A command of our own (a line setting) may wait this long to go out.
+constexpr int kCommandTimeoutMs = 100;
+
 using Clock = std::chrono::steady_clock;
+
+int MillisecondsLeft(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
 
 uint64_t Bit(uint8_t option)
 {
@@ -44,39 +53,68 @@ CRfc2217Stream::CRfc2217Stream(std::unique_ptr<ILineStream> inner) : m_inner(std
 
 bool CRfc2217Stream::Start(int baud, int timeoutMs, std::string& error)
 {
+    const auto begin = Clock::now();
+    const auto deadline = begin + std::chrono::milliseconds(timeoutMs);
     m_weWill |= Bit(kBinary) | Bit(kSuppressGoAhead) | Bit(kComPort);
     m_theyWill |= Bit(kBinary) | Bit(kSuppressGoAhead);
-    const uint8_t offer[] = {kIac, kWill, kComPort, kIac, kWill, kBinary, kIac, kDo,   kBinary,
-                             kIac, kWill, kSuppressGoAhead, kIac, kDo, kSuppressGoAhead};
-    if (!m_inner->Send(offer, sizeof offer, timeoutMs)) {
+    // Every request at once: one round trip for all the answers.
+    m_out.insert(m_out.end(), {kIac, kWill, kComPort, kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill,
+                               kSuppressGoAhead, kIac, kDo, kSuppressGoAhead});
+    if (!Flush(timeoutMs)) {
         error = "the port server hung up";
         return false;
     }
-    if (!WaitUntil([this] { return m_comPortAgreed || m_comPortRefused; }, timeoutMs)) {
-        error = m_sendFailed ? "the port server hung up" : "the port server did not answer the Telnet options";
+    const bool answered = WaitUntil(
+        [this] { return m_comPortRefused || m_binaryRefused || (m_comPortAgreed && BinaryAnswered()); },
+        MillisecondsLeft(deadline));
+    m_roundTripMs = static_cast<int>(
+        (std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin).count() + 999) / 1000);
+    if (!answered) {
+        error = m_failed ? "the port server hung up" : "the port server did not answer the Telnet options";
         return false;
     }
     if (m_comPortRefused) {
         error = "the port server does not offer RFC 2217 serial control here (try tcp://)";
         return false;
     }
-    const bool sent = SendComPortCommand(kSetDataSize, {8}) && SendComPortCommand(kSetParity, {kParityNone}) &&
-                      SendComPortCommand(kSetStopSize, {kOneStopBit}) &&
-                      SendComPortCommand(kSetControl, {kNoFlowControl}) && SetModemLine(ModemLine::Dtr, true) &&
-                      SetModemLine(ModemLine::Rts, false);
-    if (!sent || !SetRate(baud, timeoutMs)) {
-        error = "the port server did not confirm " + std::to_string(baud) + " baud";
+    if (m_binaryRefused) {
+        // Telnet's own text mode would change bytes of every frame.
+        error = "the port server refuses Telnet binary mode, without which frames would be altered (allow it in "
+                "the server's settings, or try tcp://)";
+        return false;
+    }
+    // The line settings and the rate in one go: the second round trip.
+    QueueComPortCommand(kSetDataSize, {8});
+    QueueComPortCommand(kSetParity, {kParityNone});
+    QueueComPortCommand(kSetStopSize, {kOneStopBit});
+    QueueComPortCommand(kSetControl, {kNoFlowControl});
+    QueueComPortCommand(kSetControl, {kDtrOn});
+    QueueComPortCommand(kSetControl, {kRtsOff});
+    m_confirmedBaud = 0;
+    QueueSetRate(baud);
+    const bool confirmed = Flush(MillisecondsLeft(deadline)) &&
+                           WaitUntil([this] { return m_confirmedBaud != 0; }, MillisecondsLeft(deadline)) &&
+                           m_confirmedBaud == static_cast<uint32_t>(baud);
+    if (!confirmed) {
+        error = m_failed ? "the port server hung up"
+                         : "the port server did not confirm " + std::to_string(baud) + " baud";
         return false;
     }
     return true;
 }
 
-bool CRfc2217Stream::Send(const uint8_t* data, size_t count, int timeoutMs)
+int CRfc2217Stream::SendSome(const uint8_t* data, size_t count, int timeoutMs)
 {
-    std::vector<uint8_t> escaped;
-    escaped.reserve(count + 8);
-    AppendEscaped(escaped, data, count);
-    return m_inner->Send(escaped.data(), escaped.size(), timeoutMs);
+    if (m_failed)
+        return -1;
+    AppendEscaped(m_out, data, count);
+    // Half a frame on the wire cannot be taken back: the connection is done.
+    if (!Flush(timeoutMs)) {
+        m_failed = true;
+        m_out.clear();
+        return -1;
+    }
+    return static_cast<int>(count);
 }
 
 int CRfc2217Stream::Receive(uint8_t* buffer, size_t count, int timeoutMs)
@@ -88,64 +126,95 @@ int CRfc2217Stream::Receive(uint8_t* buffer, size_t count, int timeoutMs)
         return static_cast<int>(n);
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // A far end that sends nothing but commands still ends the wait in time.
     for (;;) {
-        // Each raw byte gives at most one data byte, so count raw bytes fit.
-        uint8_t raw[512];
-        const int left = static_cast<int>(
-            std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count()));
-        const int got = m_inner->Receive(raw, std::min(count, sizeof raw), left);
-        if (got < 0)
+        uint8_t data[512];
+        const int got = ReadRaw(data, sizeof data, MillisecondsLeft(deadline));
+        if (got > 0) {
+            const size_t n = std::min(count, static_cast<size_t>(got));
+            std::copy(data, data + n, buffer);
+            m_pending.insert(m_pending.end(), data + n, data + got);
+            return static_cast<int>(n);
+        }
+        if (got < 0 || m_binaryRefused)
             return -1;
-        const size_t data = Decode(raw, static_cast<size_t>(got), buffer);
-        if (data > 0 || got == 0 || m_sendFailed)
-            return m_sendFailed && data == 0 ? -1 : static_cast<int>(data);
+        if (MillisecondsLeft(deadline) == 0)
+            return 0;
     }
+}
+
+int CRfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
+{
+    if (m_failed)
+        return -1;
+    if (m_purgesAwaited > 0 && Clock::now() - m_purgeAskedAt > std::chrono::milliseconds(kPurgeConfirmMs)) {
+        // A server that does not confirm purges: data is taken as it comes.
+        m_confirmsPurges = false;
+        m_purgesAwaited = 0;
+    }
+    // Each raw byte gives at most one data byte, so count raw bytes fit.
+    uint8_t raw[512];
+    const int got = m_inner->Receive(raw, std::min(count, sizeof raw), timeoutMs);
+    if (got < 0) {
+        m_failed = true;
+        return -1;
+    }
+    const size_t data = Decode(raw, static_cast<size_t>(got), out);
+    if (data > 0 && m_acknowledgeAnswer) {
+        // An answer's first byte may come alone, its second held behind it.
+        QueueAcknowledgement();
+        m_acknowledgeAnswer = false;
+    }
+    // Answers go out as the connection takes them, never waited for here.
+    Flush(0);
+    return m_failed && data == 0 ? -1 : static_cast<int>(data);
 }
 
 bool CRfc2217Stream::Purge()
 {
     m_pending.clear();
-    uint8_t scrap[256];
-    for (;;) {
-        const int got = Receive(scrap, sizeof scrap, 0);
-        if (got < 0)
-            return false;
-        if (got == 0)
-            break;
-    }
-    return SendComPortCommand(kPurgeData, {kPurgeBoth});
+    if (!DrainStream(*this, kDrainBoundMs))
+        return false;
+    m_pending.clear();
+    // Goes out with the next send, in the same packet as the frame. Bytes
+    // the server sent before it purged (one it held back, one still on its
+    // way) come before its confirmation, and are dropped up to it.
+    QueueComPortCommand(kPurgeData, {kPurgeBoth});
+    if (m_confirmsPurges && m_purgesAwaited++ == 0)
+        m_purgeAskedAt = Clock::now();  // the oldest one not yet confirmed
+    return !m_failed;
 }
 
 bool CRfc2217Stream::SetRate(int baud, int timeoutMs)
 {
-    const uint32_t rate = static_cast<uint32_t>(baud);
     m_confirmedBaud = 0;
-    if (!SendComPortCommand(kSetBaudRate, {static_cast<uint8_t>(rate >> 24), static_cast<uint8_t>(rate >> 16),
-                                           static_cast<uint8_t>(rate >> 8), static_cast<uint8_t>(rate)}))
-        return false;
+    QueueSetRate(baud);
     // The server answers with the rate it now runs at.
-    return WaitUntil([this] { return m_confirmedBaud != 0; }, timeoutMs) && m_confirmedBaud == rate;
+    return Flush(kCommandTimeoutMs) && WaitUntil([this] { return m_confirmedBaud != 0; }, timeoutMs) &&
+           m_confirmedBaud == static_cast<uint32_t>(baud);
 }
 
 bool CRfc2217Stream::SetModemLine(ModemLine line, bool on)
 {
     const uint8_t value = line == ModemLine::Dtr ? (on ? kDtrOn : kDtrOff) : (on ? kRtsOn : kRtsOff);
-    return SendComPortCommand(kSetControl, {value});
+    QueueComPortCommand(kSetControl, {value});
+    return Flush(kCommandTimeoutMs);
 }
 
 template <typename Done> bool CRfc2217Stream::WaitUntil(Done done, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
-        if (m_sendFailed || Clock::now() >= deadline)
+        const int left = MillisecondsLeft(deadline);
+        if (left == 0)
             return false;
-        uint8_t raw[256];
-        const int got = m_inner->Receive(raw, sizeof raw, 20);
+        uint8_t data[512];
+        const int got = ReadRaw(data, sizeof data, left);
         if (got < 0)
             return false;
-        uint8_t data[sizeof raw];
-        const size_t n = Decode(raw, static_cast<size_t>(got), data);
-        m_pending.insert(m_pending.end(), data, data + n);
+        // A line's worth of waiting is kept; a server flooding the wait is not.
+        const size_t keep = std::min(static_cast<size_t>(got), kMaxPending - std::min(kMaxPending, m_pending.size()));
+        m_pending.insert(m_pending.end(), data, data + keep);
     }
     return true;
 }
@@ -159,13 +228,14 @@ size_t CRfc2217Stream::Decode(const uint8_t* raw, size_t count, uint8_t* out)
         case State::Data:
             if (b == kIac)
                 m_state = State::Command;
-            else
+            else if (m_purgesAwaited == 0)
                 out[stored++] = b;
             break;
         case State::Command:
             m_state = State::Data;
             if (b == kIac) {
-                out[stored++] = kIac;  // a doubled 0xFF is one data byte
+                if (m_purgesAwaited == 0)
+                    out[stored++] = kIac;  // a doubled 0xFF is one data byte
             } else if (b >= kWill && b <= kDont) {
                 m_verb = b;
                 m_state = State::Option;
@@ -182,19 +252,24 @@ size_t CRfc2217Stream::Decode(const uint8_t* raw, size_t count, uint8_t* out)
         case State::Sub:
             if (b == kIac)
                 m_state = State::SubCommand;
-            else if (m_sub.size() < 64)
+            else
                 m_sub.push_back(b);
             break;
         case State::SubCommand:
             if (b == kSe) {
                 m_state = State::Data;
                 OnSubnegotiation();
-            } else {
-                if (b == kIac && m_sub.size() < 64)
-                    m_sub.push_back(kIac);
-                m_state = State::Sub;
+                break;
             }
+            if (b == kIac)
+                m_sub.push_back(kIac);
+            m_state = State::Sub;
             break;
+        }
+        // No SE in sight: a broken or hostile server; what follows is data.
+        if (m_sub.size() > kMaxSubnegotiation) {
+            m_sub.clear();
+            m_state = State::Data;
         }
     }
     return stored;
@@ -202,54 +277,97 @@ size_t CRfc2217Stream::Decode(const uint8_t* raw, size_t count, uint8_t* out)
 
 void CRfc2217Stream::OnOption(uint8_t verb, uint8_t option)
 {
+    const bool aboutUs = verb == kDo || verb == kDont;
+    if (option == kBinary) {
+        m_binaryAnswers |= aboutUs ? 1 : 2;
+        if (verb == kDont || verb == kWont)
+            m_binaryRefused = true;
+    }
     // Only a change of state is answered, so that two ends never loop.
-    if (verb == kDo || verb == kDont) {
+    if (aboutUs) {
         const bool on = (m_weWill & Bit(option)) != 0;
         if (option == kComPort)
             (verb == kDo ? m_comPortAgreed : m_comPortRefused) = true;
         if (verb == kDo && !on) {
             if (Wanted(option))
                 m_weWill |= Bit(option);
-            SendCommand(Wanted(option) ? kWill : kWont, option);
+            QueueAnswer(Wanted(option) ? kWill : kWont, option);
         } else if (verb == kDont && on) {
             m_weWill &= ~Bit(option);
-            SendCommand(kWont, option);
+            QueueAnswer(kWont, option);
         }
     } else {
         const bool on = (m_theyWill & Bit(option)) != 0;
         if (verb == kWill && !on) {
             if (Wanted(option))
                 m_theyWill |= Bit(option);
-            SendCommand(Wanted(option) ? kDo : kDont, option);
+            QueueAnswer(Wanted(option) ? kDo : kDont, option);
         } else if (verb == kWont && on) {
             m_theyWill &= ~Bit(option);
-            SendCommand(kDont, option);
+            QueueAnswer(kDont, option);
         }
     }
 }
 
 void CRfc2217Stream::OnSubnegotiation()
 {
-    if (m_sub.size() >= 6 && m_sub[0] == kComPort && m_sub[1] == kServerOffset + kSetBaudRate)
+    if (m_sub.size() < 2 || m_sub[0] != kComPort)
+        return;
+    if (m_sub[1] == kServerOffset + kSetBaudRate && m_sub.size() >= 6)
         m_confirmedBaud = (uint32_t{m_sub[2]} << 24) | (uint32_t{m_sub[3]} << 16) | (uint32_t{m_sub[4]} << 8) | m_sub[5];
+    if (m_sub[1] == kServerOffset + kPurgeData) {
+        m_purgesAwaited = std::max(0, m_purgesAwaited - 1);
+        QueueAcknowledgement();
+        m_acknowledgeAnswer = true;
+    }
     // Line and modem state notices and the other confirmations change nothing here.
 }
 
-bool CRfc2217Stream::SendCommand(uint8_t verb, uint8_t option)
+void CRfc2217Stream::QueueAnswer(uint8_t verb, uint8_t option)
 {
-    const uint8_t command[] = {kIac, verb, option};
-    if (!m_inner->Send(command, sizeof command, 100))
-        m_sendFailed = true;
-    return !m_sendFailed;
+    // A far end that floods requests and reads none of the answers gets no more.
+    if (!m_failed && m_out.size() + 3 <= kMaxQueuedAnswers)
+        m_out.insert(m_out.end(), {kIac, verb, option});
 }
 
-bool CRfc2217Stream::SendComPortCommand(uint8_t command, const std::vector<uint8_t>& value)
+void CRfc2217Stream::QueueAcknowledgement()
 {
-    std::vector<uint8_t> frame = {kIac, kSb, kComPort, command};
-    AppendEscaped(frame, value.data(), value.size());
-    frame.push_back(kIac);
-    frame.push_back(kSe);
-    if (!m_inner->Send(frame.data(), frame.size(), 100))
-        m_sendFailed = true;
-    return !m_sendFailed;
+    // A server that holds small packets back (Nagle) keeps the next one,
+    // the board's answer, until this end acknowledges the last, which the
+    // system here may put off for 40 to 200 ms. A NOP takes the
+    // acknowledgement along at once.
+    if (!m_failed && m_out.size() + 2 <= kMaxQueuedAnswers)
+        m_out.insert(m_out.end(), {kIac, kNop});
+}
+
+void CRfc2217Stream::QueueComPortCommand(uint8_t command, const std::vector<uint8_t>& value)
+{
+    if (m_failed)
+        return;
+    m_out.insert(m_out.end(), {kIac, kSb, kComPort, command});
+    AppendEscaped(m_out, value.data(), value.size());
+    m_out.insert(m_out.end(), {kIac, kSe});
+}
+
+void CRfc2217Stream::QueueSetRate(int baud)
+{
+    const uint32_t rate = static_cast<uint32_t>(baud);
+    QueueComPortCommand(kSetBaudRate, {static_cast<uint8_t>(rate >> 24), static_cast<uint8_t>(rate >> 16),
+                                       static_cast<uint8_t>(rate >> 8), static_cast<uint8_t>(rate)});
+}
+
+bool CRfc2217Stream::Flush(int timeoutMs)
+{
+    if (m_failed)
+        return false;
+    if (m_out.empty())
+        return true;
+    const int sent = m_inner->SendSome(m_out.data(), m_out.size(), timeoutMs);
+    if (sent < 0) {
+        m_failed = true;
+        m_out.clear();
+        return false;
+    }
+    m_out.erase(m_out.begin(), m_out.begin() + sent);
+    return m_out.empty();
 }

@@ -25,7 +25,8 @@ public:
     int Close() override;
     int Read(uint8_t* buffer, uint32_t count) override;
     int Write(const uint8_t* buffer, uint32_t count) override;
-    bool IsOpen() const override { return m_bOpen != 0; }
+    // false once the line is lost (see LineLost).
+    bool IsOpen() const override { return m_bOpen != 0 && !m_bLineLost; }
 
     // Why the last Open failed; Ok() after a successful one.
     const PortOpenResult& LastOpenError() const override { return m_lastOpen; }

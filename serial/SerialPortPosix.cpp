@@ -71,8 +71,9 @@ CSerialPort::~CSerialPort()
 
 int CSerialPort::Open()
 {
-    if (m_bOpen)
+    if (IsOpen())
         return 1;
+    Close();  // what is left of a lost line
     ResolveLine();
     UniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, m_lastOpen);
     if (!fd.Valid()) {
@@ -150,7 +151,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
 
 int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
 {
-    if (!m_bOpen)
+    if (!IsOpen())
         return 0;
     // Whatever arrived before this write (a late answer, an echo, noise) must
     // not be taken as the answer to it.
@@ -160,7 +161,7 @@ int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
 
 int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
 {
-    if (!m_bOpen)
+    if (!IsOpen())
         return 0;
     const int fd = static_cast<int>(m_hComm);
     const auto deadline = Clock::now() + kWriteTimeout;
@@ -171,18 +172,23 @@ int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
             written += static_cast<uint32_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+        // A write that fails outright (EIO once the far end has hung up),
+        // or a line that polls as hung up, has gone away; a full line that
+        // takes nothing for 100 ms has not.
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            m_bLineLost = true;
             return 0;
+        }
         int left = MillisecondsLeft(deadline);
         if (left == 0)
             return 0;
         pollfd pfd{fd, POLLOUT, 0};
         int r = ::poll(&pfd, 1, left);
-        if (r < 0 && errno != EINTR)
+        if ((r < 0 && errno != EINTR) ||
+            (r > 0 && (pfd.revents & POLLOUT) == 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)) {
+            m_bLineLost = true;
             return 0;
-        if (r > 0 && (pfd.revents & POLLOUT) == 0 &&
-            (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
-            return 0;
+        }
     }
     return 1;
 }

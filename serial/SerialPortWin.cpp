@@ -35,8 +35,9 @@ CSerialPort::~CSerialPort()
 
 int CSerialPort::Open()
 {
-    if (m_bOpen)
+    if (IsOpen())
         return 1;
+    Close();  // what is left of a lost line
     ResolveLine();
     const ComDevice device = OpenComDevice(m_strDevicePath, m_lastOpen);
     m_hComm = reinterpret_cast<intptr_t>(device.port);
@@ -99,7 +100,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
 
 int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
 {
-    if (!m_bOpen)
+    if (!IsOpen())
         return 0;
     // Whatever arrived before this write (a late answer, an echo, noise) must
     // not be taken as the answer to it.
@@ -109,8 +110,12 @@ int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
 
 int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
 {
-    if (!m_bOpen)
+    if (!IsOpen())
         return 0;
     DWORD written = 0;
-    return ::WriteFile(Handle(m_hComm), buffer, count, &written, nullptr) ? 1 : 0;
+    // A time-out is a short count; a write that fails outright: the device has gone.
+    if (::WriteFile(Handle(m_hComm), buffer, count, &written, nullptr))
+        return 1;
+    m_bLineLost = true;
+    return 0;
 }

@@ -10,7 +10,7 @@
 class CTcpSocket : public ILineStream {
 public:
     // Connects to host:port (a name or an address; IPv4 or IPv6), giving up
-    // after timeoutMs. nullptr on failure, with error saying why in words
+    // after timeoutMs, the name's lookup included. nullptr on failure, with error saying why in words
     // for the user.
     static std::unique_ptr<CTcpSocket> Connect(const std::string& host, const std::string& port, int timeoutMs,
                                                std::string& error);
@@ -18,7 +18,7 @@ public:
     CTcpSocket(const CTcpSocket&) = delete;
     CTcpSocket& operator=(const CTcpSocket&) = delete;
 
-    bool Send(const uint8_t* data, size_t count, int timeoutMs) override;
+    int SendSome(const uint8_t* data, size_t count, int timeoutMs) override;
     int Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
     // A raw stream has no way to reach the far end's buffers: only what has
     // arrived here is thrown away.

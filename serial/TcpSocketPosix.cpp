@@ -1,5 +1,6 @@
 #include "TcpSocket.h"
 
+#include "RunWithin.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
@@ -63,26 +64,56 @@ UniqueFd ConnectOne(const addrinfo& address, Clock::time_point deadline, int& er
     return fd;
 }
 
+struct Lookup {
+    int code = EAI_AGAIN;
+    std::shared_ptr<addrinfo> list;
+};
+
+Lookup LookUp(const std::string& host, const std::string& port, int flags)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = flags;
+    addrinfo* list = nullptr;
+    Lookup found;
+    found.code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+    if (found.code == 0)
+        found.list.reset(list, ::freeaddrinfo);
+    return found;
+}
+
+// An address in digits needs no lookup; a name is looked up on a thread of
+// its own, since getaddrinfo has no time-out and a dead name server would
+// hold the connect far beyond its bound.
+bool LookUpWithin(const std::string& host, const std::string& port, int timeoutMs, Lookup& found)
+{
+    found = LookUp(host, port, AI_NUMERICHOST | AI_NUMERICSERV);
+    if (found.code != EAI_NONAME)
+        return true;
+    return RunWithin<Lookup>([host, port] { return LookUp(host, port, AI_NUMERICSERV); }, timeoutMs, found);
+}
+
 } // namespace
 
 std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
                                                 std::string& error)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* list = nullptr;
-    const int looked = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-    if (looked != 0) {
-        error = "cannot find " + host + ": " + ::gai_strerror(looked);
+    Lookup found;
+    if (!LookUpWithin(host, port, timeoutMs, found)) {
+        error = "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s";
+        return nullptr;
+    }
+    if (found.code != 0) {
+        error = "cannot find " + host + ": " + ::gai_strerror(found.code);
         return nullptr;
     }
     int lastError = 0;
     UniqueFd fd;
-    for (const addrinfo* a = list; a != nullptr && !fd.Valid() && MillisecondsLeft(deadline) > 0; a = a->ai_next)
+    for (const addrinfo* a = found.list.get(); a != nullptr && !fd.Valid() && MillisecondsLeft(deadline) > 0;
+         a = a->ai_next)
         fd = ConnectOne(*a, deadline, lastError);
-    ::freeaddrinfo(list);
     if (!fd.Valid()) {
         if (lastError == 0 || lastError == ETIMEDOUT)
             error = "no answer within " + std::to_string(timeoutMs / 1000) + " s";
@@ -100,7 +131,7 @@ CTcpSocket::~CTcpSocket()
     UniqueFd close(static_cast<int>(m_socket));
 }
 
-bool CTcpSocket::Send(const uint8_t* data, size_t count, int timeoutMs)
+int CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
 {
     const int fd = static_cast<int>(m_socket);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -113,12 +144,16 @@ bool CTcpSocket::Send(const uint8_t* data, size_t count, int timeoutMs)
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return false;
+            return -1;
+        if (timeoutMs <= 0)
+            break;
         const short revents = WaitFor(fd, POLLOUT, deadline);
-        if (revents == 0 || (revents & POLLOUT) == 0)
-            return false;
+        if (revents == 0)
+            break;
+        if ((revents & POLLOUT) == 0)
+            return -1;
     }
-    return true;
+    return static_cast<int>(sent);
 }
 
 int CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)

@@ -1,5 +1,6 @@
 #include "TcpSocket.h"
 
+#include "RunWithin.h"
 #include "WinErrorText.h"
 
 #include <winsock2.h>
@@ -72,6 +73,37 @@ SOCKET ConnectOne(const addrinfo& address, Clock::time_point deadline, int& erro
     return s;
 }
 
+struct Lookup {
+    int code = WSATRY_AGAIN;
+    std::shared_ptr<addrinfo> list;
+};
+
+Lookup LookUp(const std::string& host, const std::string& port, int flags)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = flags;
+    addrinfo* list = nullptr;
+    Lookup found;
+    found.code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
+    if (found.code == 0)
+        found.list.reset(list, ::freeaddrinfo);
+    return found;
+}
+
+// An address in digits needs no lookup; a name is looked up on a thread of
+// its own, since getaddrinfo has no time-out and a dead name server would
+// hold the connect far beyond its bound.
+bool LookUpWithin(const std::string& host, const std::string& port, int timeoutMs, Lookup& found)
+{
+    found = LookUp(host, port, AI_NUMERICHOST | AI_NUMERICSERV);
+    if (found.code != EAI_NONAME)
+        return true;
+    return RunWithin<Lookup>([host, port] { return LookUp(host, port, AI_NUMERICSERV); }, timeoutMs, found);
+}
+
 } // namespace
 
 std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
@@ -80,22 +112,20 @@ std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const s
     if (!StartWinsock(error))
         return nullptr;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo* list = nullptr;
-    const int looked = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
-    if (looked != 0) {
-        error = "cannot find " + host + ": " + WinErrorText(static_cast<unsigned long>(looked));
+    Lookup found;
+    if (!LookUpWithin(host, port, timeoutMs, found)) {
+        error = "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s";
+        return nullptr;
+    }
+    if (found.code != 0) {
+        error = "cannot find " + host + ": " + WinErrorText(static_cast<unsigned long>(found.code));
         return nullptr;
     }
     int lastError = 0;
     SOCKET s = INVALID_SOCKET;
-    for (const addrinfo* a = list; a != nullptr && s == INVALID_SOCKET && MillisecondsLeft(deadline) > 0;
+    for (const addrinfo* a = found.list.get(); a != nullptr && s == INVALID_SOCKET && MillisecondsLeft(deadline) > 0;
          a = a->ai_next)
         s = ConnectOne(*a, deadline, lastError);
-    ::freeaddrinfo(list);
     if (s == INVALID_SOCKET) {
         if (lastError == 0 || lastError == WSAETIMEDOUT)
             error = "no answer within " + std::to_string(timeoutMs / 1000) + " s";
@@ -114,7 +144,7 @@ CTcpSocket::~CTcpSocket()
     ::closesocket(static_cast<SOCKET>(m_socket));
 }
 
-bool CTcpSocket::Send(const uint8_t* data, size_t count, int timeoutMs)
+int CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
 {
     const SOCKET s = static_cast<SOCKET>(m_socket);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -126,12 +156,16 @@ bool CTcpSocket::Send(const uint8_t* data, size_t count, int timeoutMs)
             continue;
         }
         if (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK)
-            return false;
+            return -1;
+        if (timeoutMs <= 0)
+            break;
         const short revents = WaitFor(s, POLLOUT, deadline);
-        if (revents == 0 || (revents & POLLOUT) == 0)
-            return false;
+        if (revents == 0)
+            break;
+        if ((revents & POLLOUT) == 0)
+            return -1;
     }
-    return true;
+    return static_cast<int>(sent);
 }
 
 int CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)

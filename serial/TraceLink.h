@@ -25,6 +25,7 @@ public:
     int Read(uint8_t* buffer, uint32_t count) override;
     int Write(const uint8_t* buffer, uint32_t count) override;
     bool IsOpen() const override { return m_inner.IsOpen(); }
+    int AnswerSlackMs() const override { return m_inner.AnswerSlackMs(); }
 
 private:
     void Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note);

@@ -22,14 +22,29 @@ namespace {
 // The line's descriptor inside gpsim.
 constexpr int kLineFd = 3;
 constexpr int kRateFd = 4;  // the host's pseudo-terminal, for its line rate
+constexpr int kEventFd = 5; // the plug-in's flash events: E a row erased, W a group written
 // gpsim writes the dump and quits within this once the line closes.
 constexpr int kQuitWaitMs = 10000;
 
 volatile sig_atomic_t g_gpsimPid = 0;
+volatile sig_atomic_t g_resetPending = 0;  // asked for before gpsim ran
 
 extern "C" void OnResetSignal(int)
 {
     if (g_gpsimPid > 0) ::kill(g_gpsimPid, SIGUSR1);
+    else g_resetPending = 1;
+}
+
+// From the start: a reset asked for while the chip model is being set up
+// is passed on once gpsim runs, and never ends fernbow-sim.
+void CatchResetSignal()
+{
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = OnResetSignal;
+    sa.sa_flags = SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGUSR1, &sa, nullptr);
 }
 
 bool WriteText(const std::string& path, const std::string& text)
@@ -70,7 +85,7 @@ struct Gpsim {
 };
 
 bool StartGpsim(const std::string& gpsim, const ChipInfo& chip, const std::string& firmware, const WorkDir& dir,
-                int lineFd, int rateFd, Gpsim& out, std::string& error)
+                int lineFd, int rateFd, int eventFd, Gpsim& out, std::string& error)
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
@@ -98,11 +113,19 @@ bool StartGpsim(const std::string& gpsim, const ChipInfo& chip, const std::strin
         // Out of the way first, so that neither lands on the other's number.
         const int line = ::fcntl(lineFd, F_DUPFD_CLOEXEC, 10);
         const int rate = ::fcntl(rateFd, F_DUPFD_CLOEXEC, 10);
+        const int events = ::fcntl(eventFd, F_DUPFD_CLOEXEC, 10);
         ::dup2(line, kLineFd);
         ::dup2(rate, kRateFd);
+        ::dup2(events, kEventFd);
         ::signal(SIGPIPE, SIG_DFL);
-        // The pty's reset signal is meant for the plug-in, not for fernbow-sim's handler.
+        // The reset signal is meant for the plug-in: until its handler is in
+        // place (it unblocks the signal then) a reset waits instead of
+        // ending gpsim.
         ::signal(SIGUSR1, SIG_DFL);
+        sigset_t reset;
+        sigemptyset(&reset);
+        sigaddset(&reset, SIGUSR1);
+        ::sigprocmask(SIG_BLOCK, &reset, nullptr);
         ::execl(gpsim.c_str(), "gpsim", "-i", "-p", processor.c_str(), "-c", script.c_str(), firmware.c_str(),
                 static_cast<char*>(nullptr));
         std::fprintf(stderr, "cannot run %s: %s\n", gpsim.c_str(), std::strerror(errno));
@@ -149,6 +172,9 @@ public:
             // model would run without that part (a pin left unattached).
             if (line.find("***ERROR") != std::string::npos)
                 std::fprintf(stderr, "fernbow-sim: gpsim refused part of the chip model: %s\n", line.c_str());
+            // Firmware the chip would fail on: said where the user looks.
+            if (line.find("fernbow_flash: violation") != std::string::npos)
+                std::fprintf(stderr, "fernbow-sim: %s\n", line.c_str());
             if (line.find("fernbow_flash: dump written") != std::string::npos) m_dumped = true;
             m_tail.push_back(line);
             if (m_tail.size() > 12) m_tail.erase(m_tail.begin());
@@ -208,6 +234,7 @@ void WaitForGpsim(Gpsim& g, OutputLines& lines, const PtyBoard& board, const Chi
 
 int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
 {
+    CatchResetSignal();
     std::string missing;
     const std::string gpsim = FindGpsim(missing);
     const std::string plugin = gpsim.empty() ? "" : FindPlugin(o.plugin, missing);
@@ -223,7 +250,7 @@ int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
         return 1;
     }
     const std::string dumpPath = o.dump.empty() ? "" : dir.Path() + "/flash.hex";
-    if (!WriteText(dir.Path() + "/chip.stc", ChipModelScript(o, plugin, kLineFd, kRateFd, dumpPath)) ||
+    if (!WriteText(dir.Path() + "/chip.stc", ChipModelScript(o, plugin, kLineFd, kRateFd, kEventFd, dumpPath)) ||
         !WriteText(dir.Path() + "/quit.txt", "quit\n")) {
         std::fprintf(stderr, "fernbow-sim: cannot write the gpsim script in %s\n", dir.Path().c_str());
         return 1;
@@ -239,19 +266,23 @@ int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
         return 1;
     }
     UniqueFd line(pair[0]), chipEnd(pair[1]);
+    int eventFds[2];
+    if (::pipe2(eventFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        std::fprintf(stderr, "fernbow-sim: cannot make a pipe: %s\n", std::strerror(errno));
+        return 1;
+    }
+    // Non-blocking at both ends: a full pipe costs events, never a stalled chip.
+    UniqueFd events(eventFds[0]), chipEvents(eventFds[1]);
     Gpsim g;
-    if (!StartGpsim(gpsim, *o.chip, firmware, dir, chipEnd.Get(), board.MasterFd(), g, error)) {
+    if (!StartGpsim(gpsim, *o.chip, firmware, dir, chipEnd.Get(), board.MasterFd(), chipEvents.Get(), g, error)) {
         std::fprintf(stderr, "fernbow-sim: %s\n", error.c_str());
         return 1;
     }
     chipEnd.Reset();
+    chipEvents.Reset();
     g_gpsimPid = g.pid;
-    struct sigaction sa;
-    std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = OnResetSignal;
-    sa.sa_flags = SA_RESTART;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGUSR1, &sa, nullptr);
+    // gpsim holds the signal until the plug-in can take it.
+    if (g_resetPending) ::kill(g.pid, SIGUSR1);
     ::fcntl(line.Get(), F_SETFL, ::fcntl(line.Get(), F_GETFL) | O_NONBLOCK);
 
     std::printf("%s\n", board.SlavePath().c_str());
@@ -261,40 +292,51 @@ int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
                          (o.unpaced ? ", unpaced" : ", real time"));
 
     OutputLines lines;
+    // A session is what the chip itself wrote: rows erased and groups
+    // programmed, told by the plug-in. It ends once neither the flash nor the
+    // host has been busy for sessionIdleNs; what the chip sends (a program
+    // printing "OK") neither starts nor prolongs one.
     uint64_t lastActivity = 0;
-    uint32_t blocksThisSession = 0, blocks = 0, sessions = 0;
+    uint32_t rowsThisSession = 0, rows = 0, sessions = 0;
+    bool writing = false;
     const char* why = "stopped";
     int status = 0;
     for (;;) {
         const uint64_t now = board.Now();
-        if (blocksThisSession > 0 && now - lastActivity >= o.sessionIdleNs) {
+        if (writing && now - lastActivity >= o.sessionIdleNs) {
             ++sessions;
-            log(now, "session " + std::to_string(sessions) + " ended: " + std::to_string(blocksThisSession) +
-                         " blocks accepted");
-            blocksThisSession = 0;
+            log(now, "session " + std::to_string(sessions) + " ended: " + std::to_string(rowsThisSession) +
+                         " rows written");
+            rowsThisSession = 0;
+            writing = false;
             if (o.exitAfter != 0 && sessions >= o.exitAfter) {
                 why = "sessions done";
                 break;
             }
         }
-        pollfd fds[4] = {{board.MasterFd(), POLLIN, 0}, {line.Get(), POLLIN, 0}, {g.output.Get(), POLLIN, 0},
-                         {stopFd, POLLIN, 0}};
-        const int ready = ::poll(fds, stopFd >= 0 ? 4 : 3, 50);
+        pollfd fds[5] = {{board.MasterFd(), POLLIN, 0}, {line.Get(), POLLIN, 0}, {g.output.Get(), POLLIN, 0},
+                         {events.Get(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        const int ready = ::poll(fds, stopFd >= 0 ? 5 : 4, 50);
         if (ready < 0 && errno != EINTR) {
             std::fprintf(stderr, "fernbow-sim: poll failed: %s\n", std::strerror(errno));
             status = 1;
             break;
         }
         if (ready <= 0) continue;
-        if (stopFd >= 0 && (fds[3].revents & (POLLIN | POLLHUP))) break;
+        if (stopFd >= 0 && (fds[4].revents & (POLLIN | POLLHUP))) break;
+        if (fds[3].revents & POLLIN) {
+            char buffer[256];
+            const ssize_t got = ::read(events.Get(), buffer, sizeof buffer);
+            for (ssize_t i = 0; i < got; ++i) {
+                writing = true;
+                lastActivity = board.Now();
+                if (buffer[i] == 'E') ++rowsThisSession, ++rows;
+            }
+        }
         if (fds[0].revents & POLLIN)
             Relay(board.MasterFd(), line.Get(), [&](const uint8_t*, size_t) { lastActivity = board.Now(); });
         if (fds[1].revents & (POLLIN | POLLHUP)) {
-            const bool open = Relay(line.Get(), board.MasterFd(), [&](const uint8_t* b, size_t n) {
-                lastActivity = board.Now();
-                for (size_t i = 0; i < n; ++i)
-                    if (b[i] == 'K') ++blocksThisSession, ++blocks;
-            });
+            const bool open = Relay(line.Get(), board.MasterFd(), [](const uint8_t*, size_t) {});
             if (!open) {
                 why = "the chip model ended";
                 status = 1;
@@ -311,7 +353,7 @@ int RunChipModel(const ChipModelOptions& o, int stopFd, const ChipModelLog& log)
     // Closing the line halts the simulation; gpsim's script dumps and quits.
     line.Reset();
     WaitForGpsim(g, lines, board, log);
-    log(board.Now(), std::string("board ") + why + ": " + std::to_string(blocks) + " blocks accepted");
+    log(board.Now(), std::string("board ") + why + ": " + std::to_string(rows) + " rows written");
     link.Remove();
     board.HangUp();
     if (status != 0) std::fprintf(stderr, "fernbow-sim: %s unexpectedly; its last output:\n%s", why, lines.Tail().c_str());

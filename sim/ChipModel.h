@@ -14,7 +14,7 @@ struct ChipModelOptions {
     std::string plugin;         // the gpsim plug-in; empty: the one built or installed
     int com = -1;               // also appear as COMn
     std::string dump;           // program memory as Intel HEX at exit
-    uint32_t exitAfter = 0;     // sessions, as the model counts them (0: no limit)
+    uint32_t exitAfter = 0;     // sessions in which the chip wrote its flash (0: no limit)
     uint64_t sessionIdleNs = 1000000000;
     uint32_t corruptByte = 0;   // number (from 1) of the byte into the chip to corrupt
     uint32_t dropByte = 0;      // ... to leave out
@@ -24,6 +24,6 @@ struct ChipModelOptions {
 using ChipModelLog = std::function<void(uint64_t timeNs, const std::string& text)>;
 
 // Runs until stopFd turns readable, exitAfter sessions have ended, or gpsim
-// ends. SIGUSR1 pulses the chip's MCLR. Returns the exit status (0, or 1 with
-// the reason on standard error).
+// ends. SIGUSR1 holds the chip's MCLR low for a millisecond of simulated
+// time. Returns the exit status (0, or 1 with the reason on standard error).
 int RunChipModel(const ChipModelOptions& options, int stopFd, const ChipModelLog& log);

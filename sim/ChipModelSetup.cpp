@@ -115,7 +115,7 @@ std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::st
 }
 
 std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, int rateFd,
-                            const std::string& dumpPath)
+                            int eventFd, const std::string& dumpPath)
 {
     std::string s;
     s += "module library " + plugin + "\n";
@@ -129,6 +129,7 @@ std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin
     if (o.chip->isF819) s += "frequency 8000000\n";
     s += "uart.fd = " + std::to_string(lineFd) + "\n";
     s += "uart.ratefd = " + std::to_string(rateFd) + "\n";
+    s += "flash.events = " + std::to_string(eventFd) + "\n";
     if (o.corruptByte) s += "uart.corrupt = " + std::to_string(o.corruptByte) + "\n";
     if (o.dropByte) s += "uart.drop = " + std::to_string(o.dropByte) + "\n";
     if (o.unpaced) s += "uart.realtime = 0\n";

@@ -13,9 +13,10 @@ std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::st
 // The gpsim script: load the plug-in, wire the line (RB2 in, RB5 out, MCLR),
 // run until the line closes, then dump the flash and quit. The line is the
 // descriptor lineFd inside gpsim.
-// lineFd: the chip's line in gpsim; rateFd: the host's terminal, whose rate the line follows.
+// lineFd: the chip's line in gpsim; rateFd: the host's terminal, whose rate
+// the line follows; eventFd: where the plug-in tells each erase and write.
 std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, int rateFd,
-                            const std::string& dumpPath);
+                            int eventFd, const std::string& dumpPath);
 
 // gpsim's name of the processor ("p16f88").
 std::string GpsimProcessor(const ChipInfo& chip);

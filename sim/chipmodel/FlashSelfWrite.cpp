@@ -3,11 +3,13 @@
 #include <gpsim/gpsim_time.h>
 #include <gpsim/processor.h>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 // Register addresses on both chips (bank 2 and 3).
 constexpr unsigned kEedata = 0x10C, kEeadr = 0x10D, kEedath = 0x10E, kEeadrh = 0x10F;
 constexpr unsigned kEecon1 = 0x18C, kEecon2 = 0x18D;
+constexpr unsigned kIntcon = 0x0B, kGie = 0x80;
 constexpr unsigned kErased = 0x3FFF;
 constexpr unsigned kRowWords = 32;
 // Datasheet: erase and write are self-timed, 2 ms typical each.
@@ -87,6 +89,8 @@ FlashSelfWrite::FlashSelfWrite(const char* name) : Module(name, "PIC16F88/PIC16F
     m_cpu->registers[kEecon2] = m_unlock;
     m_latch.fill(kErased);
     addSymbol(new DumpAction(*this));
+    m_eventsAttr = new Integer("events", -1, "file descriptor that gets E for each row erased, W for each group written; -1 none");
+    addSymbol(m_eventsAttr);
 }
 
 FlashSelfWrite::~FlashSelfWrite()
@@ -108,7 +112,8 @@ unsigned FlashSelfWrite::ControlRead()
 
 void FlashSelfWrite::UnlockWritten(unsigned value)
 {
-    m_unlockStep = value == 0x55 ? 1 : (value == 0xAA && m_unlockStep == 1) ? 2 : 0;
+    m_unlock2[0] = m_unlock2[1];
+    m_unlock2[1] = {value, get_cycles().get()};
     m_gpsimUnlock->put(value);
 }
 
@@ -117,18 +122,62 @@ void FlashSelfWrite::ControlWritten(unsigned value)
     m_bits = value & (EEPGD | FREE | WREN);
     if (!(value & EEPGD)) {
         // The data EEPROM: gpsim's own model.
-        m_unlockStep = 0;
         m_gpsimControl->put(value & ~(EEPGD | FREE));
         return;
     }
     if (value & RD) {
         ReadWord();
-    } else if ((value & WR) && (value & WREN) && m_unlockStep == 2) {
+        IgnoreNextTwo();
+    } else if ((value & WR) && (value & WREN)) {
+        // GIE set is told but, as on the chip, harmless while no interrupt
+        // comes; one that comes inside the sequence breaks it.
+        if (m_cpu->registers[kIntcon]->get_value() & kGie) Violation("write started with interrupts on (GIE set)", true);
+        if (!UnlockedForWrite()) {
+            Violation("write started without 55h, AAh to EECON2 just before WR", false);
+            return;
+        }
+        // The two words after WR are ignored while the write is set up, then
+        // the CPU stands still until the cells are done.
+        IgnoreNextTwo();
         if (value & FREE) EraseRow();
         else LatchWord();
+        m_bits &= ~FREE;
     }
-    // The sequence 55h AAh arms one write only.
-    if (value & WR) m_unlockStep = 0;
+}
+
+// The datasheet's sequence, with nothing between: movwf EECON2 (55h), movlw
+// AAh, movwf EECON2, bsf EECON1,WR.
+bool FlashSelfWrite::UnlockedForWrite()
+{
+    const unsigned long long now = get_cycles().get();
+    const UnlockWrite first = m_unlock2[0], second = m_unlock2[1];
+    m_unlock2 = {};  // one sequence arms one write
+    return first.value == 0x55 && second.value == 0xAA && second.cycle == first.cycle + 2 && now == second.cycle + 1;
+}
+
+void FlashSelfWrite::Violation(const char* what, bool written)
+{
+    std::fprintf(stderr, "fernbow_flash: violation at 0x%04X: %s%s\n", m_cpu->pc->get_value(), what,
+                 written ? "" : ", nothing written");
+    std::fflush(stderr);
+}
+
+// The PC points at the instruction that set RD or WR; it steps on after this
+// returns, so moving it two on lands on the third word after, with the two
+// ignored words' cycles spent.
+void FlashSelfWrite::IgnoreNextTwo()
+{
+    m_cpu->pc->set_PC((m_cpu->pc->get_value() + 2) % m_cpu->program_memory_size());
+    get_cycles().increment();
+    get_cycles().increment();
+}
+
+void FlashSelfWrite::Report(char event)
+{
+    gint64 fd = -1;
+    m_eventsAttr->get(fd);
+    if (fd < 0) return;
+    [[maybe_unused]] const ssize_t w = ::write(static_cast<int>(fd), &event, 1);
 }
 
 unsigned FlashSelfWrite::WordAddress()
@@ -149,6 +198,7 @@ void FlashSelfWrite::EraseRow()
     const unsigned row = WordAddress() & ~(kRowWords - 1);
     for (unsigned a = row; a < row + kRowWords; ++a) m_cpu->pma->put_opcode(a, kErased);
     ++m_erases;
+    Report('E');
     Stall(kEraseSeconds);
 }
 
@@ -169,6 +219,7 @@ void FlashSelfWrite::LatchWord()
         m_latched[i] = false;
     }
     ++m_writes;
+    Report('W');
     Stall(kWriteSeconds);
 }
 

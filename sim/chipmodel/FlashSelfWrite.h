@@ -3,7 +3,11 @@
 // memory. gpsim's models of these chips send every EECON1 access to the data
 // EEPROM; this module puts its own EECON1 and EECON2 at 0x18C/0x18D that
 // follow the datasheet for program memory and hand data-EEPROM accesses on to
-// gpsim's registers.
+// gpsim's registers. As on silicon: the two instructions after a started
+// erase or write and after a program-memory read are ignored, an erase or
+// write starts only after 55h and AAh written to EECON2 in the instructions
+// just before WR (otherwise nothing is written), and FREE clears itself after
+// an erase. Violations, and WR set with GIE on, are told on stderr.
 #include <gpsim/modules.h>
 #include <gpsim/registers.h>
 #include <gpsim/trigger.h>
@@ -12,6 +16,7 @@
 #include <string>
 
 class Processor;
+class Integer;
 
 class FlashSelfWrite : public Module {
 public:
@@ -32,6 +37,10 @@ public:
 
     unsigned EraseCount() const { return m_erases; }
     unsigned WriteCount() const { return m_writes; }
+    // Writes "E" for every row erased and "W" for every group programmed to
+    // fd (the "events" attribute; -1 none), so a launcher counts the chip's
+    // own writes, whatever the line carries.
+    void Report(char event);
 
 private:
     class Control;
@@ -43,6 +52,9 @@ private:
     void EraseRow();
     void LatchWord();
     void Stall(double seconds);
+    void IgnoreNextTwo();
+    bool UnlockedForWrite();
+    void Violation(const char* what, bool written);
 
     Processor* m_cpu = nullptr;
     Register* m_gpsimControl = nullptr;  // gpsim's own EECON1 and EECON2: the data EEPROM
@@ -50,7 +62,13 @@ private:
     Control* m_control = nullptr;
     Unlock* m_unlock = nullptr;
     unsigned m_bits = 0;     // EEPGD, FREE, WREN as the program set them
-    int m_unlockStep = 0;    // 0, 1 after 0x55, 2 after 0x55 0xAA
+    // The last two EECON2 writes: value and the cycle they came in.
+    struct UnlockWrite {
+        unsigned value = 0;
+        unsigned long long cycle = 0;
+    };
+    std::array<UnlockWrite, 2> m_unlock2{};
+    Integer* m_eventsAttr = nullptr;
     std::array<unsigned, 4> m_latch{};
     std::array<bool, 4> m_latched{};
     unsigned m_erases = 0, m_writes = 0;

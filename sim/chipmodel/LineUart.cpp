@@ -12,10 +12,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
 std::atomic<int> g_resetRequests{0};
+// How long a reset request holds MCLR low, in simulated seconds.
+constexpr double kResetSeconds = 0.001;
 // More than a frame's bytes waiting for the chip are left in the line.
 constexpr size_t kQueueBytes = 128;
 
@@ -170,6 +173,10 @@ LineUart::LineUart(const char* name)
     sa.sa_flags = SA_RESTART;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGUSR1, &sa, nullptr);
+    sigset_t reset;
+    sigemptyset(&reset);
+    sigaddset(&reset, SIGUSR1);
+    pthread_sigmask(SIG_UNBLOCK, &reset, nullptr);
     // The line opens at the pacer's first tick, once the script has set the
     // attributes and the simulation runs.
     m_pacer.Start();
@@ -304,12 +311,16 @@ void LineUart::ByteFromChip(unsigned byte, bool framed)
     [[maybe_unused]] const ssize_t w = ::write(m_fd, &b, 1);
 }
 
-// A reset request pulses MCLR.
+// A reset request holds MCLR low for kResetSeconds of simulated time. The
+// CPU stays in reset meanwhile (gpsim would run it with the pin low), and
+// the rest of the chip and the line keep their time, as in a flash stall.
 void LineUart::HandleReset()
 {
-    if (g_resetRequests.exchange(0) > 0) {
-        m_mclr->putState(false);
-        m_mclr->putState(true);
-        Say(name().c_str(), "reset");
-    }
+    if (g_resetRequests.exchange(0) == 0) return;
+    m_mclr->putState(false);
+    const double cps = get_cycles().instruction_cps();
+    const auto cycles = static_cast<unsigned long long>(kResetSeconds * (cps > 0 ? cps : 2e6));
+    for (unsigned long long i = 0; i < cycles; ++i) get_cycles().increment();
+    m_mclr->putState(true);
+    Say(name().c_str(), "reset");
 }

@@ -3,7 +3,10 @@
 // descriptor (a pseudo-terminal of its own, or one handed over by fernbow-sim)
 // at 19200 baud 8N1 with the bit timing counted in simulated cycles, paced to
 // the wall clock. Pins: "out" drives the chip's RX (RB2), "in" samples its TX
-// (RB5), "mclr" drives its reset pin (SIGUSR1 pulls it for a millisecond).
+// (RB5), "mclr" drives its reset pin (SIGUSR1 holds it low for a millisecond
+// of simulated time). A launcher blocks SIGUSR1 before it starts gpsim; the
+// module unblocks it once its handler is in place, so an early request waits
+// instead of ending gpsim.
 #include "RealTimePacer.h"
 #include <gpsim/modules.h>
 #include <gpsim/trigger.h>
@@ -56,5 +59,4 @@ private:
     bool m_lineEnded = false;
     std::deque<unsigned char> m_pending;  // from the host, not yet on the wire
     unsigned long long m_bytesToChip = 0;
-    int m_resetTicks = 0;
 };

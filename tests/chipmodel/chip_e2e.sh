@@ -12,7 +12,8 @@
 #         full      program FILE (a full-size image) and compare, no start check
 #         corrupt   a byte of the first frame corrupted on the line: "N", sent
 #                   again, the run succeeds
-#         loader    a raw frame aimed at the loader's first row: "N", loader intact
+#         loader    raw frames aimed at the loader's first row and at row 0
+#                   without the jump: both "N", both intact, the chip answers
 #         killed    the host killed mid-run, the chip reset: a second run completes
 #         wakeup    a wake-up while the loader waits for a frame is answered,
 #                   then a run completes
@@ -20,6 +21,9 @@
 #         monitor   the whole loop: FILE (a greeting at 9600 baud) flashed
 #                   through the firmware starts by itself once the loader's
 #                   silence has passed, and --monitor=9600 shows the greeting
+#         thrice    FILE (a program that enters the loader with interrupts on)
+#                   programmed three times in a row on one chip, each run
+#                   after the program has run and jumped back to 0
 #         repeat    fernbow-cli --repeat --count 2 on one chip: once written, the
 #                   loader starts the program after its silence, the CLI sees
 #                   the board leave; a reset brings "the next board"
@@ -171,19 +175,30 @@ case $case_ in
     printf '\xC1' >&5
     answer=$(read_bytes 2)
     [ ${#answer} -eq 4 ] || fail "no answer to the wake-up (got '$answer')"
-    # A frame for the loader's first row: 32 words of 0x0000, checksum right.
-    sum=$(( (entry >> 8) + (entry & 0xFF) + 0x40 ))
-    frame=$(printf '\\x%02x\\x%02x\\x40' $((entry >> 8)) $((entry & 0xFF)))
-    for _ in $(seq 64); do frame+='\x00'; done
-    frame+=$(printf '\\x%02x' $(( (256 - sum % 256) % 256 )))
-    printf "$frame" >&5
-    reply=$(read_bytes 1)
+    # raw_frame WORD: a frame for that word address, 32 words of 0x0000,
+    # checksum right; the loader's answer in $reply.
+    raw_frame() {
+      local sum=$(( ($1 >> 8) + ($1 & 0xFF) + 0x40 )) frame _
+      frame=$(printf '\\x%02x\\x%02x\\x40' $(($1 >> 8)) $(($1 & 0xFF)))
+      for _ in $(seq 64); do frame+='\x00'; done
+      frame+=$(printf '\\x%02x' $(( (256 - sum % 256) % 256 )))
+      printf "$frame" >&5
+      reply=$(read_bytes 1)
+    }
+    # The loader's first row, then row 0 without the jump to the loader.
+    raw_frame $entry
+    [ "$reply" = 4e ] || fail "the loader's row was not refused with N (got '$reply')"
+    raw_frame 0
+    [ "$reply" = 4e ] || fail "row 0 without the jump was not refused with N (got '$reply')"
+    printf '\xC1' >&5
+    again=$(read_bytes 2)
     exec 5>&-
     stop_sim "$sim_pid"
-    [ "$reply" = 4e ] || fail "the loader's row was not refused with N (got '$reply')"
+    [ "$again" = "$answer" ] || fail "the chip did not answer a wake-up after the frames (got '$again')"
     fw=$(firmware_hex)
     cmp -s <(loader "$work/chip.hex") <(loader "$fw") || fail "the loader's rows changed"
-    echo "PASS: a frame aimed at the loader was refused, the loader intact"
+    cmp -s <(below_loader "$work/chip.hex" | head -n 32) <(below_loader "$fw" | head -n 32) || fail "row 0 changed"
+    echo "PASS: frames aimed at the loader and at row 0 without the jump were refused, both intact, the chip still answers"
     ;;
   killed)
     reference_dump
@@ -248,6 +263,21 @@ case $case_ in
     grep -q "$greeting" "$work/monitor.out" || fail "no greeting on the monitor: $(tail -n 3 "$work/monitor.out")"
     [ "$status" = 0 ] || fail "the monitor ended with $status: $(tail -n 3 "$work/monitor.err")"
     echo "PASS: flashed through the firmware, the program started by itself and greeted the monitor at 9600 baud"
+    ;;
+  thrice)
+    reference_dump
+    start_sim chip --chip-model --dump "$work/chip.hex"
+    for run in 1 2 3; do
+      program "run$run"; status=$?
+      [ "$status" = "$expected" ] || fail "run $run ended with $status"
+      grep -q 'Pic successfully programmed! ' "$work/run$run.out" || fail "run $run did not program the chip"
+      # The loader's silence (3 s), then the program runs and jumps back.
+      [ "$run" = 3 ] || sleep 4
+    done
+    stop_sim "$sim_pid"
+    check_flash "$work/chip.hex"
+    grep -q violation "$work/chip.err" && fail "the firmware broke the chip's rules: $(grep -m1 violation "$work/chip.err")"
+    echo "PASS: $(basename "$hex") programmed three times, each time entered from the program with interrupts on"
     ;;
   repeat)
     reference_dump

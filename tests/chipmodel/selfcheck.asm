@@ -1,6 +1,8 @@
 ; Self-check of the chip model: the chip erases a row, writes a full group of
-; four words and a partial one, reads a word back and sends it, then echoes one
-; byte from the line plus one. PIC16F88, USART at 19200 baud from 8 MHz.
+; four words and a partial one (one of its words with a broken 55h/AAh/WR
+; sequence, which must not be written), reads a word back and sends it, sends
+; 0x11 from a read whose next two words (loading 0x22, 0x33) are ignored, then
+; echoes one byte from the line plus one. PIC16F88, USART at 19200 baud from 8 MHz.
         processor p16f88
         include <p16f88.inc>
         __config _CONFIG1, _INTRC_IO & _WDT_OFF & _LVP_OFF & _MCLR_ON
@@ -53,6 +55,18 @@ PUT     macro   word
         movlw   0x04
         call    set_addr
         PUT     0x0111
+        ; 0x105 (0x104's data again): a word between AAh and WR breaks the sequence
+        banksel EECON1
+        movlw   (1 << EEPGD) | (1 << WREN)
+        movwf   EECON1
+        movlw   0x55
+        movwf   EECON2
+        movlw   0xAA
+        movwf   EECON2
+        nop
+        bsf     EECON1, WR
+        nop
+        nop
         movlw   0x07
         call    set_addr
         PUT     0x0777
@@ -69,6 +83,12 @@ PUT     macro   word
         call    send
         banksel EEDATH
         movf    EEDATH, W
+        call    send
+        banksel EECON1
+        movlw   0x11
+        bsf     EECON1, RD
+        movlw   0x22                ; ignored
+        movlw   0x33                ; ignored
         call    send
         ; echo one byte plus one
 echo    banksel PIR1

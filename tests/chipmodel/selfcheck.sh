@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The plug-in's self-check through fernbow-sim --chip-model: selfcheck.asm
-# erases a row, writes a full and a partial group of four words, reads one
-# back and sends it, then echoes a byte plus one.
+# erases a row, writes a full and a partial group of four words (one word
+# with a broken unlock sequence: refused and reported), reads one back and
+# sends it, sends a byte the two ignored words after a read would have
+# changed, then echoes a byte plus one.
 #   selfcheck.sh SIM SELFCHECK.hex
 # Exit status: 0 pass, 1 fail, 77 skip (gpsim or the plug-in missing, outside CI).
 set -uo pipefail
@@ -34,7 +36,7 @@ fi
 
 exec 5<>"$device" && stty -F "$device" raw -echo 19200 || fail "cannot open $device"
 read_bytes() { timeout 3 dd bs=1 count="$1" <&5 2>/dev/null | od -An -v -tx1 | tr -d ' \n'; }
-readback=$(read_bytes 2)
+readback=$(read_bytes 3)
 printf '\x20' >&5
 echo=$(read_bytes 1)
 exec 5>&-
@@ -42,9 +44,10 @@ kill -TERM "$pid"
 wait "$pid" || fail "fernbow-sim ended badly"
 pid=
 
-[ "$readback" = bc2a ] || fail "word 0x102 read back as '$readback', not bc2a"
+[ "$readback" = bc2a11 ] || fail "word 0x102 and the byte after an ignored pair came as '$readback', not bc2a11"
+grep -q 'violation at 0x.*without 55h, AAh' "$work/sim.err" || fail "the broken unlock sequence was not reported"
 [ "$echo" = 21 ] || fail "0x20 echoed as '$echo', not 21"
 # Words 0x100-0x107: the full group, then 0x104 and 0x107 written, 0x105 and 0x106 still erased.
 row=$(grep -i '^:10020000' "$work/flash.hex")
 [ "$row" = ":1002000034126705BC2AEF3D1101FF3FFF3F77071E" ] || fail "row 0x100 reads $row"
-echo "PASS: erase, full and partial group, read-back, a byte each way"
+echo "PASS: erase, full and partial group, broken unlock refused and reported, read-back, ignored words after RD, a byte each way"

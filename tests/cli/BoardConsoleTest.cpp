@@ -7,6 +7,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
 
 // On a terminal every change redraws the panel in place: up as many rows as
 // there are ports, each row cleared and drawn. A lasting line clears the
@@ -67,3 +72,27 @@ TEST(CliRunLog, HeaderOnceForEveryWriterOfOneLog)
     EXPECT_EQ(std::strstr(text + 1, "utc_time"), nullptr) << text;
     EXPECT_EQ(std::count(text, text + std::strlen(text), '\n'), 3) << text;
 }
+
+#ifndef _WIN32
+// A log that another process keeps locked is waited for, a bounded time and
+// not past Ctrl-C, and then the holder is named (a second open file counts
+// as another process for the lock).
+TEST(CliRunLog, ALockHeldElsewhereIsWaitedForThenNamed)
+{
+    const std::string path = testing::TempDir() + "fernbow-runlog-locked.csv";
+    const int holder = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    std::atomic<bool> interrupted{false};
+    CAppendFile log;
+    std::string error;
+    EXPECT_FALSE(log.Open(path, "header\n", error, &interrupted, 300));
+    EXPECT_NE(error.find("(pid " + std::to_string(::getpid())), std::string::npos) << error;
+    EXPECT_NE(error.find("holds a lock on it, and still did after 0.3 s"), std::string::npos) << error;
+    interrupted = true;  // Ctrl-C: the long wait ends at once
+    EXPECT_FALSE(log.Open(path, "header\n", error, &interrupted, 600000));
+    EXPECT_NE(error.find("interrupted while waiting"), std::string::npos) << error;
+    ::close(holder);
+    std::remove(path.c_str());
+}
+#endif

@@ -55,6 +55,8 @@ TEST(CliArgs, FullRunLine)
     EXPECT_TRUE(loop.reset);
     EXPECT_EQ(loop.resetLine, ModemLine::Rts);
     EXPECT_TRUE(loop.watch);
+    EXPECT_EQ(loop.settleMs, 300);
+    EXPECT_EQ(ParseCliArgs({"--watch", "--settle=2000", "blink.hex"}).settleMs, 2000);
     EXPECT_EQ(loop.hexFile, "blink.hex");
     EXPECT_EQ(ParseCliArgs({"--monitor=9600", "blink.hex"}).monitorBaud, 9600);
     EXPECT_EQ(ParseCliArgs({"blink.hex"}).monitorBaud, 0);
@@ -151,6 +153,13 @@ TEST(CliArgs, UsageErrorsAreNamed)
         {{"--watch", "--repeat", "a.hex"}, "--watch is for one board"},
         {{"--reset", "cts", "a.hex"}, "give dtr or rts"},
         {{"--reset", "dtr", "--repeat", "a.hex"}, "--reset is for one board"},
+        {{"--log", "", "a.hex"}, "invalid --log \"\": give the name"},
+        {{"--log=", "a.hex"}, "invalid --log"},
+        {{"--port=", "a.hex"}, "invalid port \"\""},
+        {{"--settle", "500", "a.hex"}, "--settle goes with --watch"},
+        {{"--watch", "--settle", "-1", "a.hex"}, "invalid --settle"},
+        {{"--watch", "--settle", "600001", "a.hex"}, "from 0 to 600000"},
+        {{"--watch", "a.hex", "--settle"}, "option --settle needs a value"},
     };
     for (const Row& row : rows) {
         CliArgs args = ParseCliArgs(row.args);

@@ -49,8 +49,9 @@ std::string DamagedProgram()
 // Hello88: examples/hello16f88, whose CONFIG2 word shows the chip it was built for.
 enum class Hex { Program, BootArea, Missing, ConfigOnly, Damaged, CutShort, Hello88 };
 enum class Flash { Full, Fresh, BlocksBelow };
-// How the CLI reaches the board: its pseudo-terminal, or ser2net serving it.
-enum class Net { None, Raw, Rfc2217 };
+// How the CLI reaches the board: its pseudo-terminal, ser2net serving it,
+// or a server that closes the connection at the first byte (no board).
+enum class Net { None, Raw, Rfc2217, Closes };
 
 struct OutcomeCase {
     const char* name;
@@ -64,6 +65,9 @@ struct OutcomeCase {
     std::vector<std::string> cliOptions = {};
     Net net = Net::None;
     const char* simLogText = nullptr;  // expected in the board's log
+    // The board was programmed by a run before this one and its program
+    // runs (answering every byte with itself) until a reset.
+    bool programRunning = false;
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
@@ -75,6 +79,9 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     const OutcomeCase& c = GetParam();
     if (c.simLogText && std::getenv("FERNBOW_E2E_WINE_CLI"))
         GTEST_SKIP() << "the simulated board's reset control is the Linux program's";
+    const bool hangsUp = std::find(c.simOptions.begin(), c.simOptions.end(), "--hangup-after") != c.simOptions.end();
+    if (hangsUp && c.net == Net::None && std::getenv("FERNBOW_E2E_WINE_CLI"))
+        GTEST_SKIP() << "Wine's COM port does not report a pseudo-terminal that hangs up";
     const ChipInfo& chip = std::string(c.chip) == "819" ? ChipF819() : ChipF88();
     const std::string hello88 = std::string(FERNBOW_EXAMPLES) + "/hello16f88.hex";
     if (c.hex == Hex::Hello88 && ReadTextFile(hello88).empty()) GTEST_SKIP() << "the examples were not built (gpasm)";
@@ -94,18 +101,30 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     ASSERT_FALSE(sim.Device().empty()) << sim.Log();
 
     std::unique_ptr<Ser2Net> server;
+    std::unique_ptr<ClosingServer> closing;
     std::string port = sim.Device();
-    if (c.net != Net::None) {
+    if (c.net == Net::Closes) {
+        closing = std::make_unique<ClosingServer>();
+        port = closing->Url();
+        ASSERT_FALSE(port.empty());
+    } else if (c.net != Net::None) {
         server = std::make_unique<Ser2Net>(folder, std::vector<std::string>{sim.Device()},
                                            c.net == Net::Raw ? Ser2Net::Mode::Raw : Ser2Net::Mode::Rfc2217);
         port = server->Url(0);
         ASSERT_FALSE(port.empty()) << server->Log();
     }
-    std::vector<std::string> args = {"--port", port, "--wait", "30"};
+    // Against a closing server, --wait is left at its default: until Ctrl-C.
+    std::vector<std::string> args = {"--port", port};
+    if (c.net != Net::Closes) args.insert(args.end(), {"--wait", "30"});
     args.insert(args.end(), c.cliOptions.begin(), c.cliOptions.end());
     if (std::find(c.cliOptions.begin(), c.cliOptions.end(), "--port") != c.cliOptions.end())
         args.erase(args.begin(), args.begin() + 2);
     args.push_back(hexPath);
+    if (c.programRunning) {
+        const CliRun before = RunCli({"--port", port, "--wait", "30", hexPath}, folder);
+        ASSERT_EQ(before.result.status, 0) << before.err;
+        for (int i = 0; i < 1500 && sim.Log().find("session 1 ended") == std::string::npos; ++i) usleep(20000);
+    }
     const CliRun run = RunCli(args, folder);
 
     ChildResult simEnd;
@@ -145,8 +164,15 @@ INSTANTIATE_TEST_SUITE_P(
                     "hex file address overlaps boot area. Programming aborted.", Flash::Fresh},
         OutcomeCase{"BootArea88", "88", {}, Hex::BootArea, 4,
                     "hex file address overlaps boot area. Programming aborted.", Flash::Fresh},
+        // Bytes that are no answer do not end the search; only they within --wait give status 5.
         OutcomeCase{"UnexpectedAnswer", "88", {"--answer", "X"}, Hex::Program, 5, "Unexpected responce form target",
-                    Flash::Fresh},
+                    Flash::Fresh, 0, {"--wait", "1"}},
+        OutcomeCase{"RunningProgramNamedOnce", "88", {"--echo", "--idle-ms", "200"}, Hex::Program, 5,
+                    "The board answers with other bytes: its program is probably running", Flash::Full, 0,
+                    {"--wait", "1"}, Net::None, nullptr, true},
+        OutcomeCase{"RunningProgramReset", "819", {"--echo", "--idle-ms", "200", "--com", "5", "--reset-control"},
+                    Hex::Program, 0, kSuccess, Flash::Full, 0, {"--port", "COM5", "--reset", "dtr"}, Net::None,
+                    "reset pulse on DTR", true},
         OutcomeCase{"SilentBlockTimesOut", "88", {"--silent", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1},
         OutcomeCase{"GarbageAnswerTimesOut", "819", {"--garbage", "1"}, Hex::Program, 6, "Timeout!",
                     Flash::BlocksBelow, 2},
@@ -160,7 +186,9 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"HalfAnswer", "819", {"--half-answer"}, Hex::Program, 0, "PIC16F819 found", Flash::Full},
         OutcomeCase{"NoTargetWithinWait", "88", {"--ignore-wakeups", "100000"}, Hex::Program, 8, "No target answered",
                     Flash::Fresh, 0, {"--wait", "1"}},
-        OutcomeCase{"BoardHangsUp", "88", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1},
+        // A board that hangs up is a port gone away, seen at once.
+        OutcomeCase{"BoardHangsUp", "88", {"--hangup-after", "1"}, Hex::Program, 2, "has gone away: the run has ended",
+                    Flash::BlocksBelow, 1},
         OutcomeCase{"MissingFile", "88", {}, Hex::Missing, 3, "Can't open file", Flash::Fresh},
         // Nobody reads a warning on a bench: a damaged file is refused before
         // the port is written to, unless --force.
@@ -188,10 +216,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Net::Raw},
         OutcomeCase{"NetRfc2217Timeout", "88", {"--silent", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1,
                     {}, Net::Rfc2217},
-        OutcomeCase{"NetRawHangUp", "88", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!", Flash::BlocksBelow, 1,
-                    {}, Net::Raw},
-        OutcomeCase{"NetRfc2217HangUp", "819", {"--hangup-after", "1"}, Hex::Program, 6, "Timeout!",
-                    Flash::BlocksBelow, 1, {}, Net::Rfc2217},
+        OutcomeCase{"NetRawHangUp", "88", {"--hangup-after", "1"}, Hex::Program, 2,
+                    "has gone away: the run has ended", Flash::BlocksBelow, 1, {}, Net::Raw},
+        OutcomeCase{"NetRfc2217HangUp", "819", {"--hangup-after", "1"}, Hex::Program, 2,
+                    "has gone away: the run has ended", Flash::BlocksBelow, 1, {}, Net::Rfc2217},
         // A pulse on a modem line before the search: the board takes it
         // through its control file; a bare pseudo-terminal cannot, and says so.
         OutcomeCase{"ResetPulseReachesTheBoard", "88", {"--com", "5", "--reset-control"}, Hex::Program, 0, kSuccess,
@@ -203,7 +231,16 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"NetRawMonitorRateRefused", "88", {}, Hex::Program, 1, "does not take 9600 baud", Flash::Fresh, 0,
                     {"--monitor=9600"}, Net::Raw},
         OutcomeCase{"NetPortRefused", "88", {}, Hex::Program, 2, "connection refused", Flash::Fresh, 0,
-                    {"--port", "rfc2217://127.0.0.1:1"}}),
+                    {"--port", "rfc2217://127.0.0.1:1"}},
+        // A server that closes the connection ends the search (and the default
+        // endless --wait) with the port's status.
+        OutcomeCase{"NetServerClosesWhileSearching", "88", {}, Hex::Program, 2, "has gone away: the run has ended",
+                    Flash::Fresh, 0, {}, Net::Closes},
+        // Below a failed block: where, and that running again is safe.
+        OutcomeCase{"TimeoutNamesTheBlock", "88", {"--silent", "1"}, Hex::Program, 6,
+                    "Block 1 (address 0x0020) drew no usable answer within 3 s", Flash::BlocksBelow, 1},
+        OutcomeCase{"RefusalsNameTheBlock", "88", {"--nack", "1:10"}, Hex::Program, 7,
+                    "The bootloader is still listening, so running again is safe", Flash::BlocksBelow, 1}),
     [](const testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
 
 // One Ctrl-C, SIGTERM or SIGHUP ends a run at once, whichever phase it is
@@ -338,8 +375,10 @@ TEST(E2eBoard, SecondRunOnTheSameBoard)
 }
 
 // --watch: a rebuild that is renamed over the file, then one written in
-// place. A malformed file in between is reported and the watch goes on;
-// Ctrl-C ends it with the last run's status.
+// place. A malformed file in between is reported and the watch goes on.
+// The same program saved again is not programmed again, and one rewritten
+// in place in parts 0.5 s apart is programmed once, whole. Ctrl-C ends the
+// watch with the last run's status.
 TEST(E2eBoard, WatchProgramsEachRebuild)
 {
     if (std::getenv("FERNBOW_E2E_WINE_CLI")) GTEST_SKIP() << "drives the Linux program's standard output directly";
@@ -378,13 +417,32 @@ TEST(E2eBoard, WatchProgramsEachRebuild)
     EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
     // Ctrl-C before the run has returned would still count as interrupting it.
     EXPECT_TRUE(errSays("Watching", 3)) << ReadTextFile(folder.File("cli.err"));
+
+    WriteTextFile(hexPath, second);
+    usleep(1000000);
+    const std::string third = IntelHexRecord(0, Bytes(16, 0x55)) + ":00000001FF\n";  // as long as second
+    std::FILE* inPlace = std::fopen(hexPath.c_str(), "r+b");
+    ASSERT_NE(inPlace, nullptr);
+    for (size_t at = 0; at < third.size(); at += 20) {
+        if (at > 0) usleep(500000);
+        std::fwrite(third.data() + at, 1, std::min<size_t>(20, third.size() - at), inPlace);
+        std::fflush(inPlace);
+    }
+    std::fclose(inPlace);
+    EXPECT_TRUE(waitForSuccess()) << ReadTextFile(folder.File("cli.err"));
+    EXPECT_TRUE(errSays("Watching", 4)) << ReadTextFile(folder.File("cli.err"));
+    usleep(1000000);
     cli.Signal(SIGINT);
     const ChildResult end = cli.Wait(30000);
     EXPECT_TRUE(end.finished);
     EXPECT_EQ(end.status, 0) << ReadTextFile(folder.File("cli.err"));
+    const std::string err = ReadTextFile(folder.File("cli.err"));
+    size_t changes = 0;
+    for (size_t at = err.find("has changed"); at != std::string::npos; at = err.find("has changed", at + 1)) ++changes;
+    EXPECT_EQ(changes, 3u) << err;
 
     std::vector<uint16_t> expected = ExpectedFlash(LoadImage(SmallProgram()), ChipF819());
-    const std::vector<uint16_t> again = ExpectedFlash(LoadImage(second), ChipF819());
+    const std::vector<uint16_t> again = ExpectedFlash(LoadImage(third), ChipF819());
     for (uint32_t w = 0; w < 32; ++w) expected[w] = again[w];
     for (uint32_t w = 0x740; w < 0x760; ++w) expected[w] = again[w];
     EXPECT_EQ(FirstDifference(sim.Stop(), expected), "") << sim.Log();

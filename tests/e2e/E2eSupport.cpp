@@ -438,3 +438,35 @@ Ser2Net::~Ser2Net()
 }
 
 std::string Ser2Net::Url(size_t i) const { return i < m_urls.size() ? m_urls[i] : std::string(); }
+
+ClosingServer::ClosingServer() : m_listener(::socket(AF_INET, SOCK_STREAM, 0))
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(m_listener, 1) != 0 ||
+        ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return;
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] {
+        const int connection = ::accept(m_listener, nullptr, nullptr);
+        if (connection < 0) return;
+        uint8_t byte = 0;
+        const ssize_t got = ::read(connection, &byte, 1);  // the first byte, or the end of the client
+        (void)got;
+        ::close(connection);
+    });
+}
+
+ClosingServer::~ClosingServer()
+{
+    ::shutdown(m_listener, SHUT_RDWR);  // ends a wait in accept
+    if (m_thread.joinable()) m_thread.join();
+    ::close(m_listener);
+}
+
+std::string ClosingServer::Url() const
+{
+    return m_port < 0 ? std::string() : "tcp://127.0.0.1:" + std::to_string(m_port);
+}

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <sys/types.h>
+#include <thread>
 #include <vector>
 
 // A scratch folder removed with everything in it at the end of the test.
@@ -111,6 +112,20 @@ std::vector<uint16_t> WordsFromHex(const std::string& hexText, size_t words);
 
 // First differing word as text, for failure messages; empty when equal.
 std::string FirstDifference(const std::vector<uint16_t>& actual, const std::vector<uint16_t>& expected);
+
+// A port server on loopback that takes one connection, reads the first byte
+// and closes it, as one whose serial side went away does.
+class ClosingServer {
+public:
+    ClosingServer();
+    ~ClosingServer();
+    std::string Url() const;  // the --port text; empty when no socket could be had
+
+private:
+    int m_listener = -1;
+    int m_port = -1;
+    std::thread m_thread;
+};
 
 // ser2net serving pseudo-terminals on loopback ports, in its own process
 // with its own configuration; stopped by its PID when the object goes.

@@ -63,6 +63,22 @@ TEST(EngineSearch, AnswerCompletedAsCountdownEndsIsDropped)
     EXPECT_EQ(rig.writer.LastOutcome(), FlashOutcome::Programmed);
 }
 
+// A network line's round trip widens the wait for an answer 4 ticks late;
+// a local port keeps its two ticks and never hears it.
+TEST(EngineSearch, AnswerWindowWidensByTheLinesRoundTrip)
+{
+    for (const int slackMs : {0, 45, 60}) {
+        SCOPED_TRACE(slackMs);
+        EngineRig rig;
+        rig.link.answerSlackMs = slackMs;
+        rig.board.wakeDelay = 4;
+        rig.host.abandonAtTick = 120;
+        rig.Run(kSmallProgram);
+        EXPECT_EQ(rig.writer.LastOutcome(), slackMs ? FlashOutcome::Programmed : FlashOutcome::Abandoned);
+        EXPECT_EQ(rig.link.WakeUps(), slackMs ? 1u : 10u);
+    }
+}
+
 TEST(EngineSearch, SilentTargetIsSearchedForUntilTheHostGivesUp)
 {
     EngineRig rig;

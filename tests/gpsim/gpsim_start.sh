@@ -178,16 +178,19 @@ program_start() {
 # such as STATUS, which the bootloader's jumps leave differently).
 # Beside a real bootloader, PORTB's serial pins (RB2, RB5) read what the
 # line holds, which gpsim settles only some cycles into a run: left out.
+# So is INTCON's RBIF, which a reset leaves unknown and the bootloader
+# clears, and on the PIC16F819 TRISB's RB5, which its bootloader leaves an
+# output (driven high, the line's idle level).
 port_writes() {
-  awk -v start="$2" -v limit=$cycles -v logged=" $registers " -v line_pins="${flash:+1}" "$hex_awk"'
+  awk -v start="$2" -v limit=$cycles -v logged=" $registers " -v line_pins="${flash:+1}" -v chip=$chip "$hex_awk"'
+    function without(v, bit,  n) { n = hex(v); n -= bit * (int(n / bit) % 2); return sprintf("0x%04X", n) }
     /^0x[0-9A-F]+ p16f/ { cycle = hex($1) - start; at = $3 }
     $1 == "Wrote:" && cycle >= 0 && cycle < limit {
       reg = $4; sub(/\(.*/, "", reg)
       v = $2
-      if (line_pins && reg == "portb") {
-        n = hex(v); n -= 4 * (int(n / 4) % 2) + 32 * (int(n / 32) % 2)
-        v = sprintf("0x%04X", n)
-      }
+      if (line_pins && reg == "portb") v = without(without(v, 4), 32)
+      if (line_pins && reg == "intcon") v = without(v, 1)
+      if (line_pins && reg == "trisb" && chip == 819) v = without(v, 32)
       if (index(logged, " " reg " ")) print cycle, at, reg, v
     }' "$work/$1.log"
 }

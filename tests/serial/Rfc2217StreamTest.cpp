@@ -1,54 +1,93 @@
 // The Telnet layer of rfc2217:// ports against a scripted server.
 #include "Rfc2217Stream.h"
 
+#include "NetworkLink.h"
+#include "WakeUp.h"
+
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
+constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, NOP = 241, SE = 240;
 
-// The server's side: what it has sent (handed out chunk bytes per read)
-// and what it has received; react answers what the client sent.
+// The server's side: what it has sent (handed out chunk bytes per read,
+// delayMs after it was said) and what it has received; react answers what
+// the client sent. takes: bytes it takes per send (-1 all of them; -2: the
+// connection fails). flood: said again and again, without end.
 struct ScriptedServer : ILineStream {
-    std::deque<uint8_t> toClient;
+    using Clock = std::chrono::steady_clock;
+    std::deque<std::pair<Clock::time_point, uint8_t>> toClient;
     Bytes fromClient;
     size_t chunk = 64;
+    int delayMs = 0;
+    int takes = -1;
+    Bytes flood;
+    std::vector<int> sendTimeouts;
     std::function<void(ScriptedServer&, const Bytes&)> react;
 
-    bool Send(const uint8_t* data, size_t count, int) override
+    int SendSome(const uint8_t* data, size_t count, int timeoutMs) override
     {
-        const Bytes sent(data, data + count);
+        sendTimeouts.push_back(timeoutMs);
+        if (takes == -2) return -1;
+        const size_t n = takes < 0 ? count : std::min(count, static_cast<size_t>(takes));
+        const Bytes sent(data, data + n);
         fromClient.insert(fromClient.end(), sent.begin(), sent.end());
         if (react) react(*this, sent);
-        return true;
+        return static_cast<int>(n);
     }
-    int Receive(uint8_t* buffer, size_t count, int) override
+    int Receive(uint8_t* buffer, size_t count, int timeoutMs) override
     {
+        if (!flood.empty()) {
+            for (size_t n = 0; n < count; ++n) buffer[n] = flood[n % flood.size()];
+            return static_cast<int>(count);
+        }
+        const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+        if (!toClient.empty() && toClient.front().first > Clock::now())
+            std::this_thread::sleep_until(std::min(end, toClient.front().first));
         size_t n = 0;
-        while (n < count && n < chunk && !toClient.empty()) {
-            buffer[n++] = toClient.front();
+        while (n < count && n < chunk && !toClient.empty() && toClient.front().first <= Clock::now()) {
+            buffer[n++] = toClient.front().second;
             toClient.pop_front();
         }
         return static_cast<int>(n);
     }
     bool Purge() override { return true; }
-    void Say(const Bytes& bytes) { toClient.insert(toClient.end(), bytes.begin(), bytes.end()); }
+    void Say(const Bytes& bytes)
+    {
+        for (uint8_t b : bytes) toClient.emplace_back(Clock::now() + std::chrono::milliseconds(delayMs), b);
+    }
 };
+
+Bytes Concat(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 bool Contains(const Bytes& haystack, const Bytes& needle)
 {
     return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end()) != haystack.end();
 }
 
-// A server that takes the option and confirms the rate it was asked for.
+// Where the rate request's value starts in sent (IAC SB 44 SET-BAUDRATE b3 b2 b1 b0 IAC SE), or 0.
+size_t RateRequest(const Bytes& sent)
+{
+    const Bytes head = {IAC, SB, 44, 1};
+    const auto at = std::search(sent.begin(), sent.end(), head.begin(), head.end());
+    return at == sent.end() || sent.end() - at < 10 ? 0 : static_cast<size_t>(at - sent.begin()) + 4;
+}
+
+// A server that takes the options and confirms the rate it was asked for.
 void Cooperative(ScriptedServer& s, const Bytes& sent)
 {
-    if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44});
-    if (sent.size() == 10 && sent[3] == 1)  // IAC SB 44 SET-BAUDRATE b3 b2 b1 b0 IAC SE
-        s.Say({IAC, SB, 44, 101, sent[4], sent[5], sent[6], sent[7], IAC, SE});
+    if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0});
+    if (const size_t v = RateRequest(sent)) s.Say({IAC, SB, 44, 101, sent[v], sent[v + 1], sent[v + 2], sent[v + 3], IAC, SE});
+    if (Contains(sent, {IAC, SB, 44, 12, 3, IAC, SE})) s.Say({IAC, SB, 44, 112, 3, IAC, SE});
 }
 
 TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
@@ -67,13 +106,20 @@ TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
     EXPECT_TRUE(Contains(s.fromClient, {IAC, WILL, 0}));
     EXPECT_TRUE(Contains(s.fromClient, {IAC, DO, 0}));
 
-    // Purging asks the server to empty both directions and drops unread data.
+    // Purging asks the server to empty both directions, ahead of the next
+    // write and in the same send; what came before, and what comes up to the
+    // server's confirmation (a byte it held back), is dropped.
     s.Say({'x', 'y'});
     s.fromClient.clear();
     ASSERT_TRUE(stream.Purge());
-    EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 12, 3, IAC, SE}));
+    s.Say({'s', IAC, IAC});
+    const uint8_t wakeUp = 0xC1;
+    ASSERT_TRUE(stream.Send(&wakeUp, 1, 100));
+    EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 12, 3, IAC, SE, 0xC1}));
+    s.Say({'n'});
     uint8_t got[4];
-    EXPECT_EQ(stream.Receive(got, sizeof got, 0), 0);
+    EXPECT_EQ(stream.Receive(got, sizeof got, 0), 1);
+    EXPECT_EQ(got[0], 'n');
 
     // A rate with 0xFF in it is escaped inside the command too; unconfirmed,
     // it is not taken as set.
@@ -95,10 +141,14 @@ TEST(Rfc2217Start, FailsWithAReasonWhenTheServerRefusesOrSaysNothing)
         {"silent", nullptr, "did not answer"},
         {"rate not confirmed",
          [](ScriptedServer& s, const Bytes& sent) {
-             if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44});
-             if (sent.size() == 10 && sent[3] == 1) s.Say({IAC, SB, 44, 101, 0, 0, 0x25, 0x80, IAC, SE});
+             if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0});
+             if (RateRequest(sent)) s.Say({IAC, SB, 44, 101, 0, 0, 0x25, 0x80, IAC, SE});
          },
          "did not confirm 19200 baud"},
+        // Telnet's text mode would alter the frames' bytes.
+        {"binary refused",
+         [](ScriptedServer& s, const Bytes& sent) { if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44, IAC, DO, 0, IAC, WONT, 0}); },
+         "refuses Telnet binary mode"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,6 +179,11 @@ TEST(Rfc2217Receive, DecodesDataAndAnswersRequests)
         {"agreed option not answered again", {IAC, DO, 0, IAC, WILL, 0, 'e'}, {'e'}, {}},
         {"option dropped", {IAC, DONT, 3}, {}, {IAC, WONT, 3}},
         {"NOP and GA", {IAC, 241, 'f', IAC, 249}, {'f'}, {}},
+        // The purge's confirmation is acknowledged at once, so a server that
+        // holds small packets back does not hold the answer behind it.
+        {"purge confirmed", {IAC, SB, 44, 112, 3, IAC, SE}, {}, {IAC, NOP}},
+        {"sub-negotiation without its end", Concat(Concat({IAC, SB, 44}, Bytes(CRfc2217Stream::kMaxSubnegotiation, 'z')), {'g'}),
+         {'g'}, {}},
     };
     for (const auto& c : cases) {
         for (size_t chunk : {size_t{1}, size_t{3}, size_t{64}}) {
@@ -143,7 +198,7 @@ TEST(Rfc2217Receive, DecodesDataAndAnswersRequests)
             s.chunk = chunk;
             s.Say(c.fromServer);
             Bytes data;
-            for (int i = 0; i < 64 && !s.toClient.empty(); ++i) {
+            for (int i = 0; i < 1024 && !s.toClient.empty(); ++i) {
                 uint8_t buffer[8];
                 const int n = stream.Receive(buffer, sizeof buffer, 0);
                 ASSERT_GE(n, 0);
@@ -163,6 +218,77 @@ TEST(Rfc2217Send, DoublesEvery0xFF)
     const Bytes data = {0xC1, 0xFF, 0x00, 0xFF, 0xFF};
     ASSERT_TRUE(stream.Send(data.data(), data.size(), 100));
     EXPECT_EQ(s.fromClient, (Bytes{0xC1, IAC, IAC, 0x00, IAC, IAC, IAC, IAC}));
+}
+
+// A server that floods the connection ends neither a read nor a purge late.
+TEST(Rfc2217Receive, FloodsAreReadForABoundedTime)
+{
+    const struct { const char* name; Bytes flood; } cases[] = {{"data", {'z'}}, {"commands", {IAC, NOP}}, {"requests", {IAC, WILL, 1}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto server = std::make_unique<ScriptedServer>();
+        server->flood = c.flood;
+        CRfc2217Stream stream(std::move(server));
+        uint8_t buffer[8];
+        EXPECT_GE(stream.Receive(buffer, sizeof buffer, 20), 0);
+        EXPECT_TRUE(stream.Purge());
+    }
+}
+
+// Answers to requests never wait for the server: a server that reads
+// nothing gets them when it reads again, as many as the queue holds; once
+// a send has failed nothing more is sent.
+TEST(Rfc2217Receive, AnswersNeverWaitForTheServer)
+{
+    auto server = std::make_unique<ScriptedServer>();
+    ScriptedServer& s = *server;
+    CRfc2217Stream stream(std::move(server));
+    s.takes = 0;
+    for (int i = 0; i < 500; ++i) s.Say({IAC, WILL, 1});
+    s.Say({'d'});
+    uint8_t got = 0;
+    while (stream.Receive(&got, 1, 0) == 0) {}
+    EXPECT_EQ(got, 'd');
+    EXPECT_TRUE(std::all_of(s.sendTimeouts.begin(), s.sendTimeouts.end(), [](int ms) { return ms == 0; }));
+    s.takes = -1;
+    s.Say({IAC, NOP});
+    EXPECT_EQ(stream.Receive(&got, 1, 0), 0);
+    EXPECT_EQ(s.fromClient.size(), CRfc2217Stream::kMaxQueuedAnswers / 3 * 3);
+
+    s.takes = -2;
+    s.Say({IAC, WILL, 1, 'e'});
+    EXPECT_EQ(stream.Receive(&got, 1, 0), 1);
+    EXPECT_EQ(stream.Receive(&got, 1, 0), -1);
+    const size_t sends = s.sendTimeouts.size();
+    EXPECT_FALSE(stream.Send(&got, 1, 100));
+    EXPECT_EQ(s.sendTimeouts.size(), sends);
+}
+
+// A board behind a slow network (its answers 45 or 60 ms late) is found:
+// the link waits for the wake-up's answer as long as the connection's round
+// trip, measured by the Telnet options or by the first answer.
+TEST(NetworkLink, LateAnswerIsAwaitedForTheRoundTrip)
+{
+    using P = NetworkAddress::Protocol;
+    const struct { P protocol; int delayMs; } cases[] = {{P::RawTcp, 45}, {P::RawTcp, 60}, {P::Rfc2217, 45}, {P::Rfc2217, 60}};
+    for (const auto& c : cases) {
+        const bool telnet = c.protocol == NetworkAddress::Protocol::Rfc2217;
+        SCOPED_TRACE(std::string(telnet ? "rfc2217 " : "tcp ") + std::to_string(c.delayMs) + " ms");
+        NetworkAddress address;
+        address.protocol = c.protocol;
+        CNetworkLink link(address, "test", [&](const NetworkAddress&, int, std::string&) {
+            auto server = std::make_unique<ScriptedServer>();
+            server->delayMs = c.delayMs;
+            server->react = [telnet](ScriptedServer& s, const Bytes& sent) {
+                if (telnet) Cooperative(s, sent);
+                if (sent.back() == 0xC1) s.Say({'H', 0x11});
+            };
+            return std::unique_ptr<ILineStream>(std::move(server));
+        });
+        ASSERT_EQ(link.Open(), 1) << link.LastOpenError().osText;
+        EXPECT_TRUE(BootloaderAnswers(link, 2 * kTickMs));
+        EXPECT_GE(link.AnswerSlackMs(), c.delayMs);
+    }
 }
 
 }  // namespace

@@ -294,5 +294,7 @@ TEST(SerialPortHangUp, PeerGoingAwayMidReadNeitherHangsNorSpins)
 
     const uint8_t frame[4] = {0, 0, 0x40, 0};
     EXPECT_EQ(p.port.Write(frame, 4), 0);
+    EXPECT_TRUE(p.port.LineLost());
+    EXPECT_FALSE(p.port.IsOpen());  // the next Open starts afresh
     EXPECT_EQ(p.port.Close(), 1);
 }

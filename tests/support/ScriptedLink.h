@@ -16,6 +16,7 @@ public:
     int Open() override { open = true; return 1; }
     int Close() override { const int was = open ? 1 : 0; open = false; return was; }
     bool IsOpen() const override { return open; }
+    int AnswerSlackMs() const override { return answerSlackMs; }
 
     int Read(uint8_t* buffer, uint32_t count) override
     {
@@ -59,6 +60,7 @@ public:
 
     bool open = true;
     int reads = 0;
+    int answerSlackMs = 0;  // a network line's round trip
     std::function<void(const std::vector<uint8_t>&)> onWrite;
     std::vector<std::vector<uint8_t>> writes;
     std::deque<std::pair<int, uint8_t>> rx;

@@ -1,7 +1,10 @@
+// A single board's host (the gang's) drawing on a terminal or into a log.
+#include "BoardHost.h"
+#include "BoardLines.h"
 #include "CapturedFile.h"
-#include "CliHost.h"
 
 #include <atomic>
+#include <deque>
 #include <gtest/gtest.h>
 
 namespace {
@@ -13,22 +16,24 @@ struct HostRig {
     int sleeps = 0;
     std::atomic<bool> interrupted{false};
     bool force = false;
+    int pulses = -1;  // >= 0: the board is wired for --reset, and counts the pulses
+    std::deque<CBoardLines> lines;
 
-    CCliHost Make(bool terminal = false, int64_t waitMs = -1)
+    CBoardHost Make(bool terminal = false, int64_t waitMs = -1)
     {
-        CCliHost::Options options;
-        options.out = out.Get();
-        options.err = err.Get();
-        options.terminal = terminal;
-        options.waitMs = waitMs;
-        options.interrupted = &interrupted;
+        CBoardHost::Options options;
+        lines.emplace_back(terminal, out.Get(), err.Get());
+        options.pacer.waitMs = waitMs;
+        options.pacer.interrupted = &interrupted;
         options.force = force;
-        options.clock = [this] { return nowMs; };
-        options.sleepMs = [this](int ms) {
+        if (pulses >= 0)
+            options.pulseReset = [this] { return ++pulses > 0; };
+        options.pacer.clock = [this] { return nowMs; };
+        options.pacer.sleepMs = [this](int ms) {
             ++sleeps;
             nowMs += ms;
         };
-        return CCliHost(options);
+        return CBoardHost(options, lines.back(), 0, nullptr);
     }
 };
 
@@ -37,7 +42,7 @@ struct HostRig {
 TEST(CliHostCountdown, FollowsWholeTicksOfTheClock)
 {
     HostRig rig;
-    CCliHost host = rig.Make();
+    CBoardHost host = rig.Make();
     host.SetCountdown(5);
     struct Step {
         int64_t advanceMs;
@@ -62,7 +67,7 @@ TEST(CliHostCountdown, FollowsWholeTicksOfTheClock)
 TEST(CliHostCountdown, TightPumpLoopYieldsTheProcessor)
 {
     HostRig rig;
-    CCliHost host = rig.Make();
+    CBoardHost host = rig.Make();
     host.SetCountdown(10);
     int pumps = 0;
     while (host.GetCountdown() != 0 && pumps < 10000) {
@@ -81,12 +86,14 @@ TEST(CliHostCountdown, TightPumpLoopYieldsTheProcessor)
 TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
 {
     HostRig rig;
-    CCliHost host = rig.Make(false, 2000);
+    CBoardHost host = rig.Make(false, 2000);
     rig.nowMs += 5000;  // a long load comes before the search and does not count
     EXPECT_TRUE(host.PumpMessages());
     host.OnSearchStarted();
     host.SetStatus("Searching PIC!");
     host.SetStatus("Unexpected responce form target");  // a status is no answer: only the event is
+    const uint8_t program[2] = {'h', 'i'};
+    EXPECT_TRUE(host.OnForeignAnswer(program));  // nor are a running program's bytes: the search goes on
     rig.nowMs += 1999;
     EXPECT_TRUE(host.PumpMessages());
     rig.nowMs += 1;
@@ -96,7 +103,7 @@ TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
     EXPECT_FALSE(host.PumpMessages());  // stays abandoned
 
     HostRig found;
-    CCliHost answered = found.Make(false, 2000);
+    CBoardHost answered = found.Make(false, 2000);
     found.nowMs += 1000;
     answered.OnSearchStarted();
     answered.OnTargetAnswered(&ChipF819());
@@ -106,16 +113,34 @@ TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
     EXPECT_EQ(answered.Abandoned(), AbandonReason::None);
 
     HostRig unlimited;
-    CCliHost forever = unlimited.Make(false, -1);
+    CBoardHost forever = unlimited.Make(false, -1);
     forever.OnSearchStarted();
     unlimited.nowMs += 3600 * 1000;
     EXPECT_TRUE(forever.PumpMessages());
 }
 
+// With --reset, a running program is reset when it answers, but no sooner
+// than the bootloader's second of listening after the last pulse is over.
+TEST(CliHostWait, RunningProgramIsResetNowAndThen)
+{
+    HostRig rig;
+    rig.pulses = 0;
+    CBoardHost host = rig.Make(false, -1);
+    host.OnSearchStarted();
+    const uint8_t program[2] = {'h', 'i'};
+    for (int64_t atMs : {0, 500, 1600, 1700, 3200}) {
+        rig.nowMs = 1000 + atMs;
+        EXPECT_TRUE(host.OnForeignAnswer(program));
+    }
+    EXPECT_EQ(rig.pulses, 3);
+    EXPECT_EQ(rig.err.Text(), "The board answers with other bytes: its program is probably running. Resetting it "
+                              "(the bootloader listens for 1 s after a reset)\n");
+}
+
 TEST(CliHostWait, InterruptStopsAtTheNextPump)
 {
     HostRig rig;
-    CCliHost host = rig.Make();
+    CBoardHost host = rig.Make();
     EXPECT_TRUE(host.PumpMessages());
     rig.interrupted = true;
     EXPECT_FALSE(host.PumpMessages());
@@ -125,7 +150,7 @@ TEST(CliHostWait, InterruptStopsAtTheNextPump)
 TEST(CliHostOutput, RepeatedStatusPrintedOnce)
 {
     HostRig rig;
-    CCliHost host = rig.Make();
+    CBoardHost host = rig.Make();
     for (int i = 0; i < 5; ++i)
         host.SetStatus("Searching PIC!");
     host.SetStatus("PIC16F88 found");
@@ -140,7 +165,7 @@ TEST(CliHostOutput, RepeatedStatusPrintedOnce)
 TEST(CliHostOutput, PlainProgressLinesOffATerminal)
 {
     HostRig rig;
-    CCliHost host = rig.Make(false);
+    CBoardHost host = rig.Make(false);
     for (int pos : {0, 3, 9, 10, 11, 25, 25, 99, 100, 140})
         host.SetProgressPos(pos);
     host.Beep();
@@ -150,7 +175,7 @@ TEST(CliHostOutput, PlainProgressLinesOffATerminal)
 TEST(CliHostOutput, BarOnATerminalEndsBeforeTheNextText)
 {
     HostRig rig;
-    CCliHost host = rig.Make(true);
+    CBoardHost host = rig.Make(true);
     host.SetProgressPos(0);  // the reset at the start draws nothing
     host.SetProgressPos(50);
     host.SetProgressPos(50);
@@ -165,7 +190,7 @@ TEST(CliHostOutput, BarOnATerminalEndsBeforeTheNextText)
 TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
 {
     HostRig rig;
-    CCliHost host = rig.Make();
+    CBoardHost host = rig.Make();
     EXPECT_TRUE(host.OnHexLoaded(HexLoadReport()));
     EXPECT_EQ(rig.err.Text(), "");
     // A damaged file is refused (the caller says so), unless forced.
@@ -173,7 +198,7 @@ TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
     EXPECT_FALSE(host.OnHexLoaded(damaged));
     EXPECT_EQ(rig.err.Text(), "");
     rig.force = true;
-    CCliHost forced = rig.Make();
+    CBoardHost forced = rig.Make();
     EXPECT_TRUE(forced.OnHexLoaded(damaged));
     host.ShowMessageBox("hex file address overlaps boot area. Programming aborted.", "PIC16F88");
     const std::string err = rig.err.Text();
@@ -193,7 +218,7 @@ TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
 TEST(CliHostOutput, SummaryGivesTimeAndRate)
 {
     HostRig rig;
-    CCliHost host = rig.Make();
+    CBoardHost host = rig.Make();
     rig.nowMs += 2500;
-    EXPECT_EQ(host.Summary(4352), "Sent 4352 bytes in 2.5 s (1740 bytes/s)");
+    EXPECT_EQ(SentSummary(4352, host.ElapsedMs()), "Sent 4352 bytes in 2.5 s (1740 bytes/s)");
 }

@@ -1,0 +1,59 @@
+#include "BoardRun.h"
+
+#include "FlashWriter.h"
+#include "HexOnce.h"
+
+BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& image,
+                     const CBoardHost::Options& options, IGangView& view, size_t slot)
+{
+    CBoardHost host(options, view, slot, &port);
+    CFlashWriter writer(link, host);
+    writer.ProgramKept(image);
+
+    BoardResult result;
+    result.outcome = writer.LastOutcome();
+    result.abandoned = host.Abandoned();
+    result.lineLost = host.LineLost();
+    result.foreignAnswered = host.ForeignAnswered();
+    result.targetAnswered = host.TargetAnswered();
+    result.chip = writer.Chip() ? writer.Chip()->name : "";
+    if (host.ChipFoundMs() >= 0)
+        result.seconds = static_cast<double>(host.ElapsedMs() - host.ChipFoundMs()) / 1000.0;
+    result.elapsedMs = host.ElapsedMs();
+    result.bytesSent = writer.BytesSent();
+    result.failedBlock = writer.FailedBlock();
+    result.resetCode = writer.LastResetCode();
+    result.wrongChipWarning = host.WrongChipWarning();
+    result.exitStatus = BoardExitStatus(result);
+    return result;
+}
+
+OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::string& hexFile,
+                        const CBoardHost::Options& options, IGangView& view)
+{
+    OneBoardRun run;
+    if (!link.Open())
+        return run;
+    LoadedHex image;
+    std::string sha256;
+    CBoardHost loader(options, view, 0, nullptr);
+    if (!LoadHexOnce(hexFile, loader, image, sha256, run.fileError)) {
+        run.stop = OneBoardRun::Stop::FileNotLoaded;
+    } else {
+        run.stop = OneBoardRun::Stop::Ran;
+        run.board = RunBoard(port, link, image, options, view, 0);
+    }
+    link.Close();
+    return run;
+}
+
+int BoardExitStatus(const BoardResult& result)
+{
+    if (result.abandoned == AbandonReason::Interrupted)
+        return ExitStatus::kInterrupted;
+    if (result.lineLost)
+        return ExitStatus::kPort;
+    if (result.abandoned == AbandonReason::WaitExpired && result.foreignAnswered)
+        return ExitStatus::kUnexpectedAnswer;
+    return ExitStatusFor(result.outcome, result.abandoned);
+}

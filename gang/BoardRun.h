@@ -1,0 +1,56 @@
+#pragma once
+#include "BoardHost.h"
+#include "FlashOutcome.h"
+#include "LoadedHex.h"
+#include "PortLink.h"
+#include "ResetCode.h"
+#include "RunStatus.h"
+
+#include <cstdint>
+#include <string>
+
+// How one board's run ended: what a front end shows and a log keeps.
+struct BoardResult {
+    FlashOutcome outcome = FlashOutcome::None;
+    AbandonReason abandoned = AbandonReason::None;
+    bool lineLost = false;         // the port went away during the run
+    bool foreignAnswered = false;  // some wake-up drew bytes that were no answer
+    bool targetAnswered = false;   // a chip answered
+    std::string chip;              // the chip's name; empty when none answered
+    double seconds = 0;            // from the chip's answer to the end
+    int64_t elapsedMs = 0;         // from the start of the run
+    int32_t bytesSent = 0;
+    int32_t failedBlock = -1;      // the block of a Timeout or TransmissionProblem
+    ResetCodeReport resetCode;
+    std::string wrongChipWarning;  // a file for the other chip written with force
+    int exitStatus = ExitStatus::kInternal;
+
+    bool Started() const { return !chip.empty(); }
+};
+
+// One board, searched for and written on link (open; it may trace port, the
+// line whose loss ends the run): the run of every front end on a terminal
+// or a bench, a single board being a gang of one.
+BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& image,
+                     const CBoardHost::Options& options, IGangView& view, size_t slot);
+
+// One board from a file, a gang of one port: opens link (a line lost in an
+// earlier run is opened anew), reads the file, runs the board, closes link
+// (a held link stays open). The file is read as a bench reads it (HexOnce).
+struct OneBoardRun {
+    enum class Stop {
+        PortNotOpened,  // nothing else happened
+        FileNotLoaded,  // fileError says why (or Ctrl-C stopped the load)
+        Ran,            // board says how it went
+    };
+    Stop stop = Stop::PortNotOpened;
+    std::string fileError;
+    BoardResult board;
+};
+OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::string& hexFile,
+                        const CBoardHost::Options& options, IGangView& view);
+
+// The exit status of a run: Ctrl-C wins, then a lost line (2), then an
+// expired wait (5 when only bytes that were no answer came, else 8), then
+// the outcome.
+int BoardExitStatus(const BoardResult& result);
