@@ -39,6 +39,8 @@ function webSocketTransport(url) {
   }
   return {
     label: url,
+    // As long as the pause between two wake-ups: the hops are not measured.
+    answerSlackMs: 200,
     // Connects ahead of the first open, so that the settling is over by then.
     connect() {
       if (!connected) connected = connect();
@@ -86,6 +88,7 @@ function webSerialTransport(port, baudRate) {
   }
   return {
     label: 'serial port',
+    answerSlackMs: 0,
     async open(onBytes, onGone) {
       await serialClosing.get(port);
       try {
@@ -134,6 +137,7 @@ function makeLink(transport) {
   };
   const link = {
     trace,
+    answerSlackMs: transport.answerSlackMs,
     onBytes: null,  // also told of every byte that arrives (the monitor)
     open: () => transport.open((bytes) => {
       note('<', bytes);

@@ -16,6 +16,7 @@ EM_JS(int, link_take, (uint8_t* buffer, uint32_t count), {
 });
 // Resolves once count bytes wait or ms have passed.
 EM_ASYNC_JS(void, link_wait, (uint32_t count, int ms), { await Module.link.wait(count, ms); });
+EM_JS(int, link_answer_slack_ms, (), { return Module.link.answerSlackMs; });
 EM_JS(int, link_send, (const uint8_t* buffer, uint32_t count), {
     return Module.link.send(HEAPU8.slice(buffer, buffer + count)) ? 1 : 0;
 });
@@ -35,5 +36,7 @@ int CPageLink::Read(uint8_t* buffer, uint32_t count)
     link_wait(count - got, kReadWaitMs);
     return got + link_take(buffer + got, count - got);
 }
+
+int CPageLink::AnswerSlackMs() const { return link_answer_slack_ms(); }
 
 int CPageLink::Write(const uint8_t* buffer, uint32_t count) { return link_send(buffer, count); }

@@ -11,4 +11,6 @@ public:
     int Read(uint8_t* buffer, uint32_t count) override;
     int Write(const uint8_t* buffer, uint32_t count) override;
     bool IsOpen() const override;
+    // Beyond a local port's: the test port's network hops.
+    int AnswerSlackMs() const override;
 };
