@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the tests, suite by suite:
 #   linux    as shipped (warnings are errors)
+#   web      the page (Emscripten) in headless Chromium against fernbow-sim
 #   asan     under AddressSanitizer (leaks included) and UndefinedBehaviorSanitizer
 #   fuzz     each fuzz target for a while
 #   windows  the Windows build (mingw-w64) with its tests under Wine
@@ -11,7 +12,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-all_suites=(linux asan fuzz windows)
+all_suites=(linux web asan fuzz windows)
 suites=("$@")
 ((${#suites[@]})) || suites=("${all_suites[@]}")
 for suite in "${suites[@]}"; do
@@ -85,18 +86,30 @@ suite_fuzz() {
   fi
 }
 
+# The Linux build's fernbow-sim and fernbow-cli, made first when the linux
+# suite is not run; false when that build failed.
+host_build() {
+  mkdir -p build
+  [[ " ${suites[*]} " == *" linux "* ]] && return 0
+  bash scripts/build.sh build -DFERNBOW_WERROR=ON >build/build.log 2>&1 && return 0
+  echo "the Linux build the $1 suite needs failed; the end of build/build.log:"
+  tail -n 60 build/build.log
+  failed=$((failed + 1))
+  return 1
+}
+
+# The page: the engine built with Emscripten, driven in headless Chromium
+# through the test port against the Linux fernbow-sim.
+suite_web() {
+  host_build web || return 0
+  BUILD_SCRIPT=scripts/build-web.sh run_suite build-web -DFERNBOW_HOST_BUILD="$root/build"
+}
+
 # Windows: fernbow-cli.exe and the platform-neutral suites cross-built, run
 # under Wine; the Linux build's e2e_tests drive fernbow-cli.exe against the
 # Linux fernbow-sim, so that build is made first when the linux suite is not run.
 suite_windows() {
-  mkdir -p build
-  if ! [[ " ${suites[*]} " == *" linux "* ]] &&
-     ! bash scripts/build.sh build -DFERNBOW_WERROR=ON >build/build.log 2>&1; then
-    echo "the Linux build the Windows suite needs failed; the end of build/build.log:"
-    tail -n 60 build/build.log
-    failed=$((failed + 1))
-    return
-  fi
+  host_build Windows || return 0
   BUILD_SCRIPT=scripts/build-windows.sh run_suite build-windows -DFERNBOW_HOST_BUILD="$root/build"
   WINEPREFIX="$root/build-windows/wineprefix" wineserver -k 2>/dev/null || true
 }

@@ -89,6 +89,12 @@ if [ "${CI:-}" = true ] || command -v gpasm >/dev/null; then
     grep -q '^:00000001FF' "$root/share/fernbow/examples/$example.hex" 2>/dev/null || fail "no example $example.hex"
   done
 fi
+# The page (built wherever Emscripten is installed), whole: it fetches nothing.
+if [ "${CI:-}" = true ] || command -v emcmake >/dev/null; then
+  for file in index.html page.js port.js fernbow-engine.js; do
+    [ -s "$root/share/fernbow/web/$file" ] || fail "no page file share/fernbow/web/$file"
+  done
+fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libwxgtk3.2 libgtk-3 libc6; do

@@ -1,0 +1,16 @@
+#pragma once
+#include "SerialLink.h"
+
+// The serial line of the page: Web Serial, or the WebSocket test port. The
+// page's script owns the port (Module.link); this class only asks it, and
+// waits for its bytes by suspending the engine until they come.
+class CPageLink : public ISerialLink {
+public:
+    int Open() override;
+    int Close() override;
+    int Read(uint8_t* buffer, uint32_t count) override;
+    int Write(const uint8_t* buffer, uint32_t count) override;
+    bool IsOpen() const override;
+    // Beyond a local port's: the test port's network hops.
+    int AnswerSlackMs() const override;
+};
