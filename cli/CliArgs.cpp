@@ -12,10 +12,6 @@ namespace {
 // millisecond clock can count.
 constexpr double kMaxWaitSeconds = 86400.0 * 365;
 
-// The options that stand alone; given a value (--trace=yes) they are refused.
-const char* const kFlags[] = {"--trace", "--force", "--watch", "--repeat", "--list", "--help", "--version"};
-// The options that take the next word as their value.
-const char* const kValueOptions[] = {"--port", "--wait", "--count", "--log", "--reset", "--settle"};
 // The longest --settle: a writer quiet for longer than this has finished.
 constexpr int kMaxSettleMs = 600000;
 
@@ -61,29 +57,52 @@ std::string CheckPositive(const std::string& text, const std::string& why)
     return CLI::detail::lexical_cast(text, value) && value > 0 ? "" : why;
 }
 
-std::string FlagGivenAValue(const std::vector<std::string>& args)
+// The long options as defined on app: those that stand alone (a flag with
+// no value of its own, such as --trace) and those that take the next word as
+// their value (--port). --monitor is neither: its value comes only as
+// --monitor=BAUD.
+struct OptionNames {
+    std::vector<std::string> flags;
+    std::vector<std::string> valued;
+};
+
+OptionNames NamesOf(const CLI::App& app)
+{
+    OptionNames names;
+    for (const CLI::Option* option : app.get_options()) {
+        if (!option->nonpositional() || !option->get_fnames().empty())
+            continue;
+        auto& list = option->get_expected_max() == 0 ? names.flags : names.valued;
+        for (const std::string& name : option->get_lnames())
+            list.push_back("--" + name);
+    }
+    return names;
+}
+
+// A flag given a value (--trace=yes) is refused.
+std::string FlagGivenAValue(const OptionNames& names, const std::vector<std::string>& args)
 {
     for (const std::string& word : args) {
         if (word == "--")
             break;
-        for (const char* flag : kFlags)
-            if (word.rfind(std::string(flag) + "=", 0) == 0)
-                return std::string("option ") + flag + " takes no value";
+        for (const std::string& flag : names.flags)
+            if (word.rfind(flag + "=", 0) == 0)
+                return "option " + flag + " takes no value";
     }
     return "";
 }
 
 // "--log=" gives the option an empty value, as "--log ''" does (CLI11 would
 // take the next word instead).
-std::vector<std::string> SplitEmptyValues(const std::vector<std::string>& args)
+std::vector<std::string> SplitEmptyValues(const OptionNames& names, const std::vector<std::string>& args)
 {
     std::vector<std::string> words;
     bool options = true;
     for (const std::string& word : args) {
         options = options && word != "--";
         bool split = false;
-        for (const char* name : kValueOptions)
-            split = split || (options && word == std::string(name) + "=");
+        for (const std::string& name : names.valued)
+            split = split || (options && word == name + "=");
         if (split)
             words.insert(words.end(), {word.substr(0, word.size() - 1), ""});
         else
@@ -94,12 +113,12 @@ std::vector<std::string> SplitEmptyValues(const std::vector<std::string>& args)
 
 // After CLI11 found a value missing: the first value option given whose
 // value never came (CLI11 takes the words in order and stops there).
-std::string MissingValue(const CLI::App& app, const std::vector<std::string>& args)
+std::string MissingValue(const CLI::App& app, const OptionNames& names, const std::vector<std::string>& args)
 {
     for (const std::string& word : args)
-        for (const char* name : kValueOptions)
+        for (const std::string& name : names.valued)
             if (word == name && app.get_option(name)->results().empty())
-                return std::string("option ") + name + " needs a value";
+                return "option " + name + " needs a value";
     return "";
 }
 
@@ -147,10 +166,6 @@ std::string TakePorts(CliArgs& result, const std::vector<std::string>& portTexts
 CliArgs ParseCliArgs(const std::vector<std::string>& args)
 {
     CliArgs result;
-    result.error = FlagGivenAValue(args);
-    if (!result.error.empty())
-        return result;
-
     std::vector<std::string> files, portTexts;
     std::string monitorText;
     bool list = false, help = false, version = false;
@@ -203,13 +218,17 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     app.add_flag("--version", version);
     app.add_option("file", files);
 
+    const OptionNames names = NamesOf(app);
+    result.error = FlagGivenAValue(names, args);
+    if (!result.error.empty())
+        return result;
     // CLI11 takes the words in reverse order, last first.
-    const std::vector<std::string> words = SplitEmptyValues(args);
+    const std::vector<std::string> words = SplitEmptyValues(names, args);
     std::vector<std::string> reversed(words.rbegin(), words.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::ArgumentMismatch& e) {
-        result.error = MissingValue(app, args);
+        result.error = MissingValue(app, names, args);
         if (result.error.empty())
             result.error = e.what();
         return result;

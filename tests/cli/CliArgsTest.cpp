@@ -139,6 +139,7 @@ TEST(CliArgs, UsageErrorsAreNamed)
         {{"--force=yes", "a.hex"}, "takes no value"},
         {{"--count", "2", "a.hex"}, "--count goes with --repeat"},
         {{"--repeat=no", "a.hex"}, "takes no value"},
+        {{"--help=1"}, "option --help takes no value"},  // a flag with a short name too
         {{"--port", "tcp://host", "a.hex"}, "give tcp://HOST:PORT or rfc2217://HOST:PORT"},
         {{"--port", "tcp://:2000", "a.hex"}, "give tcp://HOST:PORT"},
         {{"--port", "rfc2217://[::1:7000", "a.hex"}, "give tcp://HOST:PORT"},

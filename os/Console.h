@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-// What fernbow-cli needs from the terminal or console it runs in; one
-// implementation per platform.
+// What a command-line program needs from the terminal or console it runs in;
+// one implementation per platform.
 
 // The arguments after the program's name, as UTF-8 (Windows reads its
 // UTF-16 command line, so any file name comes through).
@@ -26,8 +26,8 @@ void InstallInterruptHandler(std::atomic<bool>* flag);
 // safe there. nullptr removes it; one at a time.
 void SetRestoreBeforeAbruptEnd(void (*restore)());
 
-// true when a hang-up (SIGHUP) came first: the run then ends with
-// ExitStatus::kHungUp, whatever state it was stopped in.
+// true when a hang-up (SIGHUP) came first, whatever state the run was
+// stopped in.
 bool HangUpReceived();
 
 // Before a panel is drawn: true when standard output is a terminal that

@@ -4,7 +4,7 @@
 
 // Lengths around the padding boundaries (55, 56, 64 bytes), fed whole and in
 // pieces that straddle the 64-byte blocks.
-TEST(CliSha256, KnownDigestsWholeAndInPieces)
+TEST(Sha256, KnownDigestsWholeAndInPieces)
 {
     struct Row {
         std::string text;
