@@ -169,8 +169,8 @@ TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
         {"single board: only foreign answers within the wait", 0, 0, 1000000, false, 0, 0, 0, -1, {}, true, 2, 0,
          BoardEnd::Stop::ForeignAnswersOnly,
          {"its program is probably running", "only bytes that were no bootloader's answer came within 2.0 s"}},
-        {"single board: the port goes while searching", 0, 0, 0, false, 0, 0, 0, -1, {}, true, -1, 1, BoardEnd::Stop::LineLost,
-         {"the port has gone away"}},
+        {"single board: the port goes while searching", 0, 0, 0, false, 0, 0, 0, -1, {}, true, -1, 1,
+         BoardEnd::Stop::LineLost, {"the port has gone away"}},
     };
     const LoadedHex image = SmallImage();
     for (const Row& row : rows) {
