@@ -1,5 +1,7 @@
 #include "BoardConsole.h"
 
+#include "ExitStatus.h"
+
 #include <algorithm>
 
 namespace {
@@ -17,8 +19,8 @@ std::string TallyText(const PortTally& tally)
         std::snprintf(text, sizeof text, ", %.1f s per board", tally.programmedSeconds / tally.programmed);
         line += text;
     }
-    if (tally.exitStatus != 0)
-        line += " (exit status " + std::to_string(tally.exitStatus) + ")";
+    if (!tally.end.Programmed())
+        line += " (exit status " + std::to_string(ExitStatusOf(tally.end)) + ")";
     return line;
 }
 } // namespace

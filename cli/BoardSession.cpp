@@ -1,6 +1,6 @@
 #include "BoardSession.h"
 
-#include "RunStatus.h"
+#include "ExitStatus.h"
 #include "SettledFile.h"
 
 #include <cstdio>

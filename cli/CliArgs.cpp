@@ -1,8 +1,11 @@
 #include "CliArgs.h"
 
+#include "ExitStatus.h"
+
 #include <CLI/CLI.hpp>
 
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <map>
 
@@ -282,6 +285,21 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     return result;
 }
 
+namespace {
+
+std::string ExitStatusList()
+{
+    std::string list;
+    for (const ExitStatusMeaning& row : ExitStatusMeanings()) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%5d  ", row.status);
+        list += number + row.meaning + "\n";
+    }
+    return list;
+}
+
+} // namespace
+
 std::string CliUsage()
 {
     return "Usage: fernbow-cli [--port PORT]... [--wait SECONDS] [--repeat [--count N]]\n"
@@ -335,21 +353,6 @@ std::string CliUsage()
            "COM13-COM19 = /dev/ttyACM0-6; COM0 has a device only through a link.\n"
            "\n"
            "Exit status (with several ports, --repeat or --log: 0 only when every board that\n"
-           "started was programmed, otherwise the status of the first port that failed):\n"
-           "    0  programmed\n"
-           "    1  bad command line, or the log cannot be written\n"
-           "    2  the port cannot be opened, or it went away (unplugged, or the port\n"
-           "       server closed the connection)\n"
-           "    3  the HEX file cannot be opened or read, holds no program data, or has\n"
-           "       bad records or no end record (refused unless --force)\n"
-           "    4  the program reaches into the bootloader's area (refused)\n"
-           "    5  unexpected answer from the target: only bytes that were no\n"
-           "       bootloader's answer came within --wait (its program is running)\n"
-           "    6  timeout: a block went unanswered (or had no usable answer)\n"
-           "    7  transmission problem: a block was refused ten times\n"
-           "    8  no target answered within --wait\n"
-           "    9  internal error\n"
-           "  129  hung up (SIGHUP): the board in hand is stopped as on Ctrl-C\n"
-           "  130  interrupted (Ctrl-C or SIGTERM) while programming; Ctrl-C in the\n"
-           "       monitor or while watching ends with the last run's status\n";
+           "started was programmed, otherwise the status of the first port that failed):\n" +
+           ExitStatusList();
 }

@@ -5,6 +5,7 @@
 #include "BoardLines.h"
 #include "ComPortMap.h"
 #include "Console.h"
+#include "ExitStatus.h"
 #include "GangRun.h"
 #include "HexOnce.h"
 #include "PortLinkFactory.h"
@@ -94,9 +95,9 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
         shared.note = BadRecordsWarning(image.report);
 
     std::string notStarted;
-    const int status = RunGang(std::move(gangPorts), shared, notStarted);
+    const BoardEnd end = RunGang(std::move(gangPorts), shared, notStarted);
     if (!notStarted.empty())
         std::fprintf(stderr, "fernbow-cli: cannot start a thread for every port (%s); no port was touched\n",
                      notStarted.c_str());
-    return status;
+    return ExitStatusOf(end);
 }

@@ -8,6 +8,7 @@
 #include "CliArgs.h"
 #include "ComPortMap.h"
 #include "Console.h"
+#include "ExitStatus.h"
 #include "FernbowVersion.h"
 #include "HeldLink.h"
 #include "PortList.h"
@@ -146,7 +147,7 @@ int ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& ser
     if (run.board.targetAnswered && run.board.bytesSent > 0)
         std::printf("%s\n", SentSummary(run.board.bytesSent, run.board.elapsedMs).c_str());
     std::fflush(stdout);
-    return run.board.exitStatus;
+    return ExitStatusOf(run.board.end);
 }
 
 int RunProgramming(const CliArgs& args)

@@ -9,20 +9,20 @@ struct Row {
     FlashOutcomeText text;
 };
 
-// Abandoned has no status of its own: the caller knows why the host stopped
-// the run (an expired wait, a signal) and decides.
+// Abandoned has no word of its own: the caller knows why the host stopped
+// the run (an expired wait, a signal) and says so.
 const Row kRows[] = {
-    {FlashOutcome::None, {"internal error", ExitStatus::kInternal, nullptr}},
-    {FlashOutcome::Programmed, {"programmed", ExitStatus::kProgrammed, nullptr}},
-    {FlashOutcome::FileReadError, {"file not read", ExitStatus::kFile, "Can't read file"}},
-    {FlashOutcome::NoProgramData, {"no program data", ExitStatus::kFile, "No program data in file"}},
-    {FlashOutcome::FileRefused, {"file refused", ExitStatus::kFile, nullptr}},
-    {FlashOutcome::WrongChip, {"built for the other chip", ExitStatus::kFile, nullptr}},
-    {FlashOutcome::BootAreaOverlap, {"boot area overlap", ExitStatus::kBootArea, nullptr}},
-    {FlashOutcome::UnexpectedAnswer, {"unexpected answer", ExitStatus::kUnexpectedAnswer, nullptr}},
-    {FlashOutcome::Timeout, {"timeout", ExitStatus::kTimeout, nullptr}},
-    {FlashOutcome::TransmissionProblem, {"transmission problem", ExitStatus::kTransmission, nullptr}},
-    {FlashOutcome::Abandoned, {"internal error", ExitStatus::kInternal, nullptr}},
+    {FlashOutcome::None, {"internal error", nullptr}},
+    {FlashOutcome::Programmed, {"programmed", nullptr}},
+    {FlashOutcome::FileReadError, {"file not read", "Can't read file"}},
+    {FlashOutcome::NoProgramData, {"no program data", "No program data in file"}},
+    {FlashOutcome::FileRefused, {"file refused", nullptr}},
+    {FlashOutcome::WrongChip, {"built for the other chip", nullptr}},
+    {FlashOutcome::BootAreaOverlap, {"boot area overlap", nullptr}},
+    {FlashOutcome::UnexpectedAnswer, {"unexpected answer", nullptr}},
+    {FlashOutcome::Timeout, {"timeout", nullptr}},
+    {FlashOutcome::TransmissionProblem, {"transmission problem", nullptr}},
+    {FlashOutcome::Abandoned, {"internal error", nullptr}},
 };
 
 } // namespace

@@ -51,7 +51,7 @@ void CBoardLoop::Run()
         line = trace.get();
     }
     if (!line->Open()) {
-        Fail(ExitStatus::kPort, "Can't open comport: " + m_port.openError(serial));
+        Fail(BoardEnd::Stopped(BoardEnd::Stop::PortNotOpened), "Can't open comport: " + m_port.openError(serial));
         return;
     }
     m_device = serial.DevicePath();
@@ -85,16 +85,16 @@ bool CBoardLoop::ProgramOneBoard(const IPortLink& port, ISerialLink& line)
 
     if (result.lineLost) {
         if (result.Started())
-            Record(result, "port lost", ExitStatus::kPort);
+            Record(result, "port lost", BoardEnd::Stopped(BoardEnd::Stop::LineLost));
         else if (!m_shared.repeat)
-            Fail(ExitStatus::kPort, "the port has gone away");
+            Fail(BoardEnd::Stopped(BoardEnd::Stop::LineLost), "the port has gone away");
         return m_shared.repeat;
     }
     if (result.abandoned == AbandonReason::Interrupted) {
         if (result.Started())
-            Record(result, "interrupted", ExitStatus::kInterrupted);
+            Record(result, "interrupted", BoardEnd::Stopped(BoardEnd::Stop::Interrupted));
         else if (!m_shared.repeat)
-            Fail(ExitStatus::kInterrupted, "Interrupted");
+            Fail(BoardEnd::Stopped(BoardEnd::Stop::Interrupted), "Interrupted");
         return false;
     }
     if (result.abandoned == AbandonReason::WaitExpired) {
@@ -102,25 +102,25 @@ bool CBoardLoop::ProgramOneBoard(const IPortLink& port, ISerialLink& line)
                                                          : "no target answered within ") +
                                  Seconds(m_shared.waitSeconds);
         if (m_tally.programmed + m_tally.failed == 0)
-            Fail(result.exitStatus, text);
+            Fail(result.end, text);
         else
             m_view.Line(m_slot, text + "; done");
         return false;
     }
-    Record(result, DescribeOutcome(result.outcome).word, result.exitStatus);
+    Record(result, DescribeOutcome(result.outcome).word, result.end);
     return true;
 }
 
-void CBoardLoop::Record(const BoardResult& result, const char* outcome, int exitStatus)
+void CBoardLoop::Record(const BoardResult& result, const char* outcome, const BoardEnd& end)
 {
     const int number = m_tally.programmed + m_tally.failed + 1;
-    if (exitStatus == ExitStatus::kProgrammed) {
+    if (end.Programmed()) {
         ++m_tally.programmed;
         m_tally.programmedSeconds += result.seconds;
     } else {
         ++m_tally.failed;
-        if (m_tally.exitStatus == 0)
-            m_tally.exitStatus = exitStatus;
+        if (m_tally.end.Programmed())
+            m_tally.end = end;
     }
     m_view.Line(m_slot, "board " + std::to_string(number) + ": " + (result.chip.empty() ? "no chip" : result.chip) +
                                ", " + outcome + ", " + Seconds(result.seconds));
@@ -144,10 +144,10 @@ void CBoardLoop::Record(const BoardResult& result, const char* outcome, int exit
         m_view.Problem(m_slot, "cannot write the log: " + error);
 }
 
-void CBoardLoop::Fail(int exitStatus, const std::string& problem)
+void CBoardLoop::Fail(const BoardEnd& end, const std::string& problem)
 {
-    if (m_tally.exitStatus == 0)
-        m_tally.exitStatus = exitStatus;
+    if (m_tally.end.Programmed())
+        m_tally.end = end;
     m_view.Problem(m_slot, problem);
 }
 

@@ -58,8 +58,8 @@ private:
     // Searches for a board and programs it. false when the port's run is over.
     bool ProgramOneBoard(const IPortLink& port, ISerialLink& line);
     // Counts, shows and logs a board that has started (its chip answered).
-    void Record(const BoardResult& result, const char* outcome, int exitStatus);
-    void Fail(int exitStatus, const std::string& problem);
+    void Record(const BoardResult& result, const char* outcome, const BoardEnd& end);
+    void Fail(const BoardEnd& end, const std::string& problem);
     // After a board: quiet, then a wake-up now and then, until no bootloader
     // answers (the board was taken away, reset into its program, or the port
     // went away). Until then it is the same board, not the next one.

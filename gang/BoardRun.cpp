@@ -24,7 +24,7 @@ BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& 
     result.failedBlock = writer.FailedBlock();
     result.resetCode = writer.LastResetCode();
     result.wrongChipWarning = host.WrongChipWarning();
-    result.exitStatus = BoardExitStatus(result);
+    result.end = EndOf(result);
     return result;
 }
 
@@ -47,13 +47,15 @@ OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::str
     return run;
 }
 
-int BoardExitStatus(const BoardResult& result)
+BoardEnd EndOf(const BoardResult& result)
 {
     if (result.abandoned == AbandonReason::Interrupted)
-        return ExitStatus::kInterrupted;
+        return BoardEnd::Stopped(BoardEnd::Stop::Interrupted);
     if (result.lineLost)
-        return ExitStatus::kPort;
+        return BoardEnd::Stopped(BoardEnd::Stop::LineLost);
     if (result.abandoned == AbandonReason::WaitExpired && result.foreignAnswered)
-        return ExitStatus::kUnexpectedAnswer;
-    return ExitStatusFor(result.outcome, result.abandoned);
+        return BoardEnd::Stopped(BoardEnd::Stop::ForeignAnswersOnly);
+    if (result.abandoned == AbandonReason::WaitExpired && result.outcome == FlashOutcome::Abandoned)
+        return BoardEnd::Stopped(BoardEnd::Stop::NoTarget);
+    return BoardEnd::Ended(result.outcome);
 }

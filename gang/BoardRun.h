@@ -23,7 +23,7 @@ struct BoardResult {
     int32_t failedBlock = -1;      // the block of a Timeout or TransmissionProblem
     ResetCodeReport resetCode;
     std::string wrongChipWarning;  // a file for the other chip written with force
-    int exitStatus = ExitStatus::kInternal;
+    BoardEnd end;                  // no outcome until the run has one
 
     bool Started() const { return !chip.empty(); }
 };
@@ -50,7 +50,6 @@ struct OneBoardRun {
 OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::string& hexFile,
                         const CBoardHost::Options& options, IGangView& view);
 
-// The exit status of a run: Ctrl-C wins, then a lost line (2), then an
-// expired wait (5 when only bytes that were no answer came, else 8), then
-// the outcome.
-int BoardExitStatus(const BoardResult& result);
+// How a run ended: Ctrl-C wins, then a lost line, then an expired wait
+// (with only bytes that were no answer, or with no target), then the outcome.
+BoardEnd EndOf(const BoardResult& result);

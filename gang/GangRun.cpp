@@ -35,16 +35,16 @@ std::string RunLoops(std::vector<std::unique_ptr<CBoardLoop>>& loops)
 
 } // namespace
 
-int RunGang(std::vector<GangPort> ports, const GangShared& shared, std::string& notStarted)
+BoardEnd RunGang(std::vector<GangPort> ports, const GangShared& shared, std::string& notStarted)
 {
     std::vector<std::unique_ptr<CBoardLoop>> loops;
     for (size_t slot = 0; slot < ports.size(); ++slot)
         loops.push_back(std::make_unique<CBoardLoop>(std::move(ports[slot]), slot, shared));
     notStarted = RunLoops(loops);
     if (!notStarted.empty())
-        return ExitStatus::kInternal;
+        return BoardEnd();
 
-    int status = ExitStatus::kProgrammed;
+    BoardEnd end = BoardEnd::Ended(FlashOutcome::Programmed);
     PortTally total;
     for (size_t slot = 0; slot < loops.size(); ++slot) {
         const PortTally& tally = loops[slot]->Tally();
@@ -52,12 +52,12 @@ int RunGang(std::vector<GangPort> ports, const GangShared& shared, std::string& 
         total.programmed += tally.programmed;
         total.failed += tally.failed;
         total.programmedSeconds += tally.programmedSeconds;
-        if (status == ExitStatus::kProgrammed)
-            status = tally.exitStatus;
+        if (end.Programmed())
+            end = tally.end;
     }
     if (loops.size() > 1) {
-        total.exitStatus = status;
+        total.end = end;
         shared.view->Total(total);
     }
-    return status;
+    return end;
 }

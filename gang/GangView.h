@@ -1,4 +1,6 @@
 #pragma once
+#include "RunStatus.h"
+
 #include <cstddef>
 #include <string>
 
@@ -7,7 +9,8 @@ struct PortTally {
     int programmed = 0;
     int failed = 0;
     double programmedSeconds = 0;  // summed over the programmed boards
-    int exitStatus = 0;            // of the port's first failure; 0 when none
+    // How the port's first failed board (or the port itself) ended; Programmed when none failed.
+    BoardEnd end = BoardEnd::Ended(FlashOutcome::Programmed);
 };
 
 // What a gang run shows, port by port (a port is a slot, numbered in the

@@ -4,6 +4,22 @@
 // Why the host asked the engine to stop.
 enum class AbandonReason { None, Interrupted, WaitExpired };
 
-// The exit status of a run that ended with outcome, the host having stopped
-// it for reason.
-int ExitStatusFor(FlashOutcome outcome, AbandonReason reason);
+// How a board's run ended: stopped from outside the engine (a port that did
+// not open or went away, Ctrl-C, an expired wait), or else as the engine's
+// outcome says. Front ends decide what each means to them.
+struct BoardEnd {
+    enum class Stop {
+        None,                // the outcome says how it ended
+        PortNotOpened,
+        LineLost,            // the port went away
+        Interrupted,         // Ctrl-C or SIGTERM
+        NoTarget,            // no target answered within the wait
+        ForeignAnswersOnly,  // only bytes that were no answer came within the wait
+    };
+    Stop stop = Stop::None;
+    FlashOutcome outcome = FlashOutcome::None;  // with Stop::None
+
+    static BoardEnd Stopped(Stop why) { return {why, FlashOutcome::None}; }
+    static BoardEnd Ended(FlashOutcome outcome) { return {Stop::None, outcome}; }
+    bool Programmed() const { return stop == Stop::None && outcome == FlashOutcome::Programmed; }
+};

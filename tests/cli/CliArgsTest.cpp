@@ -1,5 +1,4 @@
 #include "CliArgs.h"
-#include "RunStatus.h"
 #include "PortArgument.h"
 
 #include <gtest/gtest.h>
@@ -167,39 +166,4 @@ TEST(CliArgs, UsageErrorsAreNamed)
         EXPECT_NE(args.error.find(row.says), std::string::npos)
             << "got \"" << args.error << "\", wanted \"" << row.says << '"';
     }
-}
-
-TEST(CliExitStatus, EveryOutcomeHasItsOwnStatus)
-{
-    struct Row {
-        FlashOutcome outcome;
-        AbandonReason reason;
-        int status;
-    };
-    const Row rows[] = {
-        {FlashOutcome::Programmed, AbandonReason::None, 0},
-        {FlashOutcome::FileReadError, AbandonReason::None, 3},
-        {FlashOutcome::FileRefused, AbandonReason::None, 3},
-        {FlashOutcome::NoProgramData, AbandonReason::None, 3},
-        {FlashOutcome::BootAreaOverlap, AbandonReason::None, 4},
-        {FlashOutcome::UnexpectedAnswer, AbandonReason::None, 5},
-        {FlashOutcome::Timeout, AbandonReason::None, 6},
-        {FlashOutcome::TransmissionProblem, AbandonReason::None, 7},
-        {FlashOutcome::Abandoned, AbandonReason::WaitExpired, 8},
-        {FlashOutcome::Abandoned, AbandonReason::Interrupted, 130},
-        {FlashOutcome::Timeout, AbandonReason::Interrupted, 130},
-        {FlashOutcome::Abandoned, AbandonReason::None, 9},
-        {FlashOutcome::None, AbandonReason::None, 9},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(ExitStatusFor(row.outcome, row.reason), row.status)
-            << static_cast<int>(row.outcome) << '/' << static_cast<int>(row.reason);
-}
-
-TEST(CliExitStatus, HelpDocumentsEveryStatus)
-{
-    const std::string usage = CliUsage();
-    for (const char* line : {"    0  programmed", "    1  ", "    2  ", "    3  ", "    4  ", "    5  ",
-                             "    6  ", "    7  ", "    8  ", "    9  ", "  129  ", "  130  "})
-        EXPECT_NE(usage.find(line), std::string::npos) << line;
 }

@@ -148,7 +148,7 @@ TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
         bool single = false;
         double wait = -1;
         int vanishAtWakeUp = 0;
-        int exitStatus = 0;
+        BoardEnd::Stop end = BoardEnd::Stop::None;  // None: the boards that started were programmed
         std::vector<std::string> problems = {};  // each found in the problem said in its place
     };
     const Row rows[] = {
@@ -164,12 +164,13 @@ TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
         // One board: a stray answer (the late "K" of an interrupted run) is
         // passed over without a word; a running program is named once.
         {"single board found after one stray answer", 0, 0, 1, false, 0, 0, 1, -1, {}, true, 30},
-        {"single board found after foreign answers", 0, 0, 3, false, 0, 0, 1, -1, {}, true, 30, 0, 0,
+        {"single board found after foreign answers", 0, 0, 3, false, 0, 0, 1, -1, {}, true, 30, 0, BoardEnd::Stop::None,
          {"The board answers with other bytes: its program is probably running. Reset it"}},
-        {"single board: only foreign answers within the wait", 0, 0, 1000000, false, 0, 0, 0, -1, {}, true, 2, 0, 5,
+        {"single board: only foreign answers within the wait", 0, 0, 1000000, false, 0, 0, 0, -1, {}, true, 2, 0,
+         BoardEnd::Stop::ForeignAnswersOnly,
          {"its program is probably running", "only bytes that were no bootloader's answer came within 2.0 s"}},
-        {"single board: the port goes while searching", 0, 0, 0, false, 0, 0, 0, -1, {}, true, -1, 1, 2,
-         {"the port has gone away"}},
+        {"single board: the port goes while searching", 0, 0, 0, false, 0, 0, 0, -1, {}, true, -1, 1,
+         BoardEnd::Stop::LineLost, {"the port has gone away"}},
     };
     const LoadedHex image = SmallImage();
     for (const Row& row : rows) {
@@ -213,7 +214,8 @@ TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
 
         EXPECT_EQ(loop.Tally().programmed, row.programmed);
         EXPECT_EQ(loop.Tally().failed, 0);
-        EXPECT_EQ(loop.Tally().exitStatus, row.exitStatus);
+        EXPECT_EQ(loop.Tally().end.stop, row.end);
+        EXPECT_EQ(loop.Tally().end.Programmed(), row.end == BoardEnd::Stop::None);
         EXPECT_EQ(view.beeps, row.programmed);
         ASSERT_EQ(view.problems.size(), row.problems.size()) << (view.problems.empty() ? "" : view.problems.front());
         for (size_t i = 0; i < row.problems.size(); ++i)
