@@ -81,20 +81,20 @@ std::string ComPortHardware(int)
     return std::string();  // the device path says it all
 }
 
-PortOpenResult ProbeDevice(const std::string& device)
+PortResult ProbeDevice(const std::string& device)
 {
-    PortOpenResult result;
+    PortResult result;
     UniqueFd fd = OpenSerialDeviceExclusive(device, result);
     return result;
 }
 
-std::string DescribeOpenError(const PortOpenResult& result, const std::string& device)
+std::string DescribeOpenError(const PortResult& result, const std::string& device)
 {
     const std::string name = device.empty() ? std::string("the port") : device;
     switch (result.status) {
-    case PortOpenStatus::Opened:
+    case PortStatus::Ok:
         return "no error";
-    case PortOpenStatus::AccessDenied: {
+    case PortStatus::AccessDenied: {
         std::string group = GroupGrantingAccess(device);
         if (group.empty())
             return "permission denied on " + name +
@@ -103,13 +103,17 @@ std::string DescribeOpenError(const PortOpenResult& result, const std::string& d
                "\" that owns it (sudo usermod -aG " + group +
                " \"$USER\", then log out and in again)";
     }
-    case PortOpenStatus::Busy:
+    case PortStatus::Busy:
         return name + " is busy: another program holds the port; close that program and try again";
-    case PortOpenStatus::Missing:
+    case PortStatus::Missing:
         return "no such device: " + name;
-    case PortOpenStatus::NotSerial:
+    case PortStatus::NotSerial:
         return name + " is not a serial device";
-    case PortOpenStatus::Other:
+    case PortStatus::Timeout:
+    case PortStatus::Refused:
+    case PortStatus::Unsupported:
+    case PortStatus::Lost:
+    case PortStatus::Other:
         break;
     }
     return name + ": " + result.osText;

@@ -45,30 +45,34 @@ std::string ComPortHardware(int n)
     return found;
 }
 
-PortOpenResult ProbeDevice(const std::string& device)
+PortResult ProbeDevice(const std::string& device)
 {
-    PortOpenResult result;
+    PortResult result;
     ComDevice opened = OpenComDevice(device, result);
     CloseComDevice(opened);
     return result;
 }
 
-std::string DescribeOpenError(const PortOpenResult& result, const std::string& device)
+std::string DescribeOpenError(const PortResult& result, const std::string& device)
 {
     const std::string name = device.empty() ? std::string("the port") : device;
     switch (result.status) {
-    case PortOpenStatus::Opened:
+    case PortStatus::Ok:
         return "no error";
-    case PortOpenStatus::Missing:
+    case PortStatus::Missing:
         return "no such port: " + name + " (is the adapter plugged in? Device Manager lists the COM ports)";
-    case PortOpenStatus::Busy:
-    case PortOpenStatus::AccessDenied:
+    case PortStatus::Busy:
+    case PortStatus::AccessDenied:
         // Windows answers "access denied" for a port that is already open.
         return name + " is in use: another program holds the port (a terminal, another flasher, "
                       "the IDE); close it and try again";
-    case PortOpenStatus::NotSerial:
+    case PortStatus::NotSerial:
         return name + " is not a serial port";
-    case PortOpenStatus::Other:
+    case PortStatus::Timeout:
+    case PortStatus::Refused:
+    case PortStatus::Unsupported:
+    case PortStatus::Lost:
+    case PortStatus::Other:
         break;
     }
     return name + ": " + result.osText;

@@ -43,7 +43,7 @@ struct OpenPort {
     OpenPort()
     {
         settings.m_strDevice = pty.SlavePath();
-        EXPECT_EQ(port.Open(), 1) << DescribeOpenError(port.LastOpenError(), pty.SlavePath());
+        EXPECT_EQ(port.Open(), 1) << DescribeOpenError(port.LastError(), pty.SlavePath());
     }
 };
 
@@ -94,10 +94,10 @@ TEST(SerialPortOpen, SecondOpenOfTheSameDeviceIsRefusedAsBusy)
 
     EXPECT_EQ(other.Open(), 0);
     EXPECT_FALSE(other.IsOpen());
-    EXPECT_EQ(other.LastOpenError().status, PortOpenStatus::Busy) << other.LastOpenError().osText;
-    EXPECT_NE(DescribeOpenError(other.LastOpenError(), p.pty.SlavePath()).find("another program"),
+    EXPECT_EQ(other.LastError().status, PortStatus::Busy) << other.LastError().osText;
+    EXPECT_NE(DescribeOpenError(other.LastError(), p.pty.SlavePath()).find("another program"),
               std::string::npos);
-    EXPECT_EQ(ProbeDevice(p.pty.SlavePath()).status, PortOpenStatus::Busy);
+    EXPECT_EQ(ProbeDevice(p.pty.SlavePath()).status, PortStatus::Busy);
 
     uint8_t buf[2] = {0xAA, 0xBB};
     EXPECT_EQ(other.Read(buf, 2), 0);
@@ -106,7 +106,7 @@ TEST(SerialPortOpen, SecondOpenOfTheSameDeviceIsRefusedAsBusy)
     // Once released, the port can be had again.
     p.port.Close();
     EXPECT_EQ(other.Open(), 1);
-    EXPECT_TRUE(other.LastOpenError().Ok());
+    EXPECT_TRUE(other.LastError().Ok());
 }
 
 TEST(SerialPortOpen, OpenWhileOpenKeepsThePortAndTheRate)
@@ -128,7 +128,7 @@ TEST(SerialPortOpen, MissingDeviceFailsWithNoSuchDevice)
     settings.m_strDevice = "/dev/fernbow-no-such-tty";
     CSerialPort port(settings);
     EXPECT_EQ(port.Open(), 0);
-    EXPECT_EQ(port.LastOpenError().status, PortOpenStatus::Missing);
+    EXPECT_EQ(port.LastError().status, PortStatus::Missing);
     EXPECT_EQ(port.DevicePath(), "/dev/fernbow-no-such-tty");
     EXPECT_EQ(port.Close(), 0);
 }
@@ -145,7 +145,7 @@ TEST(SerialPortOpen, NonTerminalIsRefused)
         settings.m_strDevice = device;
         CSerialPort port(settings);
         EXPECT_EQ(port.Open(), 0) << device;
-        EXPECT_EQ(port.LastOpenError().status, PortOpenStatus::NotSerial) << device;
+        EXPECT_EQ(port.LastError().status, PortStatus::NotSerial) << device;
     }
     unlink(fifo.c_str());
     rmdir(folder);
