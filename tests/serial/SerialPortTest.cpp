@@ -228,6 +228,7 @@ TEST(SerialPortWrite, GivesUpWhenNobodyTakesTheBytes)
     const auto start = Clock::now();
     EXPECT_EQ(p.port.Write(data.data(), static_cast<uint32_t>(data.size())), 0);
     EXPECT_LT(Clock::now() - start, kNoHang);
+    EXPECT_EQ(p.port.LastError().status, PortStatus::Timeout);
     // Still usable afterwards.
     p.pty.Receive(data.size(), 200);
     const uint8_t wake = 0xC1;
@@ -295,6 +296,7 @@ TEST(SerialPortHangUp, PeerGoingAwayMidReadNeitherHangsNorSpins)
     const uint8_t frame[4] = {0, 0, 0x40, 0};
     EXPECT_EQ(p.port.Write(frame, 4), 0);
     EXPECT_TRUE(p.port.LineLost());
+    EXPECT_EQ(p.port.LastError().status, PortStatus::Lost);
     EXPECT_FALSE(p.port.IsOpen());  // the next Open starts afresh
     EXPECT_EQ(p.port.Close(), 1);
 }
