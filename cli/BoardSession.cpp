@@ -58,12 +58,12 @@ bool CBoardSession::MonitorRateTaken()
     // A port that does not open is left to the run to report.
     if (m_args.monitorBaud == kLineRate || !m_port.Open())
         return true;
-    if (!m_port.SetLineRate(m_args.monitorBaud)) {
+    if (!m_port.SetLineRate(m_args.monitorBaud).Ok()) {
         std::fprintf(stderr, "fernbow-cli: %s does not take %d baud for --monitor\n", m_portName.c_str(),
                      m_args.monitorBaud);
         return false;
     }
-    return m_port.SetLineRate(kLineRate);
+    return m_port.SetLineRate(kLineRate).Ok();
 }
 
 int CBoardSession::ProgramRound(const ProgramOnce& program)
@@ -83,7 +83,7 @@ void CBoardSession::PulseReset()
 {
     if (!m_port.Open())
         return;  // the run says why
-    if (m_port.PulseModemLine(m_args.resetLine, kPulseMs) || m_pulseRefusalSaid)
+    if (m_port.PulseModemLine(m_args.resetLine, kPulseMs).Ok() || m_pulseRefusalSaid)
         return;
     m_pulseRefusalSaid = true;
     std::fprintf(stderr, "Note: the reset pulse could not be sent: %s cannot set %s here; searching without it\n",

@@ -35,7 +35,7 @@ GangPort MakeGangPort(const PortArgument& port)
     gang.makeLink = [settings] { return MakePortLink(*settings); };
     gang.openError = [](const IPortLink& serial) {
         return serial.DevicePath().empty() ? std::string("it has no device (see fernbow-cli --list)")
-                                           : DescribeOpenError(serial.LastOpenError(), serial.DevicePath());
+                                           : DescribeOpenError(serial.LastError(), serial.DevicePath());
     };
     return gang;
 }

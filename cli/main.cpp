@@ -56,7 +56,7 @@ std::string FillLineSettings(const CliArgs& args, CLineSettings& line, std::stri
 
 int ReportOpenFailure(const std::string& portName, const IPortLink& serial)
 {
-    const PortOpenResult& error = serial.LastOpenError();
+    const PortResult& error = serial.LastError();
     if (serial.DevicePath().empty()) {
         std::fprintf(stderr, "Can't open comport: %s\n", NoDeviceHint(portName).c_str());
     } else {
@@ -65,7 +65,7 @@ int ReportOpenFailure(const std::string& portName, const IPortLink& serial)
         std::fprintf(stderr, "Can't open comport %s: %s\n", where.c_str(),
                      DescribeOpenError(error, serial.DevicePath()).c_str());
     }
-    if (serial.DevicePath().empty() || error.status == PortOpenStatus::Missing)
+    if (serial.DevicePath().empty() || error.status == PortStatus::Missing)
         std::fprintf(stderr, "Ports on this machine: %s\n", FormatPresentPorts(SurveyPorts()).c_str());
     return ExitStatus::kPort;
 }
@@ -126,7 +126,7 @@ int ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& ser
     options.pacer.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.force = args.force;
     if (args.reset)
-        options.pulseReset = [&] { return serial.PulseModemLine(args.resetLine, CBoardSession::kPulseMs); };
+        options.pulseReset = [&] { return serial.PulseModemLine(args.resetLine, CBoardSession::kPulseMs).Ok(); };
     const OneBoardRun run = RunOneBoard(serial, link, args.hexFile, options, lines);
     lines.EndLine();
     // Ctrl-C wins over whatever the run made of it, in every phase.

@@ -13,7 +13,7 @@ std::vector<PortState> SurveyPorts()
         state.device = DeviceForComPort(n);
         state.hardware = ComPortHardware(n);
         if (state.device.empty())
-            state.open.status = PortOpenStatus::Missing;
+            state.open.status = PortStatus::Missing;
         else
             state.open = ProbeDevice(state.device);
         ports.push_back(state);
@@ -26,16 +26,20 @@ namespace {
 std::string Availability(const PortState& port)
 {
     switch (port.open.status) {
-    case PortOpenStatus::Opened:
+    case PortStatus::Ok:
         return "can be opened";
-    case PortOpenStatus::Missing:
+    case PortStatus::Missing:
         return "not present";
-    case PortOpenStatus::AccessDenied:
+    case PortStatus::AccessDenied:
         return "access denied";
-    case PortOpenStatus::Busy:
+    case PortStatus::Busy:
         return "busy (another program holds it)";
-    case PortOpenStatus::NotSerial:
-    case PortOpenStatus::Other:
+    case PortStatus::NotSerial:
+    case PortStatus::Timeout:
+    case PortStatus::Refused:
+    case PortStatus::Unsupported:
+    case PortStatus::Lost:
+    case PortStatus::Other:
         break;
     }
     return DescribeOpenError(port.open, port.device);
@@ -68,7 +72,7 @@ std::string FormatPresentPorts(const std::vector<PortState>& ports)
 {
     std::string text;
     for (const PortState& port : ports) {
-        if (port.device.empty() || port.open.status == PortOpenStatus::Missing)
+        if (port.device.empty() || port.open.status == PortStatus::Missing)
             continue;
         if (!text.empty())
             text += ", ";

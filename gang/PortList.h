@@ -1,5 +1,5 @@
 #pragma once
-#include "PortOpenResult.h"
+#include "PortResult.h"
 #include <string>
 #include <vector>
 
@@ -8,7 +8,7 @@ struct PortState {
     int n = 0;
     std::string device;    // empty: the number has no device
     std::string hardware;  // what the system says stands behind it; may be empty
-    PortOpenResult open;   // Ok(): it can be opened now
+    PortResult open;   // Ok(): it can be opened now
 };
 
 // Probes COM0..COM19 the way the port is opened (exclusively) and lets go.

@@ -11,14 +11,14 @@ bool ProbeComPort(int n)
     return !device.empty() && ProbeDevice(device).Ok();
 }
 
-PortOpenResult ProbeDevice(const std::string& device)
+PortResult ProbeDevice(const std::string& device)
 {
-    PortOpenResult result;
+    PortResult result;
     OpenAndCloseDevice(device, result);
     return result;
 }
 
-std::string DescribeOpenError(const PortOpenResult& result, const std::string& device)
+std::string DescribeOpenError(const PortResult& result, const std::string& device)
 {
     if (result.Ok())
         return "no error";

@@ -1,5 +1,5 @@
 #pragma once
-#include "PortOpenResult.h"
+#include "PortResult.h"
 #include <string>
 
 // Port numbers shown to the user (COM0..COM19) and the devices behind them.
@@ -27,11 +27,11 @@ std::string ComPortHardware(int n);
 // probe opens it with the same flags as CSerialPort::Open and closes it again.
 bool ProbeComPort(int n);
 // Same probe for a device path.
-PortOpenResult ProbeDevice(const std::string& device);
+PortResult ProbeDevice(const std::string& device);
 // A short readable reason why Open failed ("permission denied ..."). With
 // the device path the text says what to do about it on this platform (the
 // group to join, the program to close).
-std::string DescribeOpenError(const PortOpenResult& result, const std::string& device = std::string());
+std::string DescribeOpenError(const PortResult& result, const std::string& device = std::string());
 // The line under a list of ports: how a port number finds its device here.
 std::string PortMappingNote();
 // What to do when COMn (portName) has no device at all ("link one as ...").

@@ -82,15 +82,15 @@ std::string ComPortHardware(int)
     return std::string();  // the device path says it all
 }
 
-void OpenAndCloseDevice(const std::string& device, PortOpenResult& result)
+void OpenAndCloseDevice(const std::string& device, PortResult& result)
 {
     OpenSerialDeviceExclusive(device, result);  // closed as the descriptor goes
 }
 
-std::string OpenFailureText(PortOpenStatus status, const std::string& name, const std::string& device)
+std::string OpenFailureText(PortStatus status, const std::string& name, const std::string& device)
 {
     switch (status) {
-    case PortOpenStatus::AccessDenied: {
+    case PortStatus::AccessDenied: {
         std::string group = GroupGrantingAccess(device);
         if (group.empty())
             return "permission denied on " + name +
@@ -99,11 +99,11 @@ std::string OpenFailureText(PortOpenStatus status, const std::string& name, cons
                "\" that owns it (sudo usermod -aG " + group +
                " \"$USER\", then log out and in again)";
     }
-    case PortOpenStatus::Busy:
+    case PortStatus::Busy:
         return name + " is busy: another program holds the port; close that program and try again";
-    case PortOpenStatus::Missing:
+    case PortStatus::Missing:
         return "no such device: " + name;
-    case PortOpenStatus::NotSerial:
+    case PortStatus::NotSerial:
         return name + " is not a serial device";
     default:
         return std::string();  // the system's words stand

@@ -46,23 +46,23 @@ std::string ComPortHardware(int n)
     return found;
 }
 
-void OpenAndCloseDevice(const std::string& device, PortOpenResult& result)
+void OpenAndCloseDevice(const std::string& device, PortResult& result)
 {
     ComDevice opened = OpenComDevice(device, result);
     CloseComDevice(opened);
 }
 
-std::string OpenFailureText(PortOpenStatus status, const std::string& name, const std::string&)
+std::string OpenFailureText(PortStatus status, const std::string& name, const std::string&)
 {
     switch (status) {
-    case PortOpenStatus::Missing:
+    case PortStatus::Missing:
         return "no such port: " + name + " (is the adapter plugged in? Device Manager lists the COM ports)";
-    case PortOpenStatus::Busy:
-    case PortOpenStatus::AccessDenied:
+    case PortStatus::Busy:
+    case PortStatus::AccessDenied:
         // Windows answers "access denied" for a port that is already open.
         return name + " is in use: another program holds the port (a terminal, another flasher, "
                       "the IDE); close it and try again";
-    case PortOpenStatus::NotSerial:
+    case PortStatus::NotSerial:
         return name + " is not a serial port";
     default:
         return std::string();  // the system's words stand

@@ -1,9 +1,10 @@
 #pragma once
+#include "PortResult.h"
 
 // Sets the rate of the open serial device fd to baud bits per second, both
-// directions, leaving every other setting as it is. true when the driver
-// runs at that rate afterwards (within 2 %, the tolerance of a UART); false,
-// with the rate unchanged or refused, otherwise. One implementation per
+// directions, leaving every other setting as it is. Ok when the driver runs
+// at that rate afterwards (within 2 %, the tolerance of a UART); Refused when
+// it cannot make the rate, Other with the system's words when it fails. One implementation per
 // system: Linux takes any rate its driver can make (termios2), other POSIX
 // systems the rates termios names.
-bool SetLineSpeed(int fd, int baud);
+PortResult SetLineSpeed(int fd, int baud);

@@ -1,5 +1,8 @@
 #include "LineSpeed.h"
 
+#include "ErrnoText.h"
+
+#include <cerrno>
 #include <termios.h>
 
 namespace {
@@ -18,7 +21,7 @@ constexpr Rate kRates[] = {
 
 } // namespace
 
-bool SetLineSpeed(int fd, int baud)
+PortResult SetLineSpeed(int fd, int baud)
 {
     for (const Rate& rate : kRates) {
         if (rate.baud != baud)
@@ -26,9 +29,11 @@ bool SetLineSpeed(int fd, int baud)
         termios tio{};
         if (::tcgetattr(fd, &tio) != 0 || ::cfsetispeed(&tio, rate.code) != 0 || ::cfsetospeed(&tio, rate.code) != 0 ||
             ::tcsetattr(fd, TCSANOW, &tio) != 0)
-            return false;
+            return PortResult{PortStatus::Refused, ErrnoText(errno)};
         // tcsetattr succeeds when any part of the change was taken: read back.
-        return ::tcgetattr(fd, &tio) == 0 && ::cfgetospeed(&tio) == rate.code;
+        if (::tcgetattr(fd, &tio) != 0 || ::cfgetospeed(&tio) != rate.code)
+            return PortResult{PortStatus::Refused, "the driver did not take the rate"};
+        return PortResult{};
     }
-    return false;
+    return PortResult{PortStatus::Refused, "not a rate this system can name"};
 }

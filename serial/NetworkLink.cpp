@@ -15,10 +15,12 @@ constexpr auto kReadTimeout = std::chrono::milliseconds(5);
 constexpr int kWriteTimeoutMs = 100;
 constexpr int kLineRate = 19200;
 
-std::unique_ptr<ILineStream> ConnectTcp(const NetworkAddress& address, int timeoutMs, std::string& error)
+std::unique_ptr<ILineStream> ConnectTcp(const NetworkAddress& address, int timeoutMs, PortResult& result)
 {
-    return CTcpSocket::Connect(address.host, address.port, timeoutMs, error);
+    return CTcpSocket::Connect(address.host, address.port, timeoutMs, result);
 }
+
+const char* const kHungUp = "the port server hung up";
 
 } // namespace
 
@@ -40,24 +42,25 @@ int CNetworkLink::Open()
     if (IsOpen())
         return 1;
     m_stream.reset();  // what is left of a lost connection
-    std::string error;
+    PortResult result;
     // One bound for the whole connect: lookup, connection and negotiation.
     const auto deadline = Clock::now() + std::chrono::milliseconds(kConnectTimeoutMs);
-    std::unique_ptr<ILineStream> stream = m_connect(m_address, kConnectTimeoutMs, error);
+    std::unique_ptr<ILineStream> stream = m_connect(m_address, kConnectTimeoutMs, result);
     int roundTripMs = -1;
     if (stream && m_address.protocol == NetworkAddress::Protocol::Rfc2217) {
         auto telnet = std::make_unique<CRfc2217Stream>(std::move(stream));
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (telnet->Start(kLineRate, static_cast<int>(std::max<int64_t>(1, left)), error)) {
+        result = telnet->Start(kLineRate, static_cast<int>(std::max<int64_t>(1, left)));
+        if (result.Ok()) {
             roundTripMs = telnet->RoundTripMs();
             stream = std::move(telnet);
         }
     }
     if (!stream) {
-        m_lastOpen = PortOpenResult{PortOpenStatus::Other, error};
+        m_lastError = result;
         return 0;
     }
-    m_lastOpen = PortOpenResult{};
+    m_lastError = PortResult{};
     m_stream = std::move(stream);
     m_lost = false;
     m_roundTripMs = roundTripMs;
@@ -87,7 +90,7 @@ int CNetworkLink::Read(uint8_t* buffer, uint32_t count)
         // Rounded up: a wait of 0 ms would make this a busy loop.
         const int n = m_stream->Receive(buffer + got, count - got, static_cast<int>((left + 999) / 1000));
         if (n < 0)
-            m_lost = true;
+            Lose();
         else
             got += static_cast<uint32_t>(n);
     }
@@ -110,42 +113,68 @@ int CNetworkLink::Write(const uint8_t* buffer, uint32_t count)
     if (!m_stream || m_lost)
         return 0;
     if (!m_stream->Purge()) {
-        m_lost = true;
+        Lose();
         return 0;
     }
-    const int written = WriteThrough(buffer, count);
+    const int written = WriteThrough(buffer, count).Ok() ? 1 : 0;
     if (written && !m_answerTimed)
         m_timing = Clock::now();
     return written;
 }
 
-int CNetworkLink::WriteThrough(const uint8_t* buffer, uint32_t count)
+PortResult CNetworkLink::WriteThrough(const uint8_t* buffer, uint32_t count)
 {
     if (!m_stream || m_lost)
-        return 0;
-    if (!m_stream->Send(buffer, count, kWriteTimeoutMs)) {
-        m_lost = true;
-        return 0;
-    }
-    return 1;
+        return NotOpen();
+    // A send that does not finish in time leaves half a frame behind: the
+    // connection is of no more use.
+    if (!m_stream->Send(buffer, count, kWriteTimeoutMs))
+        return Lose();
+    return PortResult{};
 }
 
-bool CNetworkLink::PulseModemLine(ModemLine line, int ms)
+PortResult CNetworkLink::PulseModemLine(ModemLine line, int ms)
 {
+    if (!m_stream || m_lost)
+        return NotOpen();
     CRfc2217Stream* telnet = Telnet();
-    if (!telnet || m_lost)
-        return false;
+    if (!telnet)
+        return Failed(PortResult{PortStatus::Unsupported, "a raw network port has no modem lines"});
     // Resting levels: DTR raised, RTS lowered; the pulse is the other level.
     const bool resting = line == ModemLine::Dtr;
-    if (!telnet->SetModemLine(line, !resting))
-        return false;
+    PortResult result = telnet->SetModemLine(line, !resting);
+    if (!result.Ok())
+        return Failed(result);
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    return telnet->SetModemLine(line, resting);
+    result = telnet->SetModemLine(line, resting);
+    return result.Ok() ? result : Failed(result);
 }
 
-bool CNetworkLink::SetLineRate(int baud)
+PortResult CNetworkLink::SetLineRate(int baud)
 {
+    if (!m_stream || m_lost)
+        return NotOpen();
     CRfc2217Stream* telnet = Telnet();
     // A raw stream runs at whatever rate the server was set up with.
-    return telnet && !m_lost && telnet->SetRate(baud, kConnectTimeoutMs);
+    if (!telnet)
+        return Failed(PortResult{PortStatus::Unsupported, "a raw network port runs at the rate its server sets"});
+    const PortResult result = telnet->SetRate(baud, kConnectTimeoutMs);
+    return result.Ok() ? result : Failed(result);
+}
+
+PortResult CNetworkLink::Failed(const PortResult& result)
+{
+    m_lastError = result;
+    return result;
+}
+
+PortResult CNetworkLink::Lose()
+{
+    m_lost = true;
+    return Failed(PortResult{PortStatus::Lost, kHungUp});
+}
+
+PortResult CNetworkLink::NotOpen() const
+{
+    return m_lost ? PortResult{PortStatus::Lost, kHungUp} : PortResult{PortStatus::Other, "not connected"};
 }

@@ -16,9 +16,9 @@
 // and the next Open connects again.
 class CNetworkLink : public IPortLink {
 public:
-    // Opens the byte stream to the server: nullptr with error on failure.
+    // Opens the byte stream to the server: nullptr with result saying why on failure.
     using Connector =
-        std::function<std::unique_ptr<ILineStream>(const NetworkAddress& address, int timeoutMs, std::string& error)>;
+        std::function<std::unique_ptr<ILineStream>(const NetworkAddress& address, int timeoutMs, PortResult& result)>;
 
     // text is what --port said (shown in messages); connect defaults to TCP.
     CNetworkLink(const NetworkAddress& address, const std::string& text, Connector connect = Connector());
@@ -32,10 +32,10 @@ public:
     bool IsOpen() const override { return m_stream != nullptr && !m_lost; }
 
     const std::string& DevicePath() const override { return m_text; }
-    const PortOpenResult& LastOpenError() const override { return m_lastOpen; }
-    bool PulseModemLine(ModemLine line, int ms) override;
-    bool SetLineRate(int baud) override;
-    int WriteThrough(const uint8_t* buffer, uint32_t count) override;
+    const PortResult& LastError() const override { return m_lastError; }
+    PortResult PulseModemLine(ModemLine line, int ms) override;
+    PortResult SetLineRate(int baud) override;
+    PortResult WriteThrough(const uint8_t* buffer, uint32_t count) override;
     bool LineLost() const override { return m_lost; }
     // The connection's round trip: what the Telnet options took to be
     // answered, or what the first answered write took (the first wake-up);
@@ -50,13 +50,19 @@ public:
 
 private:
     class CRfc2217Stream* Telnet() const;
+    // Keeps a failure as the last error and returns it.
+    PortResult Failed(const PortResult& result);
+    // A read or a write found the connection gone: the line is lost.
+    PortResult Lose();
+    // What a call gives when there is no connection, or none left.
+    PortResult NotOpen() const;
 
     NetworkAddress m_address;
     std::string m_text;
     Connector m_connect;
     std::unique_ptr<ILineStream> m_stream;
     bool m_lost = false;
-    PortOpenResult m_lastOpen;
+    PortResult m_lastError;
     int m_roundTripMs = -1;
     // When the last write went out, until a read has timed its answer.
     std::optional<std::chrono::steady_clock::time_point> m_timing;

@@ -1,6 +1,6 @@
 #pragma once
 #include "SerialLink.h"
-#include "PortOpenResult.h"
+#include "PortResult.h"
 #include <string>
 
 // The modem lines a board may have wired to its reset pin.
@@ -14,19 +14,21 @@ public:
     // The device path or network address the last Open tried; empty when the
     // name stood for no device.
     virtual const std::string& DevicePath() const = 0;
-    // Why the last Open failed; Ok() after a successful one.
-    virtual const PortOpenResult& LastOpenError() const = 0;
+    // The result of the last Open, and after it of the last read, write or
+    // line control that failed (Read and Write give only counts and 1/0, as
+    // the engine wants them): Ok() after a successful Open until one fails.
+    virtual const PortResult& LastError() const = 0;
     // Moves line away from its resting level (DTR raised, RTS lowered) for
-    // about ms milliseconds, then back. false when the line cannot be moved
-    // here (a pseudo-terminal, a raw network port); nothing changed then.
-    virtual bool PulseModemLine(ModemLine line, int ms) = 0;
-    // Sets the line's rate in bits per second (8N1 stays). false when the
-    // system or the port server refuses it; the rate is unchanged then.
-    virtual bool SetLineRate(int baud) = 0;
+    // about ms milliseconds, then back. Unsupported when the line cannot be
+    // moved here (a pseudo-terminal, a raw network port); nothing changed then.
+    virtual PortResult PulseModemLine(ModemLine line, int ms) = 0;
+    // Sets the line's rate in bits per second (8N1 stays). Refused (or
+    // Unsupported, Timeout) when the system or the port server does not take
+    // it; the rate is unchanged then.
+    virtual PortResult SetLineRate(int baud) = 0;
     // Writes count bytes as they come, without discarding anything first
     // (the monitor's keystrokes must not throw away the board's output).
-    // Nonzero on success.
-    virtual int WriteThrough(const uint8_t* buffer, uint32_t count) = 0;
+    virtual PortResult WriteThrough(const uint8_t* buffer, uint32_t count) = 0;
     // The one notice of a lost line: true once a read or a write has found
     // the line gone (unplugged, hung up, the connection closed) since the
     // last Open. IsOpen() is false from then on, and the next Open closes

@@ -51,7 +51,7 @@ void AppendEscaped(std::vector<uint8_t>& out, const uint8_t* data, size_t count)
 
 CRfc2217Stream::CRfc2217Stream(std::unique_ptr<ILineStream> inner) : m_inner(std::move(inner)) {}
 
-bool CRfc2217Stream::Start(int baud, int timeoutMs, std::string& error)
+PortResult CRfc2217Stream::Start(int baud, int timeoutMs)
 {
     const auto begin = Clock::now();
     const auto deadline = begin + std::chrono::milliseconds(timeoutMs);
@@ -60,28 +60,22 @@ bool CRfc2217Stream::Start(int baud, int timeoutMs, std::string& error)
     // Every request at once: one round trip for all the answers.
     m_out.insert(m_out.end(), {kIac, kWill, kComPort, kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill,
                                kSuppressGoAhead, kIac, kDo, kSuppressGoAhead});
-    if (!Flush(timeoutMs)) {
-        error = "the port server hung up";
-        return false;
-    }
+    if (!Flush(timeoutMs))
+        return PortResult{PortStatus::Lost, "the port server hung up"};
     const bool answered = WaitUntil(
         [this] { return m_comPortRefused || m_binaryRefused || (m_comPortAgreed && BinaryAnswered()); },
         MillisecondsLeft(deadline));
     m_roundTripMs = static_cast<int>(
         (std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - begin).count() + 999) / 1000);
-    if (!answered) {
-        error = m_failed ? "the port server hung up" : "the port server did not answer the Telnet options";
-        return false;
-    }
-    if (m_comPortRefused) {
-        error = "the port server does not offer RFC 2217 serial control here (try tcp://)";
-        return false;
-    }
+    if (!answered)
+        return HungUpOr(PortStatus::Timeout, "the port server did not answer the Telnet options");
+    if (m_comPortRefused)
+        return PortResult{PortStatus::Unsupported,
+                          "the port server does not offer RFC 2217 serial control here (try tcp://)"};
     if (m_binaryRefused) {
         // Telnet's own text mode would change bytes of every frame.
-        error = "the port server refuses Telnet binary mode, without which frames would be altered (allow it in "
-                "the server's settings, or try tcp://)";
-        return false;
+        return PortResult{PortStatus::Refused, "the port server refuses Telnet binary mode, without which frames "
+                                               "would be altered (allow it in the server's settings, or try tcp://)"};
     }
     // The line settings and the rate in one go: the second round trip.
     QueueComPortCommand(kSetDataSize, {8});
@@ -95,12 +89,19 @@ bool CRfc2217Stream::Start(int baud, int timeoutMs, std::string& error)
     const bool confirmed = Flush(MillisecondsLeft(deadline)) &&
                            WaitUntil([this] { return m_confirmedBaud != 0; }, MillisecondsLeft(deadline)) &&
                            m_confirmedBaud == static_cast<uint32_t>(baud);
-    if (!confirmed) {
-        error = m_failed ? "the port server hung up"
-                         : "the port server did not confirm " + std::to_string(baud) + " baud";
-        return false;
-    }
-    return true;
+    return confirmed ? PortResult{} : RateUnconfirmed(baud);
+}
+
+PortResult CRfc2217Stream::HungUpOr(PortStatus status, const std::string& text) const
+{
+    return m_failed ? PortResult{PortStatus::Lost, "the port server hung up"} : PortResult{status, text};
+}
+
+PortResult CRfc2217Stream::RateUnconfirmed(int baud) const
+{
+    // A server that answers with another rate refuses the one asked for.
+    return HungUpOr(m_confirmedBaud != 0 ? PortStatus::Refused : PortStatus::Timeout,
+                    "the port server did not confirm " + std::to_string(baud) + " baud");
 }
 
 int CRfc2217Stream::SendSome(const uint8_t* data, size_t count, int timeoutMs)
@@ -185,20 +186,24 @@ bool CRfc2217Stream::Purge()
     return !m_failed;
 }
 
-bool CRfc2217Stream::SetRate(int baud, int timeoutMs)
+PortResult CRfc2217Stream::SetRate(int baud, int timeoutMs)
 {
     m_confirmedBaud = 0;
     QueueSetRate(baud);
     // The server answers with the rate it now runs at.
-    return Flush(kCommandTimeoutMs) && WaitUntil([this] { return m_confirmedBaud != 0; }, timeoutMs) &&
-           m_confirmedBaud == static_cast<uint32_t>(baud);
+    if (Flush(kCommandTimeoutMs) && WaitUntil([this] { return m_confirmedBaud != 0; }, timeoutMs) &&
+        m_confirmedBaud == static_cast<uint32_t>(baud))
+        return PortResult{};
+    return RateUnconfirmed(baud);
 }
 
-bool CRfc2217Stream::SetModemLine(ModemLine line, bool on)
+PortResult CRfc2217Stream::SetModemLine(ModemLine line, bool on)
 {
     const uint8_t value = line == ModemLine::Dtr ? (on ? kDtrOn : kDtrOff) : (on ? kRtsOn : kRtsOff);
     QueueComPortCommand(kSetControl, {value});
-    return Flush(kCommandTimeoutMs);
+    if (Flush(kCommandTimeoutMs))
+        return PortResult{};
+    return HungUpOr(PortStatus::Timeout, "the port server did not take the command");
 }
 
 template <typename Done> bool CRfc2217Stream::WaitUntil(Done done, int timeoutMs)

@@ -22,10 +22,11 @@ public:
 
     // Agrees on the options (binary both ways, COM-PORT-OPTION), then sets
     // baud 8N1, no flow control, DTR raised and RTS lowered, and waits for the
-    // server to confirm the rate: two round trips. false with error saying
-    // why when the server refuses the option or binary mode, says nothing
-    // within timeoutMs, or hangs up.
-    bool Start(int baud, int timeoutMs, std::string& error);
+    // server to confirm the rate: two round trips. Not Ok, its text saying
+    // why, when the server refuses the option (Unsupported) or binary mode
+    // or the rate (Refused), says nothing within timeoutMs (Timeout), or
+    // hangs up (Lost).
+    PortResult Start(int baud, int timeoutMs);
     // How long the server took to answer the options in Start, in ms
     // (rounded up): the connection's round trip.
     int RoundTripMs() const { return m_roundTripMs; }
@@ -42,10 +43,10 @@ public:
     // dropped too.
     bool Purge() override;
 
-    // SET-BAUDRATE; true once the server has confirmed it within timeoutMs.
-    bool SetRate(int baud, int timeoutMs);
+    // SET-BAUDRATE; Ok once the server has confirmed it within timeoutMs.
+    PortResult SetRate(int baud, int timeoutMs);
     // SET-CONTROL: line on or off.
-    bool SetModemLine(ModemLine line, bool on);
+    PortResult SetModemLine(ModemLine line, bool on);
 
     // A sub-negotiation longer than this is not one: its bytes are dropped
     // and what follows is data again.
@@ -85,6 +86,10 @@ private:
     // comes meanwhile is kept for Receive. false on time-out or hang-up.
     template <typename Done> bool WaitUntil(Done done, int timeoutMs);
     bool BinaryAnswered() const { return m_binaryAnswers == 3; }
+    // Lost when the connection has gone, otherwise status with text.
+    PortResult HungUpOr(PortStatus status, const std::string& text) const;
+    // Why SET-BAUDRATE went unconfirmed: hung up, no answer, or another rate.
+    PortResult RateUnconfirmed(int baud) const;
 
     std::unique_ptr<ILineStream> m_inner;
     State m_state = State::Data;

@@ -2,9 +2,11 @@
 #include "SerialPort.h"
 
 #include "ComPortMap.h"
+#include "ErrnoText.h"
 #include "LineSpeed.h"
 #include "UniqueFd.h"
 
+#include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -34,25 +36,34 @@ bool PulseThroughControlFile(int comPort, ModemLine line)
 
 } // namespace
 
-bool CSerialPort::PulseModemLine(ModemLine line, int ms)
+PortResult CSerialPort::PulseModemLine(ModemLine line, int ms)
 {
     if (!m_bOpen)
-        return false;
+        return NotOpen();
     const int fd = static_cast<int>(m_hComm);
     int bit = line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
     // Resting levels: DTR raised, RTS lowered; the pulse is the other level.
     const unsigned long away = line == ModemLine::Dtr ? TIOCMBIC : TIOCMBIS;
     const unsigned long back = line == ModemLine::Dtr ? TIOCMBIS : TIOCMBIC;
-    if (::ioctl(fd, away, &bit) != 0)
-        return m_settings.m_strDevice.empty() && PulseThroughControlFile(m_settings.m_nComPort, line);
+    if (::ioctl(fd, away, &bit) != 0) {
+        const int error = errno;
+        if (m_settings.m_strDevice.empty() && PulseThroughControlFile(m_settings.m_nComPort, line))
+            return PortResult{};
+        return Failed(PortStatus::Unsupported, ErrnoText(error));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    return ::ioctl(fd, back, &bit) == 0;
+    if (::ioctl(fd, back, &bit) != 0)
+        return Failed(PortStatus::Other, ErrnoText(errno));
+    return PortResult{};
 }
 
-bool CSerialPort::SetLineRate(int baud)
+PortResult CSerialPort::SetLineRate(int baud)
 {
-    if (!m_bOpen || !SetLineSpeed(static_cast<int>(m_hComm), baud))
-        return false;
+    if (!m_bOpen)
+        return NotOpen();
+    const PortResult result = SetLineSpeed(static_cast<int>(m_hComm), baud);
+    if (!result.Ok())
+        return Failed(result.status, result.osText);
     m_settings.m_nBaudRate = baud;
-    return true;
+    return result;
 }

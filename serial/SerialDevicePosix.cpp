@@ -11,33 +11,33 @@
 
 namespace {
 
-PortOpenResult ResultFromErrno(int error)
+PortResult ResultFromErrno(int error)
 {
-    PortOpenResult result;
+    PortResult result;
     result.osText = ErrnoText(error);
     switch (error) {
     case ENOENT:
     case ENODEV:
     case ENXIO:
-        result.status = PortOpenStatus::Missing;
+        result.status = PortStatus::Missing;
         break;
     case EBUSY:
     case EWOULDBLOCK:
-        result.status = PortOpenStatus::Busy;
+        result.status = PortStatus::Busy;
         break;
     case EACCES:
     case EPERM:
-        result.status = PortOpenStatus::AccessDenied;
+        result.status = PortStatus::AccessDenied;
         break;
     case ENOTTY:
-        result.status = PortOpenStatus::NotSerial;
+        result.status = PortStatus::NotSerial;
         break;
     case EIO:
-        result.status = PortOpenStatus::Other;
+        result.status = PortStatus::Other;
         result.osText = "does not respond (is there serial hardware behind it?)";
         break;
     default:
-        result.status = PortOpenStatus::Other;
+        result.status = PortStatus::Other;
         break;
     }
     return result;
@@ -45,9 +45,9 @@ PortOpenResult ResultFromErrno(int error)
 
 } // namespace
 
-UniqueFd OpenSerialDeviceExclusive(const std::string& device, PortOpenResult& result)
+UniqueFd OpenSerialDeviceExclusive(const std::string& device, PortResult& result)
 {
-    result = PortOpenResult();
+    result = PortResult();
     if (device.empty()) {
         result = ResultFromErrno(ENOENT);
         return UniqueFd();

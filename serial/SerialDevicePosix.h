@@ -1,5 +1,5 @@
 #pragma once
-#include "PortOpenResult.h"
+#include "PortResult.h"
 #include "UniqueFd.h"
 #include <string>
 
@@ -8,4 +8,4 @@
 // through (root). The descriptor is non-blocking; reads and writes wait with
 // poll(). Nothing is configured. On failure the result is invalid and
 // result says why (NotSerial when the path is not a terminal).
-UniqueFd OpenSerialDeviceExclusive(const std::string& device, PortOpenResult& result);
+UniqueFd OpenSerialDeviceExclusive(const std::string& device, PortResult& result);

@@ -6,27 +6,27 @@
 
 namespace {
 
-PortOpenResult ResultFromWinError(DWORD error)
+PortResult ResultFromWinError(DWORD error)
 {
-    PortOpenResult result;
+    PortResult result;
     result.osText = WinErrorText(error);
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_BAD_UNIT:
     case ERROR_DEV_NOT_EXIST:
-        result.status = PortOpenStatus::Missing;
+        result.status = PortStatus::Missing;
         break;
     case ERROR_SHARING_VIOLATION:
     case ERROR_BUSY:
-        result.status = PortOpenStatus::Busy;
+        result.status = PortStatus::Busy;
         break;
     // A COM port another program holds answers "access denied".
     case ERROR_ACCESS_DENIED:
-        result.status = PortOpenStatus::AccessDenied;
+        result.status = PortStatus::AccessDenied;
         break;
     default:
-        result.status = PortOpenStatus::Other;
+        result.status = PortStatus::Other;
         break;
     }
     return result;
@@ -56,9 +56,9 @@ bool Claim(const std::string& device, HANDLE& claim)
 
 } // namespace
 
-ComDevice OpenComDevice(const std::string& device, PortOpenResult& result)
+ComDevice OpenComDevice(const std::string& device, PortResult& result)
 {
-    result = PortOpenResult();
+    result = PortResult();
     ComDevice opened;
     if (device.empty()) {
         result = ResultFromWinError(ERROR_FILE_NOT_FOUND);
@@ -76,18 +76,18 @@ ComDevice OpenComDevice(const std::string& device, PortOpenResult& result)
     }
     if (::GetFileType(opened.port) != FILE_TYPE_CHAR) {
         CloseComDevice(opened);
-        result.status = PortOpenStatus::NotSerial;
+        result.status = PortStatus::NotSerial;
     }
     return opened;
 }
 
-bool CloseComDevice(ComDevice& device)
+PortResult CloseComDevice(ComDevice& device)
 {
-    bool closed = true;
-    if (device.Valid())
-        closed = ::CloseHandle(device.port) != 0;
+    PortResult result;
+    if (device.Valid() && !::CloseHandle(device.port))
+        result = PortResult{PortStatus::Other, WinErrorText(::GetLastError())};
     if (device.claim != nullptr)
         ::CloseHandle(device.claim);
     device = ComDevice();
-    return closed;
+    return result;
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include "PortOpenResult.h"
+#include "PortResult.h"
 #include <string>
 #include <windows.h>
 
@@ -17,7 +17,8 @@ struct ComDevice {
 // port probe both do: CreateFileA, read and write, not shared (exclusive),
 // synchronous. Invalid on failure, with result saying why; a handle that
 // is not a character device is closed and refused.
-ComDevice OpenComDevice(const std::string& device, PortOpenResult& result);
+ComDevice OpenComDevice(const std::string& device, PortResult& result);
 
-// Closes the port and lets go of the claim; false when the close failed.
-bool CloseComDevice(ComDevice& device);
+// Closes the port and lets go of the claim; Other with the system's words
+// when the close failed.
+PortResult CloseComDevice(ComDevice& device);

@@ -10,3 +10,17 @@ void CSerialPort::ResolveLine()
     m_settings.m_nBaudRate = kLineBaudRate;
     m_strDevicePath = m_settings.m_strDevice.empty() ? DeviceForComPort(m_settings.m_nComPort) : m_settings.m_strDevice;
 }
+
+PortResult CSerialPort::Failed(PortStatus status, const std::string& osText)
+{
+    m_lastError = PortResult{status, osText};
+    if (status == PortStatus::Lost)
+        m_bLineLost = true;
+    return m_lastError;
+}
+
+PortResult CSerialPort::NotOpen() const
+{
+    return m_bLineLost ? PortResult{PortStatus::Lost, "the line has gone away"}
+                       : PortResult{PortStatus::Other, "the port is not open"};
+}

@@ -28,18 +28,22 @@ public:
     // false once the line is lost (see LineLost).
     bool IsOpen() const override { return m_bOpen != 0 && !m_bLineLost; }
 
-    // Why the last Open failed; Ok() after a successful one.
-    const PortOpenResult& LastOpenError() const override { return m_lastOpen; }
+    const PortResult& LastError() const override { return m_lastError; }
     // The device the last Open tried.
     const std::string& DevicePath() const override { return m_strDevicePath; }
-    bool PulseModemLine(ModemLine line, int ms) override;
-    bool SetLineRate(int baud) override;
-    int WriteThrough(const uint8_t* buffer, uint32_t count) override;
+    PortResult PulseModemLine(ModemLine line, int ms) override;
+    PortResult SetLineRate(int baud) override;
+    PortResult WriteThrough(const uint8_t* buffer, uint32_t count) override;
     bool LineLost() const override { return m_bLineLost; }
 
 private:
     // Stores the line's rate in the settings and picks the device to open.
     void ResolveLine();
+    // Keeps a failure as the last error and returns it; a Lost one also
+    // marks the line lost.
+    PortResult Failed(PortStatus status, const std::string& osText);
+    // What a call on a port that is not open gives.
+    PortResult NotOpen() const;
     // What a platform keeps between opens beyond the handle (the Windows
     // DCB, which every Open refills only in part); defined per platform.
     struct LineState;
@@ -49,6 +53,6 @@ private:
     int m_bOpen = 0;
     bool m_bLineLost = false;
     std::unique_ptr<LineState> m_line;
-    PortOpenResult m_lastOpen;
+    PortResult m_lastError;
     std::string m_strDevicePath;
 };

@@ -1,6 +1,7 @@
 #include "SerialPort.h"
 
 #include "ComPortMap.h"
+#include "ErrnoText.h"
 #include "SerialDevicePosix.h"
 
 #include <cerrno>
@@ -75,7 +76,7 @@ int CSerialPort::Open()
         return 1;
     Close();  // what is left of a lost line
     ResolveLine();
-    UniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, m_lastOpen);
+    UniqueFd fd = OpenSerialDeviceExclusive(m_strDevicePath, m_lastError);
     if (!fd.Valid()) {
         m_hComm = -1;
         return 0;
@@ -108,6 +109,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
     const auto deadline = Clock::now() + kReadTimeout;
     uint32_t got = 0;
     bool hungUp = false;
+    int error = 0;  // what the system said of it, when it said anything
     bool pollSaidReadable = false;
     while (got < count) {
         ssize_t n = ::read(fd, buffer + got, count - got);
@@ -121,6 +123,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
         if ((n == 0 && pollSaidReadable) ||
             (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
             hungUp = true;
+            error = n < 0 ? errno : 0;
             break;
         }
         int left = MillisecondsLeft(deadline);
@@ -130,6 +133,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
         int r = ::poll(&pfd, 1, left);
         if (r < 0 && errno != EINTR) {
             hungUp = true;
+            error = errno;
             break;
         }
         if (r > 0 && IsHangUp(pfd.revents)) {
@@ -141,7 +145,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
     // A line that has gone away answers every poll at once; sleeping out the
     // time keeps the engine's wait loops from spinning the processor.
     if (hungUp) {
-        m_bLineLost = true;
+        Failed(PortStatus::Lost, error != 0 ? ErrnoText(error) : "the line hung up");
         auto left = deadline - Clock::now();
         if (left > Clock::duration::zero())
             std::this_thread::sleep_for(left);
@@ -156,13 +160,13 @@ int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
     // Whatever arrived before this write (a late answer, an echo, noise) must
     // not be taken as the answer to it.
     (void)::tcflush(static_cast<int>(m_hComm), TCIOFLUSH);
-    return WriteThrough(buffer, count);
+    return WriteThrough(buffer, count).Ok() ? 1 : 0;
 }
 
-int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
+PortResult CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
 {
     if (!IsOpen())
-        return 0;
+        return NotOpen();
     const int fd = static_cast<int>(m_hComm);
     const auto deadline = Clock::now() + kWriteTimeout;
     uint32_t written = 0;
@@ -175,20 +179,17 @@ int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
         // A write that fails outright (EIO once the far end has hung up),
         // or a line that polls as hung up, has gone away; a full line that
         // takes nothing for 100 ms has not.
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            m_bLineLost = true;
-            return 0;
-        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            return Failed(PortStatus::Lost, ErrnoText(errno));
         int left = MillisecondsLeft(deadline);
         if (left == 0)
-            return 0;
+            return Failed(PortStatus::Timeout, "the line took nothing for 100 ms");
         pollfd pfd{fd, POLLOUT, 0};
         int r = ::poll(&pfd, 1, left);
-        if ((r < 0 && errno != EINTR) ||
-            (r > 0 && (pfd.revents & POLLOUT) == 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)) {
-            m_bLineLost = true;
-            return 0;
-        }
+        if (r < 0 && errno != EINTR)
+            return Failed(PortStatus::Lost, ErrnoText(errno));
+        if (r > 0 && (pfd.revents & POLLOUT) == 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0)
+            return Failed(PortStatus::Lost, "the line hung up");
     }
-    return 1;
+    return PortResult{};
 }

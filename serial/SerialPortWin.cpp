@@ -2,6 +2,7 @@
 
 #include "ComPortMap.h"
 #include "SerialDeviceWin.h"
+#include "WinErrorText.h"
 
 #include <cstdio>
 
@@ -39,7 +40,7 @@ int CSerialPort::Open()
         return 1;
     Close();  // what is left of a lost line
     ResolveLine();
-    const ComDevice device = OpenComDevice(m_strDevicePath, m_lastOpen);
+    const ComDevice device = OpenComDevice(m_strDevicePath, m_lastError);
     m_hComm = reinterpret_cast<intptr_t>(device.port);
     if (!device.Valid())
         return 0;
@@ -82,7 +83,7 @@ int CSerialPort::Close()
     device.port = Handle(m_hComm);
     device.claim = m_line->m_claim;
     m_line->m_claim = nullptr;
-    const int result = CloseComDevice(device) ? 1 : 0;
+    const int result = CloseComDevice(device).Ok() ? 1 : 0;
     m_bOpen = 0;
     return result;
 }
@@ -94,7 +95,7 @@ int CSerialPort::Read(uint8_t* buffer, uint32_t count)
     DWORD got = 0;
     // A read that fails outright: the device has gone (a USB adapter pulled).
     if (!::ReadFile(Handle(m_hComm), buffer, count, &got, nullptr))
-        m_bLineLost = true;
+        Failed(PortStatus::Lost, WinErrorText(::GetLastError()));
     return static_cast<int>(got);
 }
 
@@ -105,17 +106,16 @@ int CSerialPort::Write(const uint8_t* buffer, uint32_t count)
     // Whatever arrived before this write (a late answer, an echo, noise) must
     // not be taken as the answer to it.
     (void)::PurgeComm(Handle(m_hComm), kPurgeAll);
-    return WriteThrough(buffer, count);
+    return WriteThrough(buffer, count).Ok() ? 1 : 0;
 }
 
-int CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
+PortResult CSerialPort::WriteThrough(const uint8_t* buffer, uint32_t count)
 {
     if (!IsOpen())
-        return 0;
+        return NotOpen();
     DWORD written = 0;
     // A time-out is a short count; a write that fails outright: the device has gone.
     if (::WriteFile(Handle(m_hComm), buffer, count, &written, nullptr))
-        return 1;
-    m_bLineLost = true;
-    return 0;
+        return PortResult{};
+    return Failed(PortStatus::Lost, WinErrorText(::GetLastError()));
 }

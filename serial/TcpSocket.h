@@ -1,5 +1,6 @@
 #pragma once
 #include "LineStream.h"
+#include "PortResult.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,10 +11,11 @@
 class CTcpSocket : public ILineStream {
 public:
     // Connects to host:port (a name or an address; IPv4 or IPv6), giving up
-    // after timeoutMs, the name's lookup included. nullptr on failure, with error saying why in words
-    // for the user.
+    // after timeoutMs, the name's lookup included. nullptr on failure, with
+    // result saying why (Timeout, Refused, or Other), its text in words for
+    // the user.
     static std::unique_ptr<CTcpSocket> Connect(const std::string& host, const std::string& port, int timeoutMs,
-                                               std::string& error);
+                                               PortResult& result);
     ~CTcpSocket() override;
     CTcpSocket(const CTcpSocket&) = delete;
     CTcpSocket& operator=(const CTcpSocket&) = delete;

@@ -1,11 +1,11 @@
 #include "TcpSocket.h"
 
+#include "ErrnoText.h"
 #include "RunWithin.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -97,16 +97,17 @@ bool LookUpWithin(const std::string& host, const std::string& port, int timeoutM
 } // namespace
 
 std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
-                                                std::string& error)
+                                                PortResult& result)
 {
+    result = PortResult{};
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     Lookup found;
     if (!LookUpWithin(host, port, timeoutMs, found)) {
-        error = "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s";
+        result = PortResult{PortStatus::Timeout, "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s"};
         return nullptr;
     }
     if (found.code != 0) {
-        error = "cannot find " + host + ": " + ::gai_strerror(found.code);
+        result = PortResult{PortStatus::Other, "cannot find " + host + ": " + ::gai_strerror(found.code)};
         return nullptr;
     }
     int lastError = 0;
@@ -116,11 +117,11 @@ std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const s
         fd = ConnectOne(*a, deadline, lastError);
     if (!fd.Valid()) {
         if (lastError == 0 || lastError == ETIMEDOUT)
-            error = "no answer within " + std::to_string(timeoutMs / 1000) + " s";
+            result = PortResult{PortStatus::Timeout, "no answer within " + std::to_string(timeoutMs / 1000) + " s"};
         else if (lastError == ECONNREFUSED)
-            error = "connection refused (is the port server running?)";
+            result = PortResult{PortStatus::Refused, "connection refused (is the port server running?)"};
         else
-            error = std::string("cannot connect: ") + std::strerror(lastError);
+            result = PortResult{PortStatus::Other, "cannot connect: " + ErrnoText(lastError)};
         return nullptr;
     }
     return std::unique_ptr<CTcpSocket>(new CTcpSocket(fd.Release()));

@@ -14,14 +14,14 @@ using Clock = std::chrono::steady_clock;
 
 // Winsock is started once for the program and left running: the process
 // ending is the only clean-up it needs.
-bool StartWinsock(std::string& error)
+bool StartWinsock(PortResult& result)
 {
     static const int started = [] {
         WSADATA data;
         return ::WSAStartup(MAKEWORD(2, 2), &data);
     }();
     if (started != 0)
-        error = "network unavailable: " + WinErrorText(static_cast<unsigned long>(started));
+        result = PortResult{PortStatus::Other, "network unavailable: " + WinErrorText(static_cast<unsigned long>(started))};
     return started == 0;
 }
 
@@ -107,18 +107,19 @@ bool LookUpWithin(const std::string& host, const std::string& port, int timeoutM
 } // namespace
 
 std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
-                                                std::string& error)
+                                                PortResult& result)
 {
-    if (!StartWinsock(error))
+    result = PortResult{};
+    if (!StartWinsock(result))
         return nullptr;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     Lookup found;
     if (!LookUpWithin(host, port, timeoutMs, found)) {
-        error = "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s";
+        result = PortResult{PortStatus::Timeout, "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s"};
         return nullptr;
     }
     if (found.code != 0) {
-        error = "cannot find " + host + ": " + WinErrorText(static_cast<unsigned long>(found.code));
+        result = PortResult{PortStatus::Other, "cannot find " + host + ": " + WinErrorText(static_cast<unsigned long>(found.code))};
         return nullptr;
     }
     int lastError = 0;
@@ -128,12 +129,11 @@ std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const s
         s = ConnectOne(*a, deadline, lastError);
     if (s == INVALID_SOCKET) {
         if (lastError == 0 || lastError == WSAETIMEDOUT)
-            error = "no answer within " + std::to_string(timeoutMs / 1000) + " s";
+            result = PortResult{PortStatus::Timeout, "no answer within " + std::to_string(timeoutMs / 1000) + " s"};
         else if (lastError == WSAECONNREFUSED)
-            error = "connection refused (is the port server running?)";
+            result = PortResult{PortStatus::Refused, "connection refused (is the port server running?)"};
         else
-            error = "cannot connect: " +
-                    WinErrorText(static_cast<unsigned long>(lastError));
+            result = PortResult{PortStatus::Other, "cannot connect: " + WinErrorText(static_cast<unsigned long>(lastError))};
         return nullptr;
     }
     return std::unique_ptr<CTcpSocket>(new CTcpSocket(static_cast<intptr_t>(s)));

@@ -96,17 +96,20 @@ public:
     }
     bool IsOpen() const override { return m_bench.link.IsOpen() && !m_lost; }
     const std::string& DevicePath() const override { return m_device; }
-    const PortOpenResult& LastOpenError() const override { return m_error; }
-    bool PulseModemLine(ModemLine, int) override { return false; }
-    bool SetLineRate(int) override { return true; }
-    int WriteThrough(const uint8_t* buffer, uint32_t count) override { return Write(buffer, count); }
+    const PortResult& LastError() const override { return m_error; }
+    PortResult PulseModemLine(ModemLine, int) override { return PortResult{PortStatus::Unsupported, ""}; }
+    PortResult SetLineRate(int) override { return PortResult{}; }
+    PortResult WriteThrough(const uint8_t* buffer, uint32_t count) override
+    {
+        return Write(buffer, count) ? PortResult{} : PortResult{PortStatus::Lost, ""};
+    }
     bool LineLost() const override { return m_lost; }
 
 private:
     Bench& m_bench;
     bool m_lost = false;
     std::string m_device = "/dev/bench0";
-    PortOpenResult m_error;
+    PortResult m_error;
 };
 
 struct RecordingView : IGangView {

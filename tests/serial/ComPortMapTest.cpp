@@ -27,9 +27,9 @@ bool Contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
-PortOpenResult Result(PortOpenStatus status, const std::string& osText = std::string())
+PortResult Result(PortStatus status, const std::string& osText = std::string())
 {
-    PortOpenResult result;
+    PortResult result;
     result.status = status;
     result.osText = osText;
     return result;
@@ -83,7 +83,7 @@ TEST(SerialComPortMap, ProbeOpensExclusivelyAndReleases)
     EXPECT_TRUE(ProbeComPort(7));
     EXPECT_TRUE(ProbeComPort(7));  // the probe let go of it
     EXPECT_FALSE(ProbeComPort(8));
-    EXPECT_EQ(ProbeDevice("/dev/fernbow-no-such-tty").status, PortOpenStatus::Missing);
+    EXPECT_EQ(ProbeDevice("/dev/fernbow-no-such-tty").status, PortStatus::Missing);
 
     CLineSettings settings;
     settings.m_nComPort = 7;
@@ -96,14 +96,14 @@ TEST(SerialComPortMap, ProbeOpensExclusivelyAndReleases)
 
 TEST(SerialComPortMap, OpenErrorsSayWhatToDo)
 {
-    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::AccessDenied), "/dev/fernbow-gone"),
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortStatus::AccessDenied), "/dev/fernbow-gone"),
                          "permission denied"));
-    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::Busy), "/dev/ttyUSB0"),
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortStatus::Busy), "/dev/ttyUSB0"),
                          "another program holds the port"));
-    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::Missing), "/dev/ttyUSB9"),
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortStatus::Missing), "/dev/ttyUSB9"),
                          "no such device: /dev/ttyUSB9"));
-    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::NotSerial), "/dev/null"), "not a serial device"));
-    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortOpenStatus::Other, "Invalid argument")),
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortStatus::NotSerial), "/dev/null"), "not a serial device"));
+    EXPECT_TRUE(Contains(DescribeOpenError(Result(PortStatus::Other, "Invalid argument")),
                          "the port: Invalid argument"));
 }
 
@@ -120,14 +120,14 @@ TEST(SerialComPortMap, PermissionDeniedNamesTheGroupThatGrantsAccess)
     const std::string groupName = gr->gr_name;
 
     ASSERT_EQ(chmod(device.c_str(), 0660), 0);
-    std::string text = DescribeOpenError(Result(PortOpenStatus::AccessDenied), device);
+    std::string text = DescribeOpenError(Result(PortStatus::AccessDenied), device);
     EXPECT_TRUE(Contains(text, "permission denied on " + device)) << text;
     EXPECT_TRUE(Contains(text, "join the group \"" + groupName + "\"")) << text;
 
     // Group membership would not help when the group may not read and write.
     ASSERT_EQ(chmod(device.c_str(), 0600), 0);
-    text = DescribeOpenError(Result(PortOpenStatus::AccessDenied), device);
+    text = DescribeOpenError(Result(PortStatus::AccessDenied), device);
     EXPECT_FALSE(Contains(text, "join the group")) << text;
     EXPECT_TRUE(Contains(text, "read and write access")) << text;
-    EXPECT_FALSE(Contains(DescribeOpenError(Result(PortOpenStatus::AccessDenied), "/dev/null"), "join the group"));
+    EXPECT_FALSE(Contains(DescribeOpenError(Result(PortStatus::AccessDenied), "/dev/null"), "join the group"));
 }

@@ -96,8 +96,8 @@ TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
     ScriptedServer& s = *server;
     s.react = Cooperative;
     CRfc2217Stream stream(std::move(server));
-    std::string error;
-    ASSERT_TRUE(stream.Start(19200, 1000, error)) << error;
+    const PortResult started = stream.Start(19200, 1000);
+    ASSERT_TRUE(started.Ok()) << started.osText;
     // 8 data bits, no parity, one stop bit, no flow control, DTR on, RTS off, 19200.
     const Bytes settings = {IAC, SB, 44, 2, 8,  IAC, SE, IAC, SB, 44, 3, 1,    IAC,  SE,  IAC, SB, 44, 4, 1, IAC, SE,
                             IAC, SB, 44, 5, 1,  IAC, SE, IAC, SB, 44, 5, 8,    IAC,  SE,  IAC, SB, 44, 5, 12, IAC,
@@ -125,7 +125,7 @@ TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
     // it is not taken as set.
     s.fromClient.clear();
     s.react = nullptr;
-    EXPECT_FALSE(stream.SetRate(0x1FF, 50));
+    EXPECT_EQ(stream.SetRate(0x1FF, 50).status, PortStatus::Timeout);
     EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 1, 0, 0, 1, IAC, IAC, IAC, SE}));
 }
 
@@ -135,29 +135,30 @@ TEST(Rfc2217Start, FailsWithAReasonWhenTheServerRefusesOrSaysNothing)
         const char* name;
         std::function<void(ScriptedServer&, const Bytes&)> react;
         const char* why;
+        PortStatus status;
     } cases[] = {
         {"refused", [](ScriptedServer& s, const Bytes& sent) { if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DONT, 44}); },
-         "does not offer RFC 2217"},
-        {"silent", nullptr, "did not answer"},
+         "does not offer RFC 2217", PortStatus::Unsupported},
+        {"silent", nullptr, "did not answer", PortStatus::Timeout},
         {"rate not confirmed",
          [](ScriptedServer& s, const Bytes& sent) {
              if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44, IAC, DO, 0, IAC, WILL, 0});
              if (RateRequest(sent)) s.Say({IAC, SB, 44, 101, 0, 0, 0x25, 0x80, IAC, SE});
          },
-         "did not confirm 19200 baud"},
+         "did not confirm 19200 baud", PortStatus::Refused},
         // Telnet's text mode would alter the frames' bytes.
         {"binary refused",
          [](ScriptedServer& s, const Bytes& sent) { if (Contains(sent, {IAC, WILL, 44})) s.Say({IAC, DO, 44, IAC, DO, 0, IAC, WONT, 0}); },
-         "refuses Telnet binary mode"},
+         "refuses Telnet binary mode", PortStatus::Refused},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto server = std::make_unique<ScriptedServer>();
         server->react = c.react;
         CRfc2217Stream stream(std::move(server));
-        std::string error;
-        EXPECT_FALSE(stream.Start(19200, 100, error));
-        EXPECT_NE(error.find(c.why), std::string::npos) << error;
+        const PortResult result = stream.Start(19200, 100);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_NE(result.osText.find(c.why), std::string::npos) << result.osText;
     }
 }
 
@@ -192,8 +193,8 @@ TEST(Rfc2217Receive, DecodesDataAndAnswersRequests)
             ScriptedServer& s = *server;
             s.react = Cooperative;
             CRfc2217Stream stream(std::move(server));
-            std::string error;
-            ASSERT_TRUE(stream.Start(19200, 1000, error)) << error;
+            const PortResult started = stream.Start(19200, 1000);
+            ASSERT_TRUE(started.Ok()) << started.osText;
             s.fromClient.clear();
             s.chunk = chunk;
             s.Say(c.fromServer);
@@ -276,7 +277,7 @@ TEST(NetworkLink, LateAnswerIsAwaitedForTheRoundTrip)
         SCOPED_TRACE(std::string(telnet ? "rfc2217 " : "tcp ") + std::to_string(c.delayMs) + " ms");
         NetworkAddress address;
         address.protocol = c.protocol;
-        CNetworkLink link(address, "test", [&](const NetworkAddress&, int, std::string&) {
+        CNetworkLink link(address, "test", [&](const NetworkAddress&, int, PortResult&) {
             auto server = std::make_unique<ScriptedServer>();
             server->delayMs = c.delayMs;
             server->react = [telnet](ScriptedServer& s, const Bytes& sent) {
@@ -285,7 +286,7 @@ TEST(NetworkLink, LateAnswerIsAwaitedForTheRoundTrip)
             };
             return std::unique_ptr<ILineStream>(std::move(server));
         });
-        ASSERT_EQ(link.Open(), 1) << link.LastOpenError().osText;
+        ASSERT_EQ(link.Open(), 1) << link.LastError().osText;
         EXPECT_TRUE(BootloaderAnswers(link, 2 * kTickMs));
         EXPECT_GE(link.AnswerSlackMs(), c.delayMs);
     }

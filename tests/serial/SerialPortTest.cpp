@@ -43,7 +43,7 @@ struct OpenPort {
     OpenPort()
     {
         settings.m_strDevice = pty.SlavePath();
-        EXPECT_EQ(port.Open(), 1) << DescribeOpenError(port.LastOpenError(), pty.SlavePath());
+        EXPECT_EQ(port.Open(), 1) << DescribeOpenError(port.LastError(), pty.SlavePath());
     }
 };
 
@@ -94,10 +94,10 @@ TEST(SerialPortOpen, SecondOpenOfTheSameDeviceIsRefusedAsBusy)
 
     EXPECT_EQ(other.Open(), 0);
     EXPECT_FALSE(other.IsOpen());
-    EXPECT_EQ(other.LastOpenError().status, PortOpenStatus::Busy) << other.LastOpenError().osText;
-    EXPECT_NE(DescribeOpenError(other.LastOpenError(), p.pty.SlavePath()).find("another program"),
+    EXPECT_EQ(other.LastError().status, PortStatus::Busy) << other.LastError().osText;
+    EXPECT_NE(DescribeOpenError(other.LastError(), p.pty.SlavePath()).find("another program"),
               std::string::npos);
-    EXPECT_EQ(ProbeDevice(p.pty.SlavePath()).status, PortOpenStatus::Busy);
+    EXPECT_EQ(ProbeDevice(p.pty.SlavePath()).status, PortStatus::Busy);
 
     uint8_t buf[2] = {0xAA, 0xBB};
     EXPECT_EQ(other.Read(buf, 2), 0);
@@ -106,7 +106,7 @@ TEST(SerialPortOpen, SecondOpenOfTheSameDeviceIsRefusedAsBusy)
     // Once released, the port can be had again.
     p.port.Close();
     EXPECT_EQ(other.Open(), 1);
-    EXPECT_TRUE(other.LastOpenError().Ok());
+    EXPECT_TRUE(other.LastError().Ok());
 }
 
 TEST(SerialPortOpen, OpenWhileOpenKeepsThePortAndTheRate)
@@ -128,7 +128,7 @@ TEST(SerialPortOpen, MissingDeviceFailsWithNoSuchDevice)
     settings.m_strDevice = "/dev/fernbow-no-such-tty";
     CSerialPort port(settings);
     EXPECT_EQ(port.Open(), 0);
-    EXPECT_EQ(port.LastOpenError().status, PortOpenStatus::Missing);
+    EXPECT_EQ(port.LastError().status, PortStatus::Missing);
     EXPECT_EQ(port.DevicePath(), "/dev/fernbow-no-such-tty");
     EXPECT_EQ(port.Close(), 0);
 }
@@ -145,7 +145,7 @@ TEST(SerialPortOpen, NonTerminalIsRefused)
         settings.m_strDevice = device;
         CSerialPort port(settings);
         EXPECT_EQ(port.Open(), 0) << device;
-        EXPECT_EQ(port.LastOpenError().status, PortOpenStatus::NotSerial) << device;
+        EXPECT_EQ(port.LastError().status, PortStatus::NotSerial) << device;
     }
     unlink(fifo.c_str());
     rmdir(folder);
@@ -228,6 +228,7 @@ TEST(SerialPortWrite, GivesUpWhenNobodyTakesTheBytes)
     const auto start = Clock::now();
     EXPECT_EQ(p.port.Write(data.data(), static_cast<uint32_t>(data.size())), 0);
     EXPECT_LT(Clock::now() - start, kNoHang);
+    EXPECT_EQ(p.port.LastError().status, PortStatus::Timeout);
     // Still usable afterwards.
     p.pty.Receive(data.size(), 200);
     const uint8_t wake = 0xC1;
@@ -295,6 +296,7 @@ TEST(SerialPortHangUp, PeerGoingAwayMidReadNeitherHangsNorSpins)
     const uint8_t frame[4] = {0, 0, 0x40, 0};
     EXPECT_EQ(p.port.Write(frame, 4), 0);
     EXPECT_TRUE(p.port.LineLost());
+    EXPECT_EQ(p.port.LastError().status, PortStatus::Lost);
     EXPECT_FALSE(p.port.IsOpen());  // the next Open starts afresh
     EXPECT_EQ(p.port.Close(), 1);
 }

@@ -45,7 +45,7 @@ struct FarEnd : OpenPort {
 TEST(SerialPortWin, OpensComNAtTheLineRateAndCarriesBytesBothWays)
 {
     OpenPort p;
-    ASSERT_EQ(p.port.Open(), 1) << DescribeOpenError(p.port.LastOpenError(), p.port.DevicePath());
+    ASSERT_EQ(p.port.Open(), 1) << DescribeOpenError(p.port.LastError(), p.port.DevicePath());
     EXPECT_EQ(p.port.DevicePath(), "\\\\.\\COM150");
     EXPECT_EQ(p.settings.m_nBaudRate, 19200);
     FarEnd peer;
@@ -104,8 +104,8 @@ TEST(SerialPortWin, PortIsExclusiveUntilClosed)
     CSerialPort other(otherSettings);
     EXPECT_EQ(other.Open(), 0);
     EXPECT_FALSE(other.IsOpen());
-    const PortOpenResult refused = other.LastOpenError();
-    EXPECT_TRUE(refused.status == PortOpenStatus::AccessDenied || refused.status == PortOpenStatus::Busy)
+    const PortResult refused = other.LastError();
+    EXPECT_TRUE(refused.status == PortStatus::AccessDenied || refused.status == PortStatus::Busy)
         << refused.osText;
     EXPECT_NE(DescribeOpenError(refused, other.DevicePath()).find("another program holds the port"),
               std::string::npos);
@@ -122,7 +122,7 @@ TEST(SerialPortWin, PortIsExclusiveUntilClosed)
     EXPECT_TRUE(ProbeComPort(kPort));
     EXPECT_TRUE(ProbeComPort(kPort));  // the probe let go of it
     EXPECT_EQ(other.Open(), 1);
-    EXPECT_TRUE(other.LastOpenError().Ok());
+    EXPECT_TRUE(other.LastError().Ok());
 }
 
 TEST(SerialPortWin, MissingPortSaysSo)
@@ -131,9 +131,9 @@ TEST(SerialPortWin, MissingPortSaysSo)
     settings.m_nComPort = 199;
     CSerialPort port(settings);
     EXPECT_EQ(port.Open(), 0);
-    EXPECT_EQ(port.LastOpenError().status, PortOpenStatus::Missing) << port.LastOpenError().osText;
+    EXPECT_EQ(port.LastError().status, PortStatus::Missing) << port.LastError().osText;
     EXPECT_EQ(port.DevicePath(), "\\\\.\\COM199");
-    EXPECT_NE(DescribeOpenError(port.LastOpenError(), port.DevicePath()).find("no such port"), std::string::npos);
+    EXPECT_NE(DescribeOpenError(port.LastError(), port.DevicePath()).find("no such port"), std::string::npos);
     EXPECT_FALSE(ProbeComPort(199));
     EXPECT_EQ(DeviceForComPort(-1), "");
 }
