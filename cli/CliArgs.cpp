@@ -181,7 +181,7 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     // (on the current drive), not CLI11's Windows-style option.
     app.allow_windows_style_options(false);
     app.add_option("--port", portTexts)->allow_extra_args(false);
-    // As before CLI11: a value option given twice takes the last value.
+    // A value option given twice takes the last value.
     const auto last = CLI::MultiOptionPolicy::TakeLast;
     app.add_option("--wait", result.waitSeconds)->multi_option_policy(last)->check(
         problems.Validator("--wait", CheckSeconds));
