@@ -166,21 +166,26 @@ std::string TakePorts(CliArgs& result, const std::vector<std::string>& portTexts
 
 } // namespace
 
-CliArgs ParseCliArgs(const std::vector<std::string>& args)
-{
-    CliArgs result;
-    std::vector<std::string> files, portTexts;
-    std::string monitorText;
-    bool list = false, help = false, version = false;
-    Problems problems;
+namespace {
 
-    CLI::App app;
+// What the options take before it becomes a CliArgs.
+struct RawOptions {
+    std::vector<std::string> files, portTexts;
+    std::string monitorText, resetText;
+    bool list = false, help = false, version = false;
+    CLI::Option* settle = nullptr;
+};
+
+const std::map<std::string, ModemLine> kResetLines = {{"dtr", ModemLine::Dtr}, {"rts", ModemLine::Rts}};
+
+void DefineOptions(CLI::App& app, CliArgs& result, RawOptions& raw, Problems& problems)
+{
     app.set_help_flag();  // our own --help text, below
     app.allow_extras();   // unknown options are named by us
     // Options are --name on every platform: on Windows "/x.hex" is a file
     // (on the current drive), not CLI11's Windows-style option.
     app.allow_windows_style_options(false);
-    app.add_option("--port", portTexts)->allow_extra_args(false);
+    app.add_option("--port", raw.portTexts)->allow_extra_args(false);
     // A value option given twice takes the last value.
     const auto last = CLI::MultiOptionPolicy::TakeLast;
     app.add_option("--wait", result.waitSeconds)->multi_option_policy(last)->check(
@@ -196,19 +201,17 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
     app.add_flag("--trace", result.trace);
     app.add_flag("--force", result.force);
     // Only --monitor=BAUD takes a rate: a word after a bare --monitor is the file.
-    app.add_flag("--monitor{19200}", monitorText)->multi_option_policy(last)->check(
+    app.add_flag("--monitor{19200}", raw.monitorText)->multi_option_policy(last)->check(
         problems.Validator("--monitor", [](const std::string& text) {
             return CheckPositive(text, "give the rate as --monitor=BAUD, such as --monitor=9600");
         }));
-    const std::map<std::string, ModemLine> resetLines = {{"dtr", ModemLine::Dtr}, {"rts", ModemLine::Rts}};
-    std::string resetText;
-    app.add_option("--reset", resetText)
+    app.add_option("--reset", raw.resetText)
         ->multi_option_policy(last)
-        ->check(problems.Validator("--reset", [&resetLines](const std::string& text) {
-            return resetLines.count(text) != 0 ? "" : "give dtr or rts";
+        ->check(problems.Validator("--reset", [](const std::string& text) {
+            return kResetLines.count(text) != 0 ? "" : "give dtr or rts";
         }));
     app.add_flag("--watch", result.watch);
-    CLI::Option* settle = app.add_option("--settle", result.settleMs)->multi_option_policy(last)->check(
+    raw.settle = app.add_option("--settle", result.settleMs)->multi_option_policy(last)->check(
         problems.Validator("--settle", [](const std::string& text) {
             int value = -1;
             return CLI::detail::lexical_cast(text, value) && value >= 0 && value <= kMaxSettleMs
@@ -216,72 +219,87 @@ CliArgs ParseCliArgs(const std::vector<std::string>& args)
                        : "give a whole number of milliseconds from 0 to " + std::to_string(kMaxSettleMs);
         }));
     app.add_flag("--repeat", result.repeat);
-    app.add_flag("--list", list);
-    app.add_flag("-h,--help", help);
-    app.add_flag("--version", version);
-    app.add_option("file", files);
+    app.add_flag("--list", raw.list);
+    app.add_flag("-h,--help", raw.help);
+    app.add_flag("--version", raw.version);
+    app.add_option("file", raw.files);
+}
 
+// Empty when the words parse, else what is wrong with them.
+std::string ParseWords(CLI::App& app, const Problems& problems, const std::vector<std::string>& args)
+{
     const OptionNames names = NamesOf(app);
-    result.error = FlagGivenAValue(names, args);
-    if (!result.error.empty())
-        return result;
+    std::string error = FlagGivenAValue(names, args);
+    if (!error.empty())
+        return error;
     // CLI11 takes the words in reverse order, last first.
     const std::vector<std::string> words = SplitEmptyValues(names, args);
     std::vector<std::string> reversed(words.rbegin(), words.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::ArgumentMismatch& e) {
-        result.error = MissingValue(app, names, args);
-        if (result.error.empty())
-            result.error = e.what();
-        return result;
+        error = MissingValue(app, names, args);
+        return error.empty() ? e.what() : error;
     } catch (const CLI::ValidationError& e) {
-        result.error = problems.First().empty() ? e.what() : problems.First();
-        return result;
+        return problems.First().empty() ? e.what() : problems.First();
     } catch (const CLI::ParseError& e) {
-        result.error = e.what();
-        return result;
+        return e.what();
     }
-    for (const std::string& extra : app.remaining()) {
-        if (extra == "--")
-            continue;
-        result.error = "unknown option " + extra.substr(0, extra.find('='));
-        return result;
-    }
-    if (help) {
-        result.mode = CliArgs::Mode::Help;
-        return result;
-    }
-    if (version) {
-        result.mode = CliArgs::Mode::Version;
-        return result;
-    }
-    result.reset = !resetText.empty();
+    for (const std::string& extra : app.remaining())
+        if (extra != "--")
+            return "unknown option " + extra.substr(0, extra.find('='));
+    return std::string();
+}
+
+// The run's options from what was taken, and how they go together.
+void TakeRunOptions(CliArgs& result, const RawOptions& raw)
+{
+    result.reset = !raw.resetText.empty();
     if (result.reset)
-        result.resetLine = resetLines.at(resetText);
-    if (!monitorText.empty())
-        CLI::detail::lexical_cast(monitorText, result.monitorBaud);
-    result.error = TakePorts(result, portTexts);
+        result.resetLine = kResetLines.at(raw.resetText);
+    if (!raw.monitorText.empty())
+        CLI::detail::lexical_cast(raw.monitorText, result.monitorBaud);
+    result.error = TakePorts(result, raw.portTexts);
     if (result.error.empty() && result.count > 0 && !result.repeat)
         result.error = "--count goes with --repeat";
-    if (result.error.empty() && settle->count() > 0 && !result.watch)
+    if (result.error.empty() && raw.settle->count() > 0 && !result.watch)
         result.error = "--settle goes with --watch";
     if (result.error.empty())
         result.error = CheckBoardOptions(result);
     if (!result.error.empty())
-        return result;
-    if (list) {
+        return;
+    if (raw.list) {
         result.mode = CliArgs::Mode::List;
-        if (!files.empty())
+        if (!raw.files.empty())
             result.error = "--list takes no file";
-        return result;
+        return;
     }
-    if (files.empty())
+    if (raw.files.empty())
         result.error = "no HEX file given";
-    else if (files.size() > 1)
-        result.error = "only one HEX file at a time (got \"" + files[0] + "\" and \"" + files[1] + "\")";
+    else if (raw.files.size() > 1)
+        result.error = "only one HEX file at a time (got \"" + raw.files[0] + "\" and \"" + raw.files[1] + "\")";
     else
-        result.hexFile = files[0];
+        result.hexFile = raw.files[0];
+}
+
+} // namespace
+
+CliArgs ParseCliArgs(const std::vector<std::string>& args)
+{
+    CliArgs result;
+    RawOptions raw;
+    Problems problems;
+    CLI::App app;
+    DefineOptions(app, result, raw, problems);
+    result.error = ParseWords(app, problems, args);
+    if (!result.error.empty())
+        return result;
+    if (raw.help)
+        result.mode = CliArgs::Mode::Help;
+    else if (raw.version)
+        result.mode = CliArgs::Mode::Version;
+    else
+        TakeRunOptions(result, raw);
     return result;
 }
 
