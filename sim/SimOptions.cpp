@@ -147,34 +147,42 @@ const char* SimUsage()
     return kUsage;
 }
 
-SimArgs ParseSimArgs(const std::vector<std::string>& args)
-{
-    SimArgs result;
-    SimOptions& o = result.options;
-    CLI::App app("fernbow-sim");
-    app.set_help_flag();
-    app.allow_extras(false);
-    app.allow_windows_style_options(false);
+namespace {
 
-    const auto last = CLI::MultiOptionPolicy::TakeLast;
+// What the options take before it becomes SimOptions.
+struct RawSimOptions {
     std::string chip, answer;
     uint32_t com = 0;
     std::vector<std::string> nacks, silences;
     std::vector<uint32_t> garbage;
     uint32_t hangUpAfter = 0;
-
-    auto* help = app.add_flag("-h,--help", result.help);
+    CLI::Option* help = nullptr;
+    CLI::Option* chipOpt = nullptr;
+    CLI::Option* comOpt = nullptr;
     CLI::Option* hangUpOpt = nullptr;
-    auto* chipOpt = app.add_option("--chip", chip)->multi_option_policy(last)->check(CLI::Validator(
+    CLI::Option* chipModel = nullptr;
+    std::vector<CLI::Option*> ownModel;       // the bootloader model's alone
+    std::vector<CLI::Option*> chipModelOnly;  // the chip model's alone
+};
+
+void DefineSimOptions(CLI::App& app, SimArgs& result, RawSimOptions& raw)
+{
+    SimOptions& o = result.options;
+    app.set_help_flag();
+    app.allow_extras(false);
+    app.allow_windows_style_options(false);
+    const auto last = CLI::MultiOptionPolicy::TakeLast;
+    raw.help = app.add_flag("-h,--help", result.help);
+    raw.chipOpt = app.add_option("--chip", raw.chip)->multi_option_policy(last)->check(CLI::Validator(
         [](std::string& v) {
             return v == "819" || v == "16f819" || v == "PIC16F819" || v == "88" || v == "16f88" || v == "PIC16F88"
                        ? std::string()
                        : "takes 819 or 88, not " + v;
         },
         ""));
-    auto* comOpt = app.add_option("--com", com)->multi_option_policy(last)->check(NumberIn(0, 255, "a port number"));
-    // Options of the bootloader model; the chip model takes none of them.
-    std::vector<CLI::Option*> ownModel = {
+    raw.comOpt =
+        app.add_option("--com", raw.com)->multi_option_policy(last)->check(NumberIn(0, 255, "a port number"));
+    raw.ownModel = {
         app.add_flag("--instant", o.instant),
         app.add_option("--flash-ms", o.flashMs)->multi_option_policy(last)->check(NumberIn(0, 10000, "0 to 10000")),
         app.add_option("--boards", o.boards)->multi_option_policy(last)->check(NumberIn(1, 0xFFFFFFFF, "a number of boards")),
@@ -185,13 +193,13 @@ SimArgs ParseSimArgs(const std::vector<std::string>& args)
             ->multi_option_policy(last)
             ->check(NumberIn(0, 0xFFFFFFFF, "a count")),
         app.add_flag("--half-answer", o.faults.halfAnswer),
-        app.add_option("--answer", answer)->multi_option_policy(last)->check(AnswerByteText()),
-        app.add_option("--nack", nacks)->check(BlockCountText()),
-        app.add_option("--silent", silences)->check(BlockCountText()),
-        app.add_option("--garbage", garbage)->check(NumberIn(0, 0xFFFFFFFF, "a block number")),
-        hangUpOpt = app.add_option("--hangup-after", hangUpAfter)
-                        ->multi_option_policy(last)
-                        ->check(NumberIn(0, 0xFFFFFFFF, "a number of blocks")),
+        app.add_option("--answer", raw.answer)->multi_option_policy(last)->check(AnswerByteText()),
+        app.add_option("--nack", raw.nacks)->check(BlockCountText()),
+        app.add_option("--silent", raw.silences)->check(BlockCountText()),
+        app.add_option("--garbage", raw.garbage)->check(NumberIn(0, 0xFFFFFFFF, "a block number")),
+        raw.hangUpOpt = app.add_option("--hangup-after", raw.hangUpAfter)
+                            ->multi_option_policy(last)
+                            ->check(NumberIn(0, 0xFFFFFFFF, "a number of blocks")),
         app.add_flag("--echo", o.echo),
         app.add_flag("--reset-control", o.resetControl),
     };
@@ -201,9 +209,8 @@ SimArgs ParseSimArgs(const std::vector<std::string>& args)
         ->multi_option_policy(last)
         ->check(NumberIn(1, 0xFFFFFFFF, "a number of sessions"));
     app.add_option("--idle-ms", o.idleMs)->multi_option_policy(last)->check(NumberIn(1, 3600000, "1 to 3600000"));
-    auto* chipModel = app.add_flag("--chip-model", o.chipModel);
-    // Options of the chip model alone.
-    const std::vector<CLI::Option*> chipModelOnly = {
+    raw.chipModel = app.add_flag("--chip-model", o.chipModel);
+    raw.chipModelOnly = {
         app.add_option("--firmware", o.model.firmware)->multi_option_policy(last),
         app.add_option("--plugin", o.model.plugin)->multi_option_policy(last),
         app.add_option("--corrupt", o.model.corruptByte)
@@ -214,42 +221,56 @@ SimArgs ParseSimArgs(const std::vector<std::string>& args)
             ->check(NumberIn(1, 0xFFFFFFFF, "a byte number from 1")),
         app.add_flag("--unpaced", o.model.unpaced),
     };
+}
 
+// The board's options from what was taken; an error where they do not go together.
+void TakeSimOptions(SimArgs& result, const RawSimOptions& raw)
+{
+    SimOptions& o = result.options;
+    if (raw.chipOpt->count() > 0) o.chip = raw.chip.find("819") != std::string::npos ? &ChipF819() : &ChipF88();
+    if (raw.comOpt->count() > 0) o.com = static_cast<int>(raw.com);
+    if (!raw.answer.empty()) o.faults.answerByte = ToAnswerByte(raw.answer);
+    for (const std::string& text : raw.nacks) {
+        const BlockCount bc = ToBlockCount(text, 1);
+        o.faults.nacks[bc.block] = bc.count;
+    }
+    for (const std::string& text : raw.silences) {
+        const BlockCount bc = ToBlockCount(text, 0);
+        o.faults.silences[bc.block] = bc.count;
+    }
+    o.faults.garbage.insert(raw.garbage.begin(), raw.garbage.end());
+    if (raw.hangUpOpt->count() > 0) o.faults.hangUpAfter = raw.hangUpAfter;
+
+    if (o.resetControl && o.com < 0) {
+        result.error = "--reset-control goes with --com N";
+    } else if (raw.chipModel->count() > 0) {
+        for (const CLI::Option* opt : raw.ownModel)
+            if (opt->count() > 0) result.error = opt->get_name() + " is for the bootloader model, not --chip-model";
+    } else {
+        for (const CLI::Option* opt : raw.chipModelOnly)
+            if (opt->count() > 0) result.error = "--firmware, --plugin, --corrupt, --drop and --unpaced need --chip-model";
+    }
+}
+
+} // namespace
+
+SimArgs ParseSimArgs(const std::vector<std::string>& args)
+{
+    SimArgs result;
+    RawSimOptions raw;
+    CLI::App app("fernbow-sim");
+    DefineSimOptions(app, result, raw);
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
         app.parse(reversed);
     } catch (const CLI::ParseError& e) {
-        if (help->count() > 0) {
+        if (raw.help->count() > 0)
             result.help = true;
-            return result;
-        }
-        result.error = e.what();  // CLI11 names the option: "--com: takes a port number, not 300"
+        else
+            result.error = e.what();  // CLI11 names the option: "--com: takes a port number, not 300"
         return result;
     }
-    if (result.help) return result;
-
-    if (chipOpt->count() > 0) o.chip = chip.find("819") != std::string::npos ? &ChipF819() : &ChipF88();
-    if (comOpt->count() > 0) o.com = static_cast<int>(com);
-    if (!answer.empty()) o.faults.answerByte = ToAnswerByte(answer);
-    for (const std::string& text : nacks) {
-        const BlockCount bc = ToBlockCount(text, 1);
-        o.faults.nacks[bc.block] = bc.count;
-    }
-    for (const std::string& text : silences) {
-        const BlockCount bc = ToBlockCount(text, 0);
-        o.faults.silences[bc.block] = bc.count;
-    }
-    o.faults.garbage.insert(garbage.begin(), garbage.end());
-    if (hangUpOpt->count() > 0) o.faults.hangUpAfter = hangUpAfter;
-
-    if (o.resetControl && o.com < 0) {
-        result.error = "--reset-control goes with --com N";
-    } else if (chipModel->count() > 0) {
-        for (const CLI::Option* opt : ownModel)
-            if (opt->count() > 0) result.error = opt->get_name() + " is for the bootloader model, not --chip-model";
-    } else {
-        for (const CLI::Option* opt : chipModelOnly)
-            if (opt->count() > 0) result.error = "--firmware, --plugin, --corrupt, --drop and --unpaced need --chip-model";
-    }
+    if (!result.help)
+        TakeSimOptions(result, raw);
     return result;
 }
