@@ -27,7 +27,7 @@ const std::vector<Row>& Rows()
          "the HEX file cannot be opened or read, holds no program data, or has\n"
          "       bad records or no end record (refused unless --force)",
          {Said(FlashOutcome::FileReadError), Said(FlashOutcome::NoProgramData), Said(FlashOutcome::FileRefused),
-          Said(FlashOutcome::WrongChip)}},
+          Said(FlashOutcome::WrongChip), Stopped(Stop::FileNotLoaded)}},
         {ExitStatus::kBootArea, "the program reaches into the bootloader's area (refused)",
          {Said(FlashOutcome::BootAreaOverlap)}},
         {ExitStatus::kUnexpectedAnswer,
@@ -64,6 +64,11 @@ int ExitStatusOf(const BoardEnd& end)
             if (Same(rowEnd, end))
                 return row.status;
     return ExitStatus::kInternal;
+}
+
+int ExitStatusOf(const SessionEnd& end)
+{
+    return end.monitorRateRefused ? ExitStatus::kUsage : ExitStatusOf(end.last);
 }
 
 std::vector<ExitStatusMeaning> ExitStatusMeanings()

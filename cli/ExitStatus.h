@@ -22,6 +22,9 @@ constexpr int kInterrupted = 130;    // Ctrl-C or SIGTERM
 
 // The exit status of a board's run (or a gang's) that ended so.
 int ExitStatusOf(const BoardEnd& end);
+// The exit status of one board's session: its last run's, unless the port
+// refused the monitor's rate (a usage error).
+int ExitStatusOf(const SessionEnd& end);
 
 // Every exit status and what it means, in order, as --help lists them.
 struct ExitStatusMeaning {

@@ -14,6 +14,7 @@
 #include "PortList.h"
 #include "RegistryStore.h"
 #include "PortLinkFactory.h"
+#include "SessionMessages.h"
 #include "TraceLink.h"
 
 #include <atomic>
@@ -54,7 +55,7 @@ std::string FillLineSettings(const CliArgs& args, CLineSettings& line, std::stri
     return std::string();
 }
 
-int ReportOpenFailure(const std::string& portName, const IPortLink& serial)
+BoardEnd ReportOpenFailure(const std::string& portName, const IPortLink& serial)
 {
     const PortResult& error = serial.LastError();
     if (serial.DevicePath().empty()) {
@@ -67,7 +68,7 @@ int ReportOpenFailure(const std::string& portName, const IPortLink& serial)
     }
     if (serial.DevicePath().empty() || error.status == PortStatus::Missing)
         std::fprintf(stderr, "Ports on this machine: %s\n", FormatPresentPorts(SurveyPorts()).c_str());
-    return ExitStatus::kPort;
+    return BoardEnd::Stopped(BoardEnd::Stop::PortNotOpened);
 }
 
 // Below "Timeout!" or "Transmission problem": where it happened, and that
@@ -117,8 +118,8 @@ void ReportOutcome(const CliArgs& args, const std::string& portName, const Board
 }
 
 // One programming run on link, which may trace serial and hold it open;
-// its exit status. The run itself is the gang's, for a gang of one port.
-int ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& serial, ISerialLink& link)
+// how it ended. The run itself is the gang's, for a gang of one port.
+BoardEnd ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& serial, ISerialLink& link)
 {
     CBoardLines lines(StdoutIsConsole());
     CBoardHost::Options options;
@@ -126,20 +127,20 @@ int ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& ser
     options.pacer.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.force = args.force;
     if (args.reset)
-        options.pulseReset = [&] { return serial.PulseModemLine(args.resetLine, CBoardSession::kPulseMs).Ok(); };
+        options.pulseReset = [&] { return serial.PulseModemLine(args.resetLine, BoardSession::kPulseMs).Ok(); };
     const OneBoardRun run = RunOneBoard(serial, link, args.hexFile, options, lines);
     lines.EndLine();
     // Ctrl-C wins over whatever the run made of it, in every phase.
     if (g_interrupted.load()) {
         std::fprintf(stderr, "Interrupted\n");
-        return ExitStatus::kInterrupted;
+        return BoardEnd::Stopped(BoardEnd::Stop::Interrupted);
     }
     switch (run.stop) {
     case OneBoardRun::Stop::PortNotOpened:
         return ReportOpenFailure(portName, serial);
     case OneBoardRun::Stop::FileNotLoaded:
         std::fprintf(stderr, "%s\n", run.fileError.c_str());
-        return ExitStatus::kFile;
+        return BoardEnd::Stopped(BoardEnd::Stop::FileNotLoaded);
     case OneBoardRun::Stop::Ran:
         break;
     }
@@ -147,7 +148,19 @@ int ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& ser
     if (run.board.targetAnswered && run.board.bytesSent > 0)
         std::printf("%s\n", SentSummary(run.board.bytesSent, run.board.elapsedMs).c_str());
     std::fflush(stdout);
-    return ExitStatusOf(run.board.end);
+    return run.board.end;
+}
+
+BoardSession::Options SessionOptions(const CliArgs& args)
+{
+    BoardSession::Options options;
+    options.monitorBaud = args.monitorBaud;
+    options.watch = args.watch;
+    options.hexFile = args.hexFile;
+    options.settleMs = args.settleMs;
+    options.reset = args.reset;
+    options.resetLine = args.resetLine;
+    return options;
 }
 
 int RunProgramming(const CliArgs& args)
@@ -173,8 +186,9 @@ int RunProgramming(const CliArgs& args)
     CHeldLink held(*link);
     const auto program = [&] { return ProgramOnce(args, portName, serial, held); };
     if (args.monitorBaud == 0 && !args.reset && !args.watch)
-        return program();
-    return CBoardSession(args, serial, held, portName, &g_interrupted).Run(program);
+        return ExitStatusOf(program());
+    SessionMessages messages(portName);
+    return ExitStatusOf(BoardSession(SessionOptions(args), serial, held, messages, &g_interrupted).Run(program));
 }
 
 } // namespace

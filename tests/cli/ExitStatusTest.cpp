@@ -48,6 +48,10 @@ TEST(CliExitStatus, EveryWayARunEndsHasItsStatus)
             << row.foreignAnswered;
     }
     EXPECT_EQ(ExitStatusOf(BoardEnd::Stopped(BoardEnd::Stop::PortNotOpened)), 2);
+    EXPECT_EQ(ExitStatusOf(BoardEnd::Stopped(BoardEnd::Stop::FileNotLoaded)), 3);
+    SessionEnd refused;
+    refused.monitorRateRefused = true;
+    EXPECT_EQ(ExitStatusOf(refused), 1);
 }
 
 TEST(CliExitStatus, HelpDocumentsEveryStatus)
