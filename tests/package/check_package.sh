@@ -52,18 +52,18 @@ done
 for page in fernbow fernbow-cli fernbow-sim; do
   man=$root/share/man/man1/$page.1.gz
   gzip -t "$man" || fail "$man is not gzip"
-  zcat "$man" | grep -q "^\.TH ${page^^} 1 .*\"Fernbow $version\"" || fail "$man has no title line for $page(1) $version"
+  zgrep -q "^\.TH ${page^^} 1 .*\"Fernbow $version\"" "$man" || fail "$man has no title line for $page(1) $version"
   for section in OPTIONS EXIT FILES EXAMPLES; do
     [ "$page" = fernbow ] && [ "$section" = OPTIONS ] && continue
-    zcat "$man" | grep -q "^\.SH $section" || fail "$man has no $section section"
+    zgrep -q "^\.SH $section" "$man" || fail "$man has no $section section"
   done
   warnings=$(zcat "$man" | LC_ALL=C.UTF-8 MANWIDTH=80 groff -man -Tutf8 -ww -z 2>&1 || true)
   [ -z "$warnings" ] || fail "$man: $warnings"
   # Where a user with a blank chip turns.
-  zcat "$man" | grep -q '^\.I /usr/share/fernbow/firmware/' || fail "$man does not name the firmware folder"
-  zcat "$man" | grep -q 'Putting the bootloader on a blank chip' || fail "$man does not name the README's section"
+  zgrep -q '^\.I /usr/share/fernbow/firmware/' "$man" || fail "$man does not name the firmware folder"
+  zgrep -q 'Putting the bootloader on a blank chip' "$man" || fail "$man does not name the README's section"
 done
-zcat "$root/share/doc/fernbow/README.md.gz" | grep -q '^## Putting the bootloader on a blank chip' || fail "no README"
+zgrep -q '^## Putting the bootloader on a blank chip' "$root/share/doc/fernbow/README.md.gz" || fail "no README"
 
 # The licence travels in the machine-readable copyright file.
 copyright=$root/share/doc/fernbow/copyright
