@@ -1,6 +1,6 @@
 #include "TcpSocket.h"
 
-bool CTcpSocket::Purge()
+PortResult CTcpSocket::Purge()
 {
     return DrainStream(*this, kDrainBoundMs);
 }

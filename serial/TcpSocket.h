@@ -20,11 +20,15 @@ public:
     CTcpSocket(const CTcpSocket&) = delete;
     CTcpSocket& operator=(const CTcpSocket&) = delete;
 
-    int SendSome(const uint8_t* data, size_t count, int timeoutMs) override;
-    int Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
+    StreamIo SendSome(const uint8_t* data, size_t count, int timeoutMs) override;
+    StreamIo Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
     // A raw stream has no way to reach the far end's buffers: only what has
     // arrived here is thrown away.
-    bool Purge() override;
+    PortResult Purge() override;
+
+    // The words for a connection gone without an OS error of its own.
+    static constexpr const char* kClosedByPeer = "the far end closed the connection";
+    static constexpr const char* kConnectionFailed = "the connection failed";
 
 private:
     explicit CTcpSocket(intptr_t socket) : m_socket(socket) {}

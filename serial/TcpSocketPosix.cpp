@@ -132,10 +132,11 @@ CTcpSocket::~CTcpSocket()
     UniqueFd close(static_cast<int>(m_socket));
 }
 
-int CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
+StreamIo CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
 {
     const int fd = static_cast<int>(m_socket);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    StreamIo io;
     size_t sent = 0;
     while (sent < count) {
         // MSG_NOSIGNAL: a closed connection is an error here, not SIGPIPE.
@@ -144,32 +145,37 @@ int CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
             sent += static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return -1;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            io.result = PortResult{PortStatus::Lost, ErrnoText(errno)};
+            break;
+        }
         if (timeoutMs <= 0)
             break;
         const short revents = WaitFor(fd, POLLOUT, deadline);
         if (revents == 0)
             break;
-        if ((revents & POLLOUT) == 0)
-            return -1;
+        if ((revents & POLLOUT) == 0) {
+            io.result = PortResult{PortStatus::Lost, kConnectionFailed};
+            break;
+        }
     }
-    return static_cast<int>(sent);
+    io.count = static_cast<int>(sent);
+    return io;
 }
 
-int CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
+StreamIo CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
 {
     const int fd = static_cast<int>(m_socket);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         const ssize_t n = ::recv(fd, buffer, count, 0);
         if (n > 0)
-            return static_cast<int>(n);
+            return StreamIo{static_cast<int>(n), PortResult{}};
         if (n == 0)
-            return -1;  // the far end closed the connection
+            return StreamIo{0, PortResult{PortStatus::Lost, kClosedByPeer}};
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return -1;
+            return StreamIo{0, PortResult{PortStatus::Lost, ErrnoText(errno)}};
         if (timeoutMs <= 0 || WaitFor(fd, POLLIN, deadline) == 0)
-            return 0;
+            return StreamIo{};
     }
 }

@@ -144,10 +144,11 @@ CTcpSocket::~CTcpSocket()
     ::closesocket(static_cast<SOCKET>(m_socket));
 }
 
-int CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
+StreamIo CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
 {
     const SOCKET s = static_cast<SOCKET>(m_socket);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    StreamIo io;
     size_t sent = 0;
     while (sent < count) {
         const int n = ::send(s, reinterpret_cast<const char*>(data + sent), static_cast<int>(count - sent), 0);
@@ -155,30 +156,41 @@ int CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
             sent += static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK)
-            return -1;
+        if (n < 0) {
+            const int error = ::WSAGetLastError();
+            if (error != WSAEWOULDBLOCK) {
+                io.result = PortResult{PortStatus::Lost, WinErrorText(static_cast<unsigned long>(error))};
+                break;
+            }
+        }
         if (timeoutMs <= 0)
             break;
         const short revents = WaitFor(s, POLLOUT, deadline);
         if (revents == 0)
             break;
-        if ((revents & POLLOUT) == 0)
-            return -1;
+        if ((revents & POLLOUT) == 0) {
+            io.result = PortResult{PortStatus::Lost, kConnectionFailed};
+            break;
+        }
     }
-    return static_cast<int>(sent);
+    io.count = static_cast<int>(sent);
+    return io;
 }
 
-int CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
+StreamIo CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
 {
     const SOCKET s = static_cast<SOCKET>(m_socket);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
         const int n = ::recv(s, reinterpret_cast<char*>(buffer), static_cast<int>(count), 0);
         if (n > 0)
-            return n;
-        if (n == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK)
-            return -1;
+            return StreamIo{n, PortResult{}};
+        if (n == 0)
+            return StreamIo{0, PortResult{PortStatus::Lost, kClosedByPeer}};
+        const int error = ::WSAGetLastError();
+        if (error != WSAEWOULDBLOCK)
+            return StreamIo{0, PortResult{PortStatus::Lost, WinErrorText(static_cast<unsigned long>(error))}};
         if (timeoutMs <= 0 || WaitFor(s, POLLIN, deadline) == 0)
-            return 0;
+            return StreamIo{};
     }
 }
