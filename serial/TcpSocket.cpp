@@ -1,5 +1,59 @@
 #include "TcpSocket.h"
 
+#include "RunWithin.h"
+#include "TcpPlatform.h"
+
+namespace {
+
+// An address in digits needs no lookup; a name is looked up on a thread of
+// its own, since getaddrinfo has no time-out and a dead name server would
+// hold the connect far beyond its bound.
+bool LookUpWithin(const std::string& host, const std::string& port, int timeoutMs, tcp::Lookup& found)
+{
+    found = tcp::LookUp(host, port, true);
+    if (!tcp::IsNotNumeric(found.code))
+        return true;
+    return RunWithin<tcp::Lookup>([host, port] { return tcp::LookUp(host, port, false); }, timeoutMs, found);
+}
+
+} // namespace
+
+std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
+                                                PortResult& result)
+{
+    result = PortResult{};
+    if (!tcp::StartNetwork(result))
+        return nullptr;
+    const auto deadline = tcp::Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::string within = " within " + std::to_string(timeoutMs / 1000) + " s";
+    tcp::Lookup found;
+    if (!LookUpWithin(host, port, timeoutMs, found)) {
+        result = PortResult{PortStatus::Timeout, "cannot find " + host + within};
+        return nullptr;
+    }
+    if (found.code != 0) {
+        result = PortResult{PortStatus::Other, "cannot find " + host + ": " + tcp::LookUpErrorText(found.code)};
+        return nullptr;
+    }
+    int lastError = 0;
+    const intptr_t socket = tcp::ConnectFirst(found.list.get(), deadline, lastError);
+    if (socket == tcp::kNoSocket) {
+        switch (lastError == 0 ? PortStatus::Timeout : tcp::ConnectStatus(lastError)) {
+        case PortStatus::Timeout:
+            result = PortResult{PortStatus::Timeout, "no answer" + within};
+            break;
+        case PortStatus::Refused:
+            result = PortResult{PortStatus::Refused, "connection refused (is the port server running?)"};
+            break;
+        default:
+            result = PortResult{PortStatus::Other, "cannot connect: " + tcp::SocketErrorText(lastError)};
+            break;
+        }
+        return nullptr;
+    }
+    return std::unique_ptr<CTcpSocket>(new CTcpSocket(socket));
+}
+
 PortResult CTcpSocket::Purge()
 {
     return DrainStream(*this, kDrainBoundMs);

@@ -1,7 +1,7 @@
 #include "TcpSocket.h"
 
 #include "ErrnoText.h"
-#include "RunWithin.h"
+#include "TcpPlatform.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
@@ -13,15 +13,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+using tcp::Clock;
+using tcp::MillisecondsLeft;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int MillisecondsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // Waits for events on fd until deadline; the revents, or 0 when the time ran out.
 short WaitFor(int fd, short events, Clock::time_point deadline)
@@ -64,17 +59,21 @@ UniqueFd ConnectOne(const addrinfo& address, Clock::time_point deadline, int& er
     return fd;
 }
 
-struct Lookup {
-    int code = EAI_AGAIN;
-    std::shared_ptr<addrinfo> list;
-};
+} // namespace
 
-Lookup LookUp(const std::string& host, const std::string& port, int flags)
+namespace tcp {
+
+bool StartNetwork(PortResult&)
+{
+    return true;
+}
+
+Lookup LookUp(const std::string& host, const std::string& port, bool numericOnly)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = flags;
+    hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
     addrinfo* list = nullptr;
     Lookup found;
     found.code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
@@ -83,49 +82,35 @@ Lookup LookUp(const std::string& host, const std::string& port, int flags)
     return found;
 }
 
-// An address in digits needs no lookup; a name is looked up on a thread of
-// its own, since getaddrinfo has no time-out and a dead name server would
-// hold the connect far beyond its bound.
-bool LookUpWithin(const std::string& host, const std::string& port, int timeoutMs, Lookup& found)
+bool IsNotNumeric(int lookupCode)
 {
-    found = LookUp(host, port, AI_NUMERICHOST | AI_NUMERICSERV);
-    if (found.code != EAI_NONAME)
-        return true;
-    return RunWithin<Lookup>([host, port] { return LookUp(host, port, AI_NUMERICSERV); }, timeoutMs, found);
+    return lookupCode == EAI_NONAME;
 }
 
-} // namespace
-
-std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
-                                                PortResult& result)
+std::string LookUpErrorText(int lookupCode)
 {
-    result = PortResult{};
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    Lookup found;
-    if (!LookUpWithin(host, port, timeoutMs, found)) {
-        result = PortResult{PortStatus::Timeout, "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s"};
-        return nullptr;
-    }
-    if (found.code != 0) {
-        result = PortResult{PortStatus::Other, "cannot find " + host + ": " + ::gai_strerror(found.code)};
-        return nullptr;
-    }
-    int lastError = 0;
+    return ::gai_strerror(lookupCode);
+}
+
+intptr_t ConnectFirst(const addrinfo* list, Clock::time_point deadline, int& error)
+{
     UniqueFd fd;
-    for (const addrinfo* a = found.list.get(); a != nullptr && !fd.Valid() && MillisecondsLeft(deadline) > 0;
-         a = a->ai_next)
-        fd = ConnectOne(*a, deadline, lastError);
-    if (!fd.Valid()) {
-        if (lastError == 0 || lastError == ETIMEDOUT)
-            result = PortResult{PortStatus::Timeout, "no answer within " + std::to_string(timeoutMs / 1000) + " s"};
-        else if (lastError == ECONNREFUSED)
-            result = PortResult{PortStatus::Refused, "connection refused (is the port server running?)"};
-        else
-            result = PortResult{PortStatus::Other, "cannot connect: " + ErrnoText(lastError)};
-        return nullptr;
-    }
-    return std::unique_ptr<CTcpSocket>(new CTcpSocket(fd.Release()));
+    for (const addrinfo* a = list; a != nullptr && !fd.Valid() && MillisecondsLeft(deadline) > 0; a = a->ai_next)
+        fd = ConnectOne(*a, deadline, error);
+    return fd.Valid() ? fd.Release() : kNoSocket;
 }
+
+PortStatus ConnectStatus(int error)
+{
+    return error == ETIMEDOUT ? PortStatus::Timeout : error == ECONNREFUSED ? PortStatus::Refused : PortStatus::Other;
+}
+
+std::string SocketErrorText(int error)
+{
+    return ErrnoText(error);
+}
+
+} // namespace tcp
 
 CTcpSocket::~CTcpSocket()
 {

@@ -1,6 +1,6 @@
 #include "TcpSocket.h"
 
-#include "RunWithin.h"
+#include "TcpPlatform.h"
 #include "WinErrorText.h"
 
 #include <winsock2.h>
@@ -8,28 +8,10 @@
 
 #include <chrono>
 
+using tcp::Clock;
+using tcp::MillisecondsLeft;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Winsock is started once for the program and left running: the process
-// ending is the only clean-up it needs.
-bool StartWinsock(PortResult& result)
-{
-    static const int started = [] {
-        WSADATA data;
-        return ::WSAStartup(MAKEWORD(2, 2), &data);
-    }();
-    if (started != 0)
-        result = PortResult{PortStatus::Other, "network unavailable: " + WinErrorText(static_cast<unsigned long>(started))};
-    return started == 0;
-}
-
-int MillisecondsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // Waits for events on s until deadline; the revents, or 0 when the time ran out.
 short WaitFor(SOCKET s, short events, Clock::time_point deadline)
@@ -73,18 +55,30 @@ SOCKET ConnectOne(const addrinfo& address, Clock::time_point deadline, int& erro
     return s;
 }
 
-struct Lookup {
-    int code = WSATRY_AGAIN;
-    std::shared_ptr<addrinfo> list;
-};
+} // namespace
 
-Lookup LookUp(const std::string& host, const std::string& port, int flags)
+namespace tcp {
+
+// Winsock is started once for the program and left running: the process
+// ending is the only clean-up it needs.
+bool StartNetwork(PortResult& result)
+{
+    static const int started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data);
+    }();
+    if (started != 0)
+        result = PortResult{PortStatus::Other, "network unavailable: " + WinErrorText(static_cast<unsigned long>(started))};
+    return started == 0;
+}
+
+Lookup LookUp(const std::string& host, const std::string& port, bool numericOnly)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = flags;
+    hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
     addrinfo* list = nullptr;
     Lookup found;
     found.code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
@@ -93,51 +87,37 @@ Lookup LookUp(const std::string& host, const std::string& port, int flags)
     return found;
 }
 
-// An address in digits needs no lookup; a name is looked up on a thread of
-// its own, since getaddrinfo has no time-out and a dead name server would
-// hold the connect far beyond its bound.
-bool LookUpWithin(const std::string& host, const std::string& port, int timeoutMs, Lookup& found)
+bool IsNotNumeric(int lookupCode)
 {
-    found = LookUp(host, port, AI_NUMERICHOST | AI_NUMERICSERV);
-    if (found.code != EAI_NONAME)
-        return true;
-    return RunWithin<Lookup>([host, port] { return LookUp(host, port, AI_NUMERICSERV); }, timeoutMs, found);
+    return lookupCode == EAI_NONAME;
 }
 
-} // namespace
-
-std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
-                                                PortResult& result)
+std::string LookUpErrorText(int lookupCode)
 {
-    result = PortResult{};
-    if (!StartWinsock(result))
-        return nullptr;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    Lookup found;
-    if (!LookUpWithin(host, port, timeoutMs, found)) {
-        result = PortResult{PortStatus::Timeout, "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s"};
-        return nullptr;
-    }
-    if (found.code != 0) {
-        result = PortResult{PortStatus::Other, "cannot find " + host + ": " + WinErrorText(static_cast<unsigned long>(found.code))};
-        return nullptr;
-    }
-    int lastError = 0;
+    return WinErrorText(static_cast<unsigned long>(lookupCode));
+}
+
+intptr_t ConnectFirst(const addrinfo* list, Clock::time_point deadline, int& error)
+{
     SOCKET s = INVALID_SOCKET;
-    for (const addrinfo* a = found.list.get(); a != nullptr && s == INVALID_SOCKET && MillisecondsLeft(deadline) > 0;
-         a = a->ai_next)
-        s = ConnectOne(*a, deadline, lastError);
-    if (s == INVALID_SOCKET) {
-        if (lastError == 0 || lastError == WSAETIMEDOUT)
-            result = PortResult{PortStatus::Timeout, "no answer within " + std::to_string(timeoutMs / 1000) + " s"};
-        else if (lastError == WSAECONNREFUSED)
-            result = PortResult{PortStatus::Refused, "connection refused (is the port server running?)"};
-        else
-            result = PortResult{PortStatus::Other, "cannot connect: " + WinErrorText(static_cast<unsigned long>(lastError))};
-        return nullptr;
-    }
-    return std::unique_ptr<CTcpSocket>(new CTcpSocket(static_cast<intptr_t>(s)));
+    for (const addrinfo* a = list; a != nullptr && s == INVALID_SOCKET && MillisecondsLeft(deadline) > 0; a = a->ai_next)
+        s = ConnectOne(*a, deadline, error);
+    return s == INVALID_SOCKET ? kNoSocket : static_cast<intptr_t>(s);
 }
+
+PortStatus ConnectStatus(int error)
+{
+    return error == WSAETIMEDOUT      ? PortStatus::Timeout
+           : error == WSAECONNREFUSED ? PortStatus::Refused
+                                      : PortStatus::Other;
+}
+
+std::string SocketErrorText(int error)
+{
+    return WinErrorText(static_cast<unsigned long>(error));
+}
+
+} // namespace tcp
 
 CTcpSocket::~CTcpSocket()
 {
