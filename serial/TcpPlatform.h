@@ -45,4 +45,19 @@ intptr_t ConnectFirst(const addrinfo* list, Clock::time_point deadline, int& err
 PortStatus ConnectStatus(int error);
 std::string SocketErrorText(int error);
 
+void CloseSocket(intptr_t socket);
+// One send or recv that does not wait: the bytes moved (recv: 0 when the far
+// end closed the connection), or -1 with wouldBlock (try again after a wait)
+// or error set.
+struct Transfer {
+    long count = -1;
+    bool wouldBlock = false;
+    int error = 0;
+};
+Transfer SendOnce(intptr_t socket, const uint8_t* data, size_t count);
+Transfer ReceiveOnce(intptr_t socket, uint8_t* buffer, size_t count);
+enum class Wait { Ready, TimedOut, Failed };
+// Waits until socket can be written (forWrite) or read, or deadline.
+Wait WaitUntilReady(intptr_t socket, bool forWrite, Clock::time_point deadline);
+
 } // namespace tcp

@@ -54,6 +54,57 @@ std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const s
     return std::unique_ptr<CTcpSocket>(new CTcpSocket(socket));
 }
 
+CTcpSocket::~CTcpSocket()
+{
+    tcp::CloseSocket(m_socket);
+}
+
+StreamIo CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
+{
+    const auto deadline = tcp::Clock::now() + std::chrono::milliseconds(timeoutMs);
+    StreamIo io;
+    size_t sent = 0;
+    while (sent < count) {
+        const tcp::Transfer n = tcp::SendOnce(m_socket, data + sent, count - sent);
+        if (n.count > 0) {
+            sent += static_cast<size_t>(n.count);
+            continue;
+        }
+        if (n.count < 0 && !n.wouldBlock) {
+            io.result = PortResult{PortStatus::Lost, tcp::SocketErrorText(n.error)};
+            break;
+        }
+        if (timeoutMs <= 0)
+            break;
+        const tcp::Wait wait = tcp::WaitUntilReady(m_socket, true, deadline);
+        if (wait == tcp::Wait::TimedOut)
+            break;
+        if (wait == tcp::Wait::Failed) {
+            io.result = PortResult{PortStatus::Lost, kConnectionFailed};
+            break;
+        }
+    }
+    io.count = static_cast<int>(sent);
+    return io;
+}
+
+StreamIo CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
+{
+    const auto deadline = tcp::Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const tcp::Transfer n = tcp::ReceiveOnce(m_socket, buffer, count);
+        if (n.count > 0)
+            return StreamIo{static_cast<int>(n.count), PortResult{}};
+        if (n.count == 0)
+            return StreamIo{0, PortResult{PortStatus::Lost, kClosedByPeer}};
+        if (!n.wouldBlock)
+            return StreamIo{0, PortResult{PortStatus::Lost, tcp::SocketErrorText(n.error)}};
+        // A failed wait is left to the next recv to report.
+        if (timeoutMs <= 0 || tcp::WaitUntilReady(m_socket, false, deadline) == tcp::Wait::TimedOut)
+            return StreamIo{};
+    }
+}
+
 PortResult CTcpSocket::Purge()
 {
     return DrainStream(*this, kDrainBoundMs);

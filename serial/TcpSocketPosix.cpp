@@ -110,57 +110,42 @@ std::string SocketErrorText(int error)
     return ErrnoText(error);
 }
 
+void CloseSocket(intptr_t socket)
+{
+    UniqueFd close(static_cast<int>(socket));
+}
+
+namespace {
+
+Transfer Done(ssize_t n)
+{
+    Transfer t;
+    t.count = static_cast<long>(n);
+    if (n < 0) {
+        t.wouldBlock = errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        t.error = errno;
+    }
+    return t;
+}
+
+} // namespace
+
+Transfer SendOnce(intptr_t socket, const uint8_t* data, size_t count)
+{
+    // MSG_NOSIGNAL: a closed connection is an error here, not SIGPIPE.
+    return Done(::send(static_cast<int>(socket), data, count, MSG_NOSIGNAL));
+}
+
+Transfer ReceiveOnce(intptr_t socket, uint8_t* buffer, size_t count)
+{
+    return Done(::recv(static_cast<int>(socket), buffer, count, 0));
+}
+
+Wait WaitUntilReady(intptr_t socket, bool forWrite, Clock::time_point deadline)
+{
+    const short wanted = forWrite ? POLLOUT : POLLIN;
+    const short revents = WaitFor(static_cast<int>(socket), wanted, deadline);
+    return revents == 0 ? Wait::TimedOut : (revents & wanted) != 0 ? Wait::Ready : Wait::Failed;
+}
+
 } // namespace tcp
-
-CTcpSocket::~CTcpSocket()
-{
-    UniqueFd close(static_cast<int>(m_socket));
-}
-
-StreamIo CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
-{
-    const int fd = static_cast<int>(m_socket);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    StreamIo io;
-    size_t sent = 0;
-    while (sent < count) {
-        // MSG_NOSIGNAL: a closed connection is an error here, not SIGPIPE.
-        const ssize_t n = ::send(fd, data + sent, count - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            io.result = PortResult{PortStatus::Lost, ErrnoText(errno)};
-            break;
-        }
-        if (timeoutMs <= 0)
-            break;
-        const short revents = WaitFor(fd, POLLOUT, deadline);
-        if (revents == 0)
-            break;
-        if ((revents & POLLOUT) == 0) {
-            io.result = PortResult{PortStatus::Lost, kConnectionFailed};
-            break;
-        }
-    }
-    io.count = static_cast<int>(sent);
-    return io;
-}
-
-StreamIo CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
-{
-    const int fd = static_cast<int>(m_socket);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const ssize_t n = ::recv(fd, buffer, count, 0);
-        if (n > 0)
-            return StreamIo{static_cast<int>(n), PortResult{}};
-        if (n == 0)
-            return StreamIo{0, PortResult{PortStatus::Lost, kClosedByPeer}};
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return StreamIo{0, PortResult{PortStatus::Lost, ErrnoText(errno)}};
-        if (timeoutMs <= 0 || WaitFor(fd, POLLIN, deadline) == 0)
-            return StreamIo{};
-    }
-}

@@ -117,60 +117,41 @@ std::string SocketErrorText(int error)
     return WinErrorText(static_cast<unsigned long>(error));
 }
 
+void CloseSocket(intptr_t socket)
+{
+    ::closesocket(static_cast<SOCKET>(socket));
+}
+
+namespace {
+
+Transfer Done(int n)
+{
+    Transfer t;
+    t.count = n;
+    if (n < 0) {
+        t.error = ::WSAGetLastError();
+        t.wouldBlock = t.error == WSAEWOULDBLOCK;
+    }
+    return t;
+}
+
+} // namespace
+
+Transfer SendOnce(intptr_t socket, const uint8_t* data, size_t count)
+{
+    return Done(::send(static_cast<SOCKET>(socket), reinterpret_cast<const char*>(data), static_cast<int>(count), 0));
+}
+
+Transfer ReceiveOnce(intptr_t socket, uint8_t* buffer, size_t count)
+{
+    return Done(::recv(static_cast<SOCKET>(socket), reinterpret_cast<char*>(buffer), static_cast<int>(count), 0));
+}
+
+Wait WaitUntilReady(intptr_t socket, bool forWrite, Clock::time_point deadline)
+{
+    const short wanted = forWrite ? POLLOUT : POLLIN;
+    const short revents = WaitFor(static_cast<SOCKET>(socket), wanted, deadline);
+    return revents == 0 ? Wait::TimedOut : (revents & wanted) != 0 ? Wait::Ready : Wait::Failed;
+}
+
 } // namespace tcp
-
-CTcpSocket::~CTcpSocket()
-{
-    ::closesocket(static_cast<SOCKET>(m_socket));
-}
-
-StreamIo CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
-{
-    const SOCKET s = static_cast<SOCKET>(m_socket);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    StreamIo io;
-    size_t sent = 0;
-    while (sent < count) {
-        const int n = ::send(s, reinterpret_cast<const char*>(data + sent), static_cast<int>(count - sent), 0);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0) {
-            const int error = ::WSAGetLastError();
-            if (error != WSAEWOULDBLOCK) {
-                io.result = PortResult{PortStatus::Lost, WinErrorText(static_cast<unsigned long>(error))};
-                break;
-            }
-        }
-        if (timeoutMs <= 0)
-            break;
-        const short revents = WaitFor(s, POLLOUT, deadline);
-        if (revents == 0)
-            break;
-        if ((revents & POLLOUT) == 0) {
-            io.result = PortResult{PortStatus::Lost, kConnectionFailed};
-            break;
-        }
-    }
-    io.count = static_cast<int>(sent);
-    return io;
-}
-
-StreamIo CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
-{
-    const SOCKET s = static_cast<SOCKET>(m_socket);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const int n = ::recv(s, reinterpret_cast<char*>(buffer), static_cast<int>(count), 0);
-        if (n > 0)
-            return StreamIo{n, PortResult{}};
-        if (n == 0)
-            return StreamIo{0, PortResult{PortStatus::Lost, kClosedByPeer}};
-        const int error = ::WSAGetLastError();
-        if (error != WSAEWOULDBLOCK)
-            return StreamIo{0, PortResult{PortStatus::Lost, WinErrorText(static_cast<unsigned long>(error))}};
-        if (timeoutMs <= 0 || WaitFor(s, POLLIN, deadline) == 0)
-            return StreamIo{};
-    }
-}
