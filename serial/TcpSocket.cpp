@@ -5,6 +5,10 @@
 
 namespace {
 
+// The words for a connection gone without an OS error of its own.
+const char* const kClosedByPeer = "the far end closed the connection";
+const char* const kConnectionFailed = "the connection failed";
+
 // An address in digits needs no lookup; a name is looked up on a thread of
 // its own, since getaddrinfo has no time-out and a dead name server would
 // hold the connect far beyond its bound.

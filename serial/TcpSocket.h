@@ -7,7 +7,7 @@
 #include <string>
 
 // A connected TCP stream with Nagle's delay off (every frame leaves at
-// once). One implementation per platform: BSD sockets or Winsock.
+// once). The socket calls are one file per platform (TcpPlatform.h).
 class CTcpSocket : public ILineStream {
 public:
     // Connects to host:port (a name or an address; IPv4 or IPv6), giving up
@@ -25,10 +25,6 @@ public:
     // A raw stream has no way to reach the far end's buffers: only what has
     // arrived here is thrown away.
     PortResult Purge() override;
-
-    // The words for a connection gone without an OS error of its own.
-    static constexpr const char* kClosedByPeer = "the far end closed the connection";
-    static constexpr const char* kConnectionFailed = "the connection failed";
 
 private:
     explicit CTcpSocket(intptr_t socket) : m_socket(socket) {}
