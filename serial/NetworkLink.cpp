@@ -88,11 +88,11 @@ int CNetworkLink::Read(uint8_t* buffer, uint32_t count)
         if (left <= 0)
             break;
         // Rounded up: a wait of 0 ms would make this a busy loop.
-        const int n = m_stream->Receive(buffer + got, count - got, static_cast<int>((left + 999) / 1000));
-        if (n < 0)
-            Lose();
+        const StreamIo n = m_stream->Receive(buffer + got, count - got, static_cast<int>((left + 999) / 1000));
+        if (!n.Ok())
+            Lose(n.result);
         else
-            got += static_cast<uint32_t>(n);
+            got += static_cast<uint32_t>(n.count);
     }
     if (got > 0 && m_timing && !m_answerTimed) {
         // The first answer to a write (the first wake-up) shows the round
@@ -112,8 +112,9 @@ int CNetworkLink::Write(const uint8_t* buffer, uint32_t count)
 {
     if (!m_stream || m_lost)
         return 0;
-    if (!m_stream->Purge()) {
-        Lose();
+    const PortResult purged = m_stream->Purge();
+    if (!purged.Ok()) {
+        Lose(purged);
         return 0;
     }
     const int written = WriteThrough(buffer, count).Ok() ? 1 : 0;
@@ -128,9 +129,8 @@ PortResult CNetworkLink::WriteThrough(const uint8_t* buffer, uint32_t count)
         return NotOpen();
     // A send that does not finish in time leaves half a frame behind: the
     // connection is of no more use.
-    if (!m_stream->Send(buffer, count, kWriteTimeoutMs))
-        return Lose();
-    return PortResult{};
+    const PortResult sent = m_stream->Send(buffer, count, kWriteTimeoutMs);
+    return sent.Ok() ? sent : Lose(sent);
 }
 
 PortResult CNetworkLink::PulseModemLine(ModemLine line, int ms)
@@ -168,10 +168,12 @@ PortResult CNetworkLink::Failed(const PortResult& result)
     return result;
 }
 
-PortResult CNetworkLink::Lose()
+PortResult CNetworkLink::Lose(const PortResult& why)
 {
     m_lost = true;
-    return Failed(PortResult{PortStatus::Lost, kHungUp});
+    // However it went (a send that timed out too), the connection is of no
+    // more use: a lost line, in the stream's own words.
+    return Failed(PortResult{PortStatus::Lost, why.osText});
 }
 
 PortResult CNetworkLink::NotOpen() const

@@ -52,8 +52,9 @@ private:
     class CRfc2217Stream* Telnet() const;
     // Keeps a failure as the last error and returns it.
     PortResult Failed(const PortResult& result);
-    // A read or a write found the connection gone: the line is lost.
-    PortResult Lose();
+    // A read or a write found the connection gone (or a frame half sent):
+    // the line is lost, why is kept as the last error and returned.
+    PortResult Lose(const PortResult& why);
     // What a call gives when there is no connection, or none left.
     PortResult NotOpen() const;
 

@@ -61,7 +61,7 @@ PortResult CRfc2217Stream::Start(int baud, int timeoutMs)
     m_out.insert(m_out.end(), {kIac, kWill, kComPort, kIac, kWill, kBinary, kIac, kDo, kBinary, kIac, kWill,
                                kSuppressGoAhead, kIac, kDo, kSuppressGoAhead});
     if (!Flush(timeoutMs))
-        return PortResult{PortStatus::Lost, "the port server hung up"};
+        return HungUpOr(PortStatus::Lost, "the port server hung up");
     const bool answered = WaitUntil(
         [this] { return m_comPortRefused || m_binaryRefused || (m_comPortAgreed && BinaryAnswered()); },
         MillisecondsLeft(deadline));
@@ -92,9 +92,16 @@ PortResult CRfc2217Stream::Start(int baud, int timeoutMs)
     return confirmed ? PortResult{} : RateUnconfirmed(baud);
 }
 
+void CRfc2217Stream::Fail(const PortResult& why)
+{
+    if (!Failed())
+        m_failure = why;
+    m_out.clear();
+}
+
 PortResult CRfc2217Stream::HungUpOr(PortStatus status, const std::string& text) const
 {
-    return m_failed ? PortResult{PortStatus::Lost, "the port server hung up"} : PortResult{status, text};
+    return Failed() ? m_failure : PortResult{status, text};
 }
 
 PortResult CRfc2217Stream::RateUnconfirmed(int baud) const
@@ -104,27 +111,27 @@ PortResult CRfc2217Stream::RateUnconfirmed(int baud) const
                     "the port server did not confirm " + std::to_string(baud) + " baud");
 }
 
-int CRfc2217Stream::SendSome(const uint8_t* data, size_t count, int timeoutMs)
+StreamIo CRfc2217Stream::SendSome(const uint8_t* data, size_t count, int timeoutMs)
 {
-    if (m_failed)
-        return -1;
+    if (Failed())
+        return StreamIo{0, m_failure};
     AppendEscaped(m_out, data, count);
     // Half a frame on the wire cannot be taken back: the connection is done.
     if (!Flush(timeoutMs)) {
-        m_failed = true;
-        m_out.clear();
-        return -1;
+        Fail(PortResult{PortStatus::Lost,
+                        "the port server did not take the data within " + std::to_string(timeoutMs) + " ms"});
+        return StreamIo{0, m_failure};
     }
-    return static_cast<int>(count);
+    return StreamIo{static_cast<int>(count), PortResult{}};
 }
 
-int CRfc2217Stream::Receive(uint8_t* buffer, size_t count, int timeoutMs)
+StreamIo CRfc2217Stream::Receive(uint8_t* buffer, size_t count, int timeoutMs)
 {
     if (!m_pending.empty()) {
         const size_t n = std::min(count, m_pending.size());
         std::copy(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(n), buffer);
         m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(n));
-        return static_cast<int>(n);
+        return StreamIo{static_cast<int>(n), PortResult{}};
     }
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     // A far end that sends nothing but commands still ends the wait in time.
@@ -135,18 +142,20 @@ int CRfc2217Stream::Receive(uint8_t* buffer, size_t count, int timeoutMs)
             const size_t n = std::min(count, static_cast<size_t>(got));
             std::copy(data, data + n, buffer);
             m_pending.insert(m_pending.end(), data + n, data + got);
-            return static_cast<int>(n);
+            return StreamIo{static_cast<int>(n), PortResult{}};
         }
-        if (got < 0 || m_binaryRefused)
-            return -1;
+        if (got < 0)
+            return StreamIo{0, m_failure};
+        if (m_binaryRefused)
+            return StreamIo{0, PortResult{PortStatus::Lost, "the port server left Telnet binary mode"}};
         if (MillisecondsLeft(deadline) == 0)
-            return 0;
+            return StreamIo{};
     }
 }
 
 int CRfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
 {
-    if (m_failed)
+    if (Failed())
         return -1;
     if (m_purgesAwaited > 0 && Clock::now() - m_purgeAskedAt > std::chrono::milliseconds(kPurgeConfirmMs)) {
         // A server that does not confirm purges: data is taken as it comes.
@@ -155,12 +164,12 @@ int CRfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
     }
     // Each raw byte gives at most one data byte, so count raw bytes fit.
     uint8_t raw[512];
-    const int got = m_inner->Receive(raw, std::min(count, sizeof raw), timeoutMs);
-    if (got < 0) {
-        m_failed = true;
+    const StreamIo got = m_inner->Receive(raw, std::min(count, sizeof raw), timeoutMs);
+    if (!got.Ok()) {
+        Fail(got.result);
         return -1;
     }
-    const size_t data = Decode(raw, static_cast<size_t>(got), out);
+    const size_t data = Decode(raw, static_cast<size_t>(got.count), out);
     if (data > 0 && m_acknowledgeAnswer) {
         // An answer's first byte may come alone, its second held behind it.
         QueueAcknowledgement();
@@ -168,14 +177,15 @@ int CRfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
     }
     // Answers go out as the connection takes them, never waited for here.
     Flush(0);
-    return m_failed && data == 0 ? -1 : static_cast<int>(data);
+    return Failed() && data == 0 ? -1 : static_cast<int>(data);
 }
 
-bool CRfc2217Stream::Purge()
+PortResult CRfc2217Stream::Purge()
 {
     m_pending.clear();
-    if (!DrainStream(*this, kDrainBoundMs))
-        return false;
+    const PortResult drained = DrainStream(*this, kDrainBoundMs);
+    if (!drained.Ok())
+        return drained;
     m_pending.clear();
     // Goes out with the next send, in the same packet as the frame. Bytes
     // the server sent before it purged (one it held back, one still on its
@@ -183,7 +193,7 @@ bool CRfc2217Stream::Purge()
     QueueComPortCommand(kPurgeData, {kPurgeBoth});
     if (m_confirmsPurges && m_purgesAwaited++ == 0)
         m_purgeAskedAt = Clock::now();  // the oldest one not yet confirmed
-    return !m_failed;
+    return Failed() ? m_failure : PortResult{};
 }
 
 PortResult CRfc2217Stream::SetRate(int baud, int timeoutMs)
@@ -331,7 +341,7 @@ void CRfc2217Stream::OnSubnegotiation()
 void CRfc2217Stream::QueueAnswer(uint8_t verb, uint8_t option)
 {
     // A far end that floods requests and reads none of the answers gets no more.
-    if (!m_failed && m_out.size() + 3 <= kMaxQueuedAnswers)
+    if (!Failed() && m_out.size() + 3 <= kMaxQueuedAnswers)
         m_out.insert(m_out.end(), {kIac, verb, option});
 }
 
@@ -341,13 +351,13 @@ void CRfc2217Stream::QueueAcknowledgement()
     // the board's answer, until this end acknowledges the last, which the
     // system here may put off for 40 to 200 ms. A NOP takes the
     // acknowledgement along at once.
-    if (!m_failed && m_out.size() + 2 <= kMaxQueuedAnswers)
+    if (!Failed() && m_out.size() + 2 <= kMaxQueuedAnswers)
         m_out.insert(m_out.end(), {kIac, kNop});
 }
 
 void CRfc2217Stream::QueueComPortCommand(uint8_t command, const std::vector<uint8_t>& value)
 {
-    if (m_failed)
+    if (Failed())
         return;
     m_out.insert(m_out.end(), {kIac, kSb, kComPort, command});
     AppendEscaped(m_out, value.data(), value.size());
@@ -363,16 +373,15 @@ void CRfc2217Stream::QueueSetRate(int baud)
 
 bool CRfc2217Stream::Flush(int timeoutMs)
 {
-    if (m_failed)
+    if (Failed())
         return false;
     if (m_out.empty())
         return true;
-    const int sent = m_inner->SendSome(m_out.data(), m_out.size(), timeoutMs);
-    if (sent < 0) {
-        m_failed = true;
-        m_out.clear();
+    const StreamIo sent = m_inner->SendSome(m_out.data(), m_out.size(), timeoutMs);
+    if (!sent.Ok()) {
+        Fail(sent.result);
         return false;
     }
-    m_out.erase(m_out.begin(), m_out.begin() + sent);
+    m_out.erase(m_out.begin(), m_out.begin() + sent.count);
     return m_out.empty();
 }

@@ -32,16 +32,16 @@ public:
     int RoundTripMs() const { return m_roundTripMs; }
 
     // Sends all of data or, when the connection does not take it within
-    // timeoutMs, counts the connection as failed: -1.
-    int SendSome(const uint8_t* data, size_t count, int timeoutMs) override;
+    // timeoutMs, counts the connection as failed: Lost.
+    StreamIo SendSome(const uint8_t* data, size_t count, int timeoutMs) override;
     // Reads for at most timeoutMs even while the far end sends nothing but
-    // commands; -1 also once the server has left binary mode.
-    int Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
+    // commands; Lost also once the server has left binary mode.
+    StreamIo Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
     // Drops what has arrived here (for at most kDrainBoundMs) and asks the
     // server to purge both of the line's directions (PURGE-DATA, sent with
     // the next send); data that comes before the server confirms it is
     // dropped too.
-    bool Purge() override;
+    PortResult Purge() override;
 
     // SET-BAUDRATE; Ok once the server has confirmed it within timeoutMs.
     PortResult SetRate(int baud, int timeoutMs);
@@ -86,7 +86,11 @@ private:
     // comes meanwhile is kept for Receive. false on time-out or hang-up.
     template <typename Done> bool WaitUntil(Done done, int timeoutMs);
     bool BinaryAnswered() const { return m_binaryAnswers == 3; }
-    // Lost when the connection has gone, otherwise status with text.
+    // The connection is gone: why is kept (the first reason only), and
+    // nothing more is sent.
+    void Fail(const PortResult& why);
+    bool Failed() const { return !m_failure.Ok(); }
+    // Why the connection went when it has, otherwise status with text.
     PortResult HungUpOr(PortStatus status, const std::string& text) const;
     // Why SET-BAUDRATE went unconfirmed: hung up, no answer, or another rate.
     PortResult RateUnconfirmed(int baud) const;
@@ -97,8 +101,9 @@ private:
     std::vector<uint8_t> m_sub;
     std::vector<uint8_t> m_pending;  // data decoded while waiting for a reply
     std::vector<uint8_t> m_out;      // escaped bytes not yet taken by the connection
-    // A send or read failed: the connection is gone, nothing more is sent.
-    bool m_failed = false;
+    // Why a send or read failed (Ok while none has): the connection is
+    // gone, nothing more is sent.
+    PortResult m_failure;
     // Options in force, by side; each bit is an option number below 64.
     uint64_t m_weWill = 0;
     uint64_t m_theyWill = 0;

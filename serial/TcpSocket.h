@@ -7,7 +7,7 @@
 #include <string>
 
 // A connected TCP stream with Nagle's delay off (every frame leaves at
-// once). One implementation per platform: BSD sockets or Winsock.
+// once). The socket calls are one file per platform (TcpPlatform.h).
 class CTcpSocket : public ILineStream {
 public:
     // Connects to host:port (a name or an address; IPv4 or IPv6), giving up
@@ -20,11 +20,11 @@ public:
     CTcpSocket(const CTcpSocket&) = delete;
     CTcpSocket& operator=(const CTcpSocket&) = delete;
 
-    int SendSome(const uint8_t* data, size_t count, int timeoutMs) override;
-    int Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
+    StreamIo SendSome(const uint8_t* data, size_t count, int timeoutMs) override;
+    StreamIo Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
     // A raw stream has no way to reach the far end's buffers: only what has
     // arrived here is thrown away.
-    bool Purge() override;
+    PortResult Purge() override;
 
 private:
     explicit CTcpSocket(intptr_t socket) : m_socket(socket) {}

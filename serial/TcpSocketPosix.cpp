@@ -1,7 +1,7 @@
 #include "TcpSocket.h"
 
 #include "ErrnoText.h"
-#include "RunWithin.h"
+#include "TcpPlatform.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
@@ -13,15 +13,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+using tcp::Clock;
+using tcp::MillisecondsLeft;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int MillisecondsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // Waits for events on fd until deadline; the revents, or 0 when the time ran out.
 short WaitFor(int fd, short events, Clock::time_point deadline)
@@ -64,17 +59,21 @@ UniqueFd ConnectOne(const addrinfo& address, Clock::time_point deadline, int& er
     return fd;
 }
 
-struct Lookup {
-    int code = EAI_AGAIN;
-    std::shared_ptr<addrinfo> list;
-};
+} // namespace
 
-Lookup LookUp(const std::string& host, const std::string& port, int flags)
+namespace tcp {
+
+bool StartNetwork(PortResult&)
+{
+    return true;
+}
+
+Lookup LookUp(const std::string& host, const std::string& port, bool numericOnly)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = flags;
+    hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
     addrinfo* list = nullptr;
     Lookup found;
     found.code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
@@ -83,93 +82,70 @@ Lookup LookUp(const std::string& host, const std::string& port, int flags)
     return found;
 }
 
-// An address in digits needs no lookup; a name is looked up on a thread of
-// its own, since getaddrinfo has no time-out and a dead name server would
-// hold the connect far beyond its bound.
-bool LookUpWithin(const std::string& host, const std::string& port, int timeoutMs, Lookup& found)
+bool IsNotNumeric(int lookupCode)
 {
-    found = LookUp(host, port, AI_NUMERICHOST | AI_NUMERICSERV);
-    if (found.code != EAI_NONAME)
-        return true;
-    return RunWithin<Lookup>([host, port] { return LookUp(host, port, AI_NUMERICSERV); }, timeoutMs, found);
+    return lookupCode == EAI_NONAME;
+}
+
+std::string LookUpErrorText(int lookupCode)
+{
+    return ::gai_strerror(lookupCode);
+}
+
+intptr_t ConnectFirst(const addrinfo* list, Clock::time_point deadline, int& error)
+{
+    UniqueFd fd;
+    for (const addrinfo* a = list; a != nullptr && !fd.Valid() && MillisecondsLeft(deadline) > 0; a = a->ai_next)
+        fd = ConnectOne(*a, deadline, error);
+    return fd.Valid() ? fd.Release() : kNoSocket;
+}
+
+PortStatus ConnectStatus(int error)
+{
+    return error == ETIMEDOUT ? PortStatus::Timeout : error == ECONNREFUSED ? PortStatus::Refused : PortStatus::Other;
+}
+
+std::string SocketErrorText(int error)
+{
+    return ErrnoText(error);
+}
+
+void CloseSocket(intptr_t socket)
+{
+    UniqueFd close(static_cast<int>(socket));
+}
+
+namespace {
+
+Transfer Done(ssize_t n)
+{
+    Transfer t;
+    t.count = static_cast<long>(n);
+    if (n < 0) {
+        t.wouldBlock = errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        t.error = errno;
+    }
+    return t;
 }
 
 } // namespace
 
-std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
-                                                PortResult& result)
+Transfer SendOnce(intptr_t socket, const uint8_t* data, size_t count)
 {
-    result = PortResult{};
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    Lookup found;
-    if (!LookUpWithin(host, port, timeoutMs, found)) {
-        result = PortResult{PortStatus::Timeout, "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s"};
-        return nullptr;
-    }
-    if (found.code != 0) {
-        result = PortResult{PortStatus::Other, "cannot find " + host + ": " + ::gai_strerror(found.code)};
-        return nullptr;
-    }
-    int lastError = 0;
-    UniqueFd fd;
-    for (const addrinfo* a = found.list.get(); a != nullptr && !fd.Valid() && MillisecondsLeft(deadline) > 0;
-         a = a->ai_next)
-        fd = ConnectOne(*a, deadline, lastError);
-    if (!fd.Valid()) {
-        if (lastError == 0 || lastError == ETIMEDOUT)
-            result = PortResult{PortStatus::Timeout, "no answer within " + std::to_string(timeoutMs / 1000) + " s"};
-        else if (lastError == ECONNREFUSED)
-            result = PortResult{PortStatus::Refused, "connection refused (is the port server running?)"};
-        else
-            result = PortResult{PortStatus::Other, "cannot connect: " + ErrnoText(lastError)};
-        return nullptr;
-    }
-    return std::unique_ptr<CTcpSocket>(new CTcpSocket(fd.Release()));
+    // MSG_NOSIGNAL: a closed connection is an error here, not SIGPIPE.
+    return Done(::send(static_cast<int>(socket), data, count, MSG_NOSIGNAL));
 }
 
-CTcpSocket::~CTcpSocket()
+Transfer ReceiveOnce(intptr_t socket, uint8_t* buffer, size_t count)
 {
-    UniqueFd close(static_cast<int>(m_socket));
+    return Done(::recv(static_cast<int>(socket), buffer, count, 0));
 }
 
-int CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
+Wait WaitUntilReady(intptr_t socket, bool forWrite, Clock::time_point deadline)
 {
-    const int fd = static_cast<int>(m_socket);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    size_t sent = 0;
-    while (sent < count) {
-        // MSG_NOSIGNAL: a closed connection is an error here, not SIGPIPE.
-        const ssize_t n = ::send(fd, data + sent, count - sent, MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return -1;
-        if (timeoutMs <= 0)
-            break;
-        const short revents = WaitFor(fd, POLLOUT, deadline);
-        if (revents == 0)
-            break;
-        if ((revents & POLLOUT) == 0)
-            return -1;
-    }
-    return static_cast<int>(sent);
+    const short wanted = forWrite ? POLLOUT : POLLIN;
+    const short revents = WaitFor(static_cast<int>(socket), wanted, deadline);
+    return revents == 0 ? Wait::TimedOut : (revents & wanted) != 0 ? Wait::Ready : Wait::Failed;
 }
 
-int CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
-{
-    const int fd = static_cast<int>(m_socket);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const ssize_t n = ::recv(fd, buffer, count, 0);
-        if (n > 0)
-            return static_cast<int>(n);
-        if (n == 0)
-            return -1;  // the far end closed the connection
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return -1;
-        if (timeoutMs <= 0 || WaitFor(fd, POLLIN, deadline) == 0)
-            return 0;
-    }
-}
+} // namespace tcp

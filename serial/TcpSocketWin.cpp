@@ -1,6 +1,6 @@
 #include "TcpSocket.h"
 
-#include "RunWithin.h"
+#include "TcpPlatform.h"
 #include "WinErrorText.h"
 
 #include <winsock2.h>
@@ -8,28 +8,10 @@
 
 #include <chrono>
 
+using tcp::Clock;
+using tcp::MillisecondsLeft;
+
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// Winsock is started once for the program and left running: the process
-// ending is the only clean-up it needs.
-bool StartWinsock(PortResult& result)
-{
-    static const int started = [] {
-        WSADATA data;
-        return ::WSAStartup(MAKEWORD(2, 2), &data);
-    }();
-    if (started != 0)
-        result = PortResult{PortStatus::Other, "network unavailable: " + WinErrorText(static_cast<unsigned long>(started))};
-    return started == 0;
-}
-
-int MillisecondsLeft(Clock::time_point deadline)
-{
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
 
 // Waits for events on s until deadline; the revents, or 0 when the time ran out.
 short WaitFor(SOCKET s, short events, Clock::time_point deadline)
@@ -73,18 +55,30 @@ SOCKET ConnectOne(const addrinfo& address, Clock::time_point deadline, int& erro
     return s;
 }
 
-struct Lookup {
-    int code = WSATRY_AGAIN;
-    std::shared_ptr<addrinfo> list;
-};
+} // namespace
 
-Lookup LookUp(const std::string& host, const std::string& port, int flags)
+namespace tcp {
+
+// Winsock is started once for the program and left running: the process
+// ending is the only clean-up it needs.
+bool StartNetwork(PortResult& result)
+{
+    static const int started = [] {
+        WSADATA data;
+        return ::WSAStartup(MAKEWORD(2, 2), &data);
+    }();
+    if (started != 0)
+        result = PortResult{PortStatus::Other, "network unavailable: " + WinErrorText(static_cast<unsigned long>(started))};
+    return started == 0;
+}
+
+Lookup LookUp(const std::string& host, const std::string& port, bool numericOnly)
 {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = flags;
+    hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
     addrinfo* list = nullptr;
     Lookup found;
     found.code = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list);
@@ -93,92 +87,71 @@ Lookup LookUp(const std::string& host, const std::string& port, int flags)
     return found;
 }
 
-// An address in digits needs no lookup; a name is looked up on a thread of
-// its own, since getaddrinfo has no time-out and a dead name server would
-// hold the connect far beyond its bound.
-bool LookUpWithin(const std::string& host, const std::string& port, int timeoutMs, Lookup& found)
+bool IsNotNumeric(int lookupCode)
 {
-    found = LookUp(host, port, AI_NUMERICHOST | AI_NUMERICSERV);
-    if (found.code != EAI_NONAME)
-        return true;
-    return RunWithin<Lookup>([host, port] { return LookUp(host, port, AI_NUMERICSERV); }, timeoutMs, found);
+    return lookupCode == EAI_NONAME;
+}
+
+std::string LookUpErrorText(int lookupCode)
+{
+    return WinErrorText(static_cast<unsigned long>(lookupCode));
+}
+
+intptr_t ConnectFirst(const addrinfo* list, Clock::time_point deadline, int& error)
+{
+    SOCKET s = INVALID_SOCKET;
+    for (const addrinfo* a = list; a != nullptr && s == INVALID_SOCKET && MillisecondsLeft(deadline) > 0; a = a->ai_next)
+        s = ConnectOne(*a, deadline, error);
+    return s == INVALID_SOCKET ? kNoSocket : static_cast<intptr_t>(s);
+}
+
+PortStatus ConnectStatus(int error)
+{
+    return error == WSAETIMEDOUT      ? PortStatus::Timeout
+           : error == WSAECONNREFUSED ? PortStatus::Refused
+                                      : PortStatus::Other;
+}
+
+std::string SocketErrorText(int error)
+{
+    return WinErrorText(static_cast<unsigned long>(error));
+}
+
+void CloseSocket(intptr_t socket)
+{
+    ::closesocket(static_cast<SOCKET>(socket));
+}
+
+namespace {
+
+Transfer Done(int n)
+{
+    Transfer t;
+    t.count = n;
+    if (n < 0) {
+        t.error = ::WSAGetLastError();
+        t.wouldBlock = t.error == WSAEWOULDBLOCK;
+    }
+    return t;
 }
 
 } // namespace
 
-std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
-                                                PortResult& result)
+Transfer SendOnce(intptr_t socket, const uint8_t* data, size_t count)
 {
-    result = PortResult{};
-    if (!StartWinsock(result))
-        return nullptr;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    Lookup found;
-    if (!LookUpWithin(host, port, timeoutMs, found)) {
-        result = PortResult{PortStatus::Timeout, "cannot find " + host + " within " + std::to_string(timeoutMs / 1000) + " s"};
-        return nullptr;
-    }
-    if (found.code != 0) {
-        result = PortResult{PortStatus::Other, "cannot find " + host + ": " + WinErrorText(static_cast<unsigned long>(found.code))};
-        return nullptr;
-    }
-    int lastError = 0;
-    SOCKET s = INVALID_SOCKET;
-    for (const addrinfo* a = found.list.get(); a != nullptr && s == INVALID_SOCKET && MillisecondsLeft(deadline) > 0;
-         a = a->ai_next)
-        s = ConnectOne(*a, deadline, lastError);
-    if (s == INVALID_SOCKET) {
-        if (lastError == 0 || lastError == WSAETIMEDOUT)
-            result = PortResult{PortStatus::Timeout, "no answer within " + std::to_string(timeoutMs / 1000) + " s"};
-        else if (lastError == WSAECONNREFUSED)
-            result = PortResult{PortStatus::Refused, "connection refused (is the port server running?)"};
-        else
-            result = PortResult{PortStatus::Other, "cannot connect: " + WinErrorText(static_cast<unsigned long>(lastError))};
-        return nullptr;
-    }
-    return std::unique_ptr<CTcpSocket>(new CTcpSocket(static_cast<intptr_t>(s)));
+    return Done(::send(static_cast<SOCKET>(socket), reinterpret_cast<const char*>(data), static_cast<int>(count), 0));
 }
 
-CTcpSocket::~CTcpSocket()
+Transfer ReceiveOnce(intptr_t socket, uint8_t* buffer, size_t count)
 {
-    ::closesocket(static_cast<SOCKET>(m_socket));
+    return Done(::recv(static_cast<SOCKET>(socket), reinterpret_cast<char*>(buffer), static_cast<int>(count), 0));
 }
 
-int CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
+Wait WaitUntilReady(intptr_t socket, bool forWrite, Clock::time_point deadline)
 {
-    const SOCKET s = static_cast<SOCKET>(m_socket);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    size_t sent = 0;
-    while (sent < count) {
-        const int n = ::send(s, reinterpret_cast<const char*>(data + sent), static_cast<int>(count - sent), 0);
-        if (n > 0) {
-            sent += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && ::WSAGetLastError() != WSAEWOULDBLOCK)
-            return -1;
-        if (timeoutMs <= 0)
-            break;
-        const short revents = WaitFor(s, POLLOUT, deadline);
-        if (revents == 0)
-            break;
-        if ((revents & POLLOUT) == 0)
-            return -1;
-    }
-    return static_cast<int>(sent);
+    const short wanted = forWrite ? POLLOUT : POLLIN;
+    const short revents = WaitFor(static_cast<SOCKET>(socket), wanted, deadline);
+    return revents == 0 ? Wait::TimedOut : (revents & wanted) != 0 ? Wait::Ready : Wait::Failed;
 }
 
-int CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
-{
-    const SOCKET s = static_cast<SOCKET>(m_socket);
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        const int n = ::recv(s, reinterpret_cast<char*>(buffer), static_cast<int>(count), 0);
-        if (n > 0)
-            return n;
-        if (n == 0 || ::WSAGetLastError() != WSAEWOULDBLOCK)
-            return -1;
-        if (timeoutMs <= 0 || WaitFor(s, POLLIN, deadline) == 0)
-            return 0;
-    }
-}
+} // namespace tcp

@@ -30,21 +30,21 @@ struct ScriptedServer : ILineStream {
     std::vector<int> sendTimeouts;
     std::function<void(ScriptedServer&, const Bytes&)> react;
 
-    int SendSome(const uint8_t* data, size_t count, int timeoutMs) override
+    StreamIo SendSome(const uint8_t* data, size_t count, int timeoutMs) override
     {
         sendTimeouts.push_back(timeoutMs);
-        if (takes == -2) return -1;
+        if (takes == -2) return StreamIo{0, PortResult{PortStatus::Lost, "reset"}};
         const size_t n = takes < 0 ? count : std::min(count, static_cast<size_t>(takes));
         const Bytes sent(data, data + n);
         fromClient.insert(fromClient.end(), sent.begin(), sent.end());
         if (react) react(*this, sent);
-        return static_cast<int>(n);
+        return StreamIo{static_cast<int>(n), PortResult{}};
     }
-    int Receive(uint8_t* buffer, size_t count, int timeoutMs) override
+    StreamIo Receive(uint8_t* buffer, size_t count, int timeoutMs) override
     {
         if (!flood.empty()) {
             for (size_t n = 0; n < count; ++n) buffer[n] = flood[n % flood.size()];
-            return static_cast<int>(count);
+            return StreamIo{static_cast<int>(count), PortResult{}};
         }
         const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
         if (!toClient.empty() && toClient.front().first > Clock::now())
@@ -54,9 +54,9 @@ struct ScriptedServer : ILineStream {
             buffer[n++] = toClient.front().second;
             toClient.pop_front();
         }
-        return static_cast<int>(n);
+        return StreamIo{static_cast<int>(n), PortResult{}};
     }
-    bool Purge() override { return true; }
+    PortResult Purge() override { return PortResult{}; }
     void Say(const Bytes& bytes)
     {
         for (uint8_t b : bytes) toClient.emplace_back(Clock::now() + std::chrono::milliseconds(delayMs), b);
@@ -111,14 +111,14 @@ TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
     // server's confirmation (a byte it held back), is dropped.
     s.Say({'x', 'y'});
     s.fromClient.clear();
-    ASSERT_TRUE(stream.Purge());
+    ASSERT_TRUE(stream.Purge().Ok());
     s.Say({'s', IAC, IAC});
     const uint8_t wakeUp = 0xC1;
-    ASSERT_TRUE(stream.Send(&wakeUp, 1, 100));
+    ASSERT_TRUE(stream.Send(&wakeUp, 1, 100).Ok());
     EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 12, 3, IAC, SE, 0xC1}));
     s.Say({'n'});
     uint8_t got[4];
-    EXPECT_EQ(stream.Receive(got, sizeof got, 0), 1);
+    EXPECT_EQ(stream.Receive(got, sizeof got, 0).count, 1);
     EXPECT_EQ(got[0], 'n');
 
     // A rate with 0xFF in it is escaped inside the command too; unconfirmed,
@@ -201,9 +201,9 @@ TEST(Rfc2217Receive, DecodesDataAndAnswersRequests)
             Bytes data;
             for (int i = 0; i < 1024 && !s.toClient.empty(); ++i) {
                 uint8_t buffer[8];
-                const int n = stream.Receive(buffer, sizeof buffer, 0);
-                ASSERT_GE(n, 0);
-                data.insert(data.end(), buffer, buffer + n);
+                const StreamIo got = stream.Receive(buffer, sizeof buffer, 0);
+                ASSERT_TRUE(got.Ok());
+                data.insert(data.end(), buffer, buffer + got.count);
             }
             EXPECT_EQ(data, c.data);
             EXPECT_EQ(s.fromClient, c.answers);
@@ -217,7 +217,7 @@ TEST(Rfc2217Send, DoublesEvery0xFF)
     ScriptedServer& s = *server;
     CRfc2217Stream stream(std::move(server));
     const Bytes data = {0xC1, 0xFF, 0x00, 0xFF, 0xFF};
-    ASSERT_TRUE(stream.Send(data.data(), data.size(), 100));
+    ASSERT_TRUE(stream.Send(data.data(), data.size(), 100).Ok());
     EXPECT_EQ(s.fromClient, (Bytes{0xC1, IAC, IAC, 0x00, IAC, IAC, IAC, IAC}));
 }
 
@@ -231,8 +231,8 @@ TEST(Rfc2217Receive, FloodsAreReadForABoundedTime)
         server->flood = c.flood;
         CRfc2217Stream stream(std::move(server));
         uint8_t buffer[8];
-        EXPECT_GE(stream.Receive(buffer, sizeof buffer, 20), 0);
-        EXPECT_TRUE(stream.Purge());
+        EXPECT_TRUE(stream.Receive(buffer, sizeof buffer, 20).Ok());
+        EXPECT_TRUE(stream.Purge().Ok());
     }
 }
 
@@ -248,20 +248,23 @@ TEST(Rfc2217Receive, AnswersNeverWaitForTheServer)
     for (int i = 0; i < 500; ++i) s.Say({IAC, WILL, 1});
     s.Say({'d'});
     uint8_t got = 0;
-    while (stream.Receive(&got, 1, 0) == 0) {}
+    while (stream.Receive(&got, 1, 0).count == 0) {}
     EXPECT_EQ(got, 'd');
     EXPECT_TRUE(std::all_of(s.sendTimeouts.begin(), s.sendTimeouts.end(), [](int ms) { return ms == 0; }));
     s.takes = -1;
     s.Say({IAC, NOP});
-    EXPECT_EQ(stream.Receive(&got, 1, 0), 0);
+    EXPECT_EQ(stream.Receive(&got, 1, 0).count, 0);
     EXPECT_EQ(s.fromClient.size(), CRfc2217Stream::kMaxQueuedAnswers / 3 * 3);
 
     s.takes = -2;
     s.Say({IAC, WILL, 1, 'e'});
-    EXPECT_EQ(stream.Receive(&got, 1, 0), 1);
-    EXPECT_EQ(stream.Receive(&got, 1, 0), -1);
+    EXPECT_EQ(stream.Receive(&got, 1, 0).count, 1);
+    // The connection's own words for why it went.
+    const StreamIo lost = stream.Receive(&got, 1, 0);
+    EXPECT_EQ(lost.result.status, PortStatus::Lost);
+    EXPECT_EQ(lost.result.osText, "reset");
     const size_t sends = s.sendTimeouts.size();
-    EXPECT_FALSE(stream.Send(&got, 1, 100));
+    EXPECT_EQ(stream.Send(&got, 1, 100).status, PortStatus::Lost);
     EXPECT_EQ(s.sendTimeouts.size(), sends);
 }
 
