@@ -1,6 +1,6 @@
 #include "ComPorts.h"
 #include "ComPortMap.h"
 
-bool CSystemComPorts::Probe(int n) { return ProbeComPort(n); }
+bool SystemComPorts::Probe(int n) { return ProbeComPort(n); }
 
-std::string CSystemComPorts::DeviceFor(int n) { return DeviceForComPort(n); }
+std::string SystemComPorts::DeviceFor(int n) { return DeviceForComPort(n); }

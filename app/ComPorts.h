@@ -13,7 +13,7 @@ public:
 };
 
 // The machine's own ports (ProbeComPort / DeviceForComPort).
-class CSystemComPorts : public IComPorts {
+class SystemComPorts : public IComPorts {
 public:
     bool Probe(int n) override;
     std::string DeviceFor(int n) override;

@@ -23,7 +23,7 @@ CFlashApp::CFlashApp(std::string appName) : m_strAppName(std::move(appName)) {}
 
 int CFlashApp::InitInstance(IDialogViewFactory& views)
 {
-    CSystemComPorts systemPorts;
+    SystemComPorts systemPorts;
     IComPorts& ports = m_pPorts != nullptr ? *m_pPorts : systemPorts;
 
     CFlashDlg dlg(m_store, ports, m_strAppName);

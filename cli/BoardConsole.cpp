@@ -25,7 +25,7 @@ std::string TallyText(const PortTally& tally)
 }
 } // namespace
 
-CBoardConsole::CBoardConsole(std::vector<std::string> ports, Style style, std::FILE* out, std::FILE* err)
+BoardConsole::BoardConsole(std::vector<std::string> ports, Style style, std::FILE* out, std::FILE* err)
     : m_style(style), m_out(out), m_err(err)
 {
     for (std::string& port : ports) {
@@ -34,7 +34,7 @@ CBoardConsole::CBoardConsole(std::vector<std::string> ports, Style style, std::F
     }
 }
 
-std::string CBoardConsole::PanelLine(const Slot& slot) const
+std::string BoardConsole::PanelLine(const Slot& slot) const
 {
     const int filled = slot.percent * kBarWidth / 100;
     char bar[64];
@@ -46,7 +46,7 @@ std::string CBoardConsole::PanelLine(const Slot& slot) const
     return line;
 }
 
-void CBoardConsole::ClearPanel()
+void BoardConsole::ClearPanel()
 {
     if (!m_panelDrawn)
         return;
@@ -55,7 +55,7 @@ void CBoardConsole::ClearPanel()
     m_panelDrawn = false;
 }
 
-void CBoardConsole::DrawPanel()
+void BoardConsole::DrawPanel()
 {
     if (m_panelDrawn)
         std::fprintf(m_out, "\x1b[%zuA", m_slots.size());
@@ -65,7 +65,7 @@ void CBoardConsole::DrawPanel()
     m_panelDrawn = true;
 }
 
-void CBoardConsole::Lasting(std::FILE* to, const std::string& text)
+void BoardConsole::Lasting(std::FILE* to, const std::string& text)
 {
     if (m_style == Style::Panel) {
         ClearPanel();
@@ -77,7 +77,7 @@ void CBoardConsole::Lasting(std::FILE* to, const std::string& text)
         DrawPanel();
 }
 
-void CBoardConsole::Status(size_t slot, const std::string& text)
+void BoardConsole::Status(size_t slot, const std::string& text)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Slot& s = m_slots[slot];
@@ -92,7 +92,7 @@ void CBoardConsole::Status(size_t slot, const std::string& text)
     std::fflush(m_out);
 }
 
-void CBoardConsole::Progress(size_t slot, int percent)
+void BoardConsole::Progress(size_t slot, int percent)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Slot& s = m_slots[slot];
@@ -113,25 +113,25 @@ void CBoardConsole::Progress(size_t slot, int percent)
     s.shownTenth = tenth;
 }
 
-void CBoardConsole::Line(size_t slot, const std::string& text)
+void BoardConsole::Line(size_t slot, const std::string& text)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Lasting(m_out, m_slots[slot].port + ": " + text);
 }
 
-void CBoardConsole::Problem(size_t slot, const std::string& text)
+void BoardConsole::Problem(size_t slot, const std::string& text)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Lasting(m_err, m_slots[slot].port + ": " + text);
 }
 
-void CBoardConsole::Note(const std::string& text)
+void BoardConsole::Note(const std::string& text)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     Lasting(m_out, text);
 }
 
-void CBoardConsole::Beep(size_t)
+void BoardConsole::Beep(size_t)
 {
     if (m_style != Style::Panel)
         return;
@@ -140,12 +140,12 @@ void CBoardConsole::Beep(size_t)
     std::fflush(m_out);
 }
 
-void CBoardConsole::Summary(size_t slot, const PortTally& tally)
+void BoardConsole::Summary(size_t slot, const PortTally& tally)
 {
     Note("Summary " + m_slots[slot].port + ": " + TallyText(tally));
 }
 
-void CBoardConsole::Total(const PortTally& tally)
+void BoardConsole::Total(const PortTally& tally)
 {
     Note("Summary, all ports: " + TallyText(tally));
 }

@@ -10,13 +10,13 @@
 // threads. On a terminal: a panel of one line per port (status and bar),
 // redrawn in place, with lasting lines (a board's result, problems) scrolling
 // above it. Otherwise: plain lines, each starting with its port.
-class CBoardConsole : public IGangView {
+class BoardConsole : public IGangView {
 public:
     enum class Style { Panel, Lines };
 
-    CBoardConsole(std::vector<std::string> ports, Style style, std::FILE* out = stdout, std::FILE* err = stderr);
-    CBoardConsole(const CBoardConsole&) = delete;
-    CBoardConsole& operator=(const CBoardConsole&) = delete;
+    BoardConsole(std::vector<std::string> ports, Style style, std::FILE* out = stdout, std::FILE* err = stderr);
+    BoardConsole(const BoardConsole&) = delete;
+    BoardConsole& operator=(const BoardConsole&) = delete;
 
     Style GetStyle() const { return m_style; }
     const std::string& Port(size_t slot) const { return m_slots[slot].port; }

@@ -7,69 +7,69 @@ namespace {
 constexpr int kBarWidth = 40;
 } // namespace
 
-CBoardLines::CBoardLines(bool terminal, std::FILE* out, std::FILE* err) : m_bTerminal(terminal), m_out(out), m_err(err)
+BoardLines::BoardLines(bool terminal, std::FILE* out, std::FILE* err) : m_terminal(terminal), m_out(out), m_err(err)
 {
 }
 
-void CBoardLines::EndLine()
+void BoardLines::EndLine()
 {
-    if (m_bBarOnLine) {
+    if (m_barOnLine) {
         std::fputc('\n', m_out);
         std::fflush(m_out);
-        m_bBarOnLine = false;
+        m_barOnLine = false;
     }
 }
 
-void CBoardLines::Status(size_t, const std::string& text)
+void BoardLines::Status(size_t, const std::string& text)
 {
-    if (m_bHaveStatus && text == m_lastStatus)
+    if (m_haveStatus && text == m_lastStatus)
         return;
-    m_bHaveStatus = true;
+    m_haveStatus = true;
     m_lastStatus = text;
     PrintLine(m_out, text);
 }
 
-void CBoardLines::Progress(size_t, int percent)
+void BoardLines::Progress(size_t, int percent)
 {
     percent = std::clamp(percent, 0, 100);
-    if (percent == m_nShownPercent)
+    if (percent == m_shownPercent)
         return;
-    if (m_bTerminal) {
+    if (m_terminal) {
         // The reset at the start of a run draws no empty bar above the search.
-        if (percent == 0 && !m_bBarOnLine) {
-            m_nShownPercent = 0;
+        if (percent == 0 && !m_barOnLine) {
+            m_shownPercent = 0;
             return;
         }
         const int filled = percent * kBarWidth / 100;
         std::fprintf(m_out, "\r[%s%s] %3d%%", std::string(filled, '#').c_str(),
                      std::string(kBarWidth - filled, '.').c_str(), percent);
         std::fflush(m_out);
-        m_bBarOnLine = true;
-        m_nShownPercent = percent;
+        m_barOnLine = true;
+        m_shownPercent = percent;
         return;
     }
     // In a log a line per tenth is enough; a reset to 0 is not worth one.
     const int step = percent / 10 * 10;
-    if (m_nShownPercent < 0)
-        m_nShownPercent = 0;
-    if (step != m_nShownPercent) {
+    if (m_shownPercent < 0)
+        m_shownPercent = 0;
+    if (step != m_shownPercent) {
         if (step > 0) {
             std::fprintf(m_out, "Progress %d%%\n", step);
             std::fflush(m_out);
         }
-        m_nShownPercent = step;
+        m_shownPercent = step;
     }
 }
 
-void CBoardLines::Beep(size_t)
+void BoardLines::Beep(size_t)
 {
-    if (!m_bTerminal)
+    if (!m_terminal)
         return;
     std::fputc('\a', m_out);
     std::fflush(m_out);
 }
 
-void CBoardLines::PrintLine(std::FILE* to, const std::string& text)
+void BoardLines::PrintLine(std::FILE* to, const std::string& text)
 {
     EndLine();
     std::fprintf(to, "%s\n", text.c_str());

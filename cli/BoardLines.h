@@ -8,10 +8,10 @@
 // What one board's run shows on a terminal or in a script (a gang of one
 // port): statuses on out, each once while it stays the same, a progress bar
 // (or a line per tenth off a terminal), problems and the trace on err.
-class CBoardLines : public IGangView {
+class BoardLines : public IGangView {
 public:
     // terminal: draw a bar and beep.
-    CBoardLines(bool terminal, std::FILE* out = stdout, std::FILE* err = stderr);
+    BoardLines(bool terminal, std::FILE* out = stdout, std::FILE* err = stderr);
 
     void Status(size_t slot, const std::string& text) override;
     void Progress(size_t slot, int percent) override;
@@ -30,13 +30,13 @@ private:
     // Ends a progress bar line first, so the text has a line of its own.
     void PrintLine(std::FILE* to, const std::string& text);
 
-    bool m_bTerminal;
+    bool m_terminal;
     std::FILE* m_out;
     std::FILE* m_err;
-    bool m_bHaveStatus = false;
+    bool m_haveStatus = false;
     std::string m_lastStatus;
-    int m_nShownPercent = -1;
-    bool m_bBarOnLine = false;
+    int m_shownPercent = -1;
+    bool m_barOnLine = false;
 };
 
 // "Sent 4352 bytes in 12.3 s (354 bytes/s)".

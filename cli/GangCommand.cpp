@@ -54,11 +54,11 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
 
     // The file is read and checked once, before any port is touched.
     // What the file holds is said once, before any port: not by port.
-    CBoardLines loadLines(false);
-    CBoardHost::Options loadOptions;
+    BoardLines loadLines(false);
+    BoardHost::Options loadOptions;
     loadOptions.pacer.interrupted = interrupted;  // a long load ends on Ctrl-C too
     loadOptions.force = args.force;
-    CBoardHost loadHost(loadOptions, loadLines, 0, nullptr);
+    BoardHost loadHost(loadOptions, loadLines, 0, nullptr);
     LoadedHex image;
     std::string sha256, error;
     if (!LoadHexOnce(args.hexFile, loadHost, image, sha256, error)) {
@@ -66,7 +66,7 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
         std::fprintf(stderr, "%s\n", stopped ? "Interrupted" : error.c_str());
         return stopped ? ExitStatus::kInterrupted : ExitStatus::kFile;
     }
-    CRunLog log;
+    RunLog log;
     if (!args.logFile.empty() && !log.Open(args.logFile, args.hexFile, sha256, error, interrupted)) {
         std::fprintf(stderr, "fernbow-cli: cannot write the log %s: %s\n", args.logFile.c_str(), error.c_str());
         return interrupted && *interrupted ? ExitStatus::kInterrupted : ExitStatus::kUsage;
@@ -78,8 +78,8 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
         names.push_back(PortName(port));
         gangPorts.push_back(MakeGangPort(port));
     }
-    CBoardConsole console(names,
-                          StdoutTakesEscapeCodes() ? CBoardConsole::Style::Panel : CBoardConsole::Style::Lines);
+    BoardConsole console(names,
+                          StdoutTakesEscapeCodes() ? BoardConsole::Style::Panel : BoardConsole::Style::Lines);
 
     GangShared shared;
     shared.image = &image;

@@ -121,8 +121,8 @@ void ReportOutcome(const CliArgs& args, const std::string& portName, const Board
 // how it ended. The run itself is the gang's, for a gang of one port.
 BoardEnd ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink& serial, ISerialLink& link)
 {
-    CBoardLines lines(StdoutIsConsole());
-    CBoardHost::Options options;
+    BoardLines lines(StdoutIsConsole());
+    BoardHost::Options options;
     options.pacer.interrupted = &g_interrupted;
     options.pacer.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.force = args.force;
@@ -175,15 +175,15 @@ int RunProgramming(const CliArgs& args)
 
     const std::unique_ptr<IPortLink> port = MakePortLink(line);
     IPortLink& serial = *port;
-    std::unique_ptr<CTraceLink> trace;
+    std::unique_ptr<TraceLink> trace;
     ISerialLink* link = &serial;
     if (args.trace) {
-        trace = std::make_unique<CTraceLink>(serial, stderr);
+        trace = std::make_unique<TraceLink>(serial, stderr);
         link = trace.get();
     }
 
     // The monitor keeps the port open from the run into what follows it.
-    CHeldLink held(*link);
+    HeldLink held(*link);
     const auto program = [&] { return ProgramOnce(args, portName, serial, held); };
     if (args.monitorBaud == 0 && !args.reset && !args.watch)
         return ExitStatusOf(program());

@@ -14,9 +14,9 @@ public:
 };
 
 // Reads from memory.
-class CMemorySource : public IByteSource {
+class MemorySource : public IByteSource {
 public:
-    CMemorySource(const void* data, size_t size)
+    MemorySource(const void* data, size_t size)
         : m_data(static_cast<const unsigned char*>(data)), m_size(size) {}
     int Get() override { return m_pos < m_size ? m_data[m_pos++] : -1; }
     void Unget(int c) override { if (c >= 0 && m_pos > 0) --m_pos; }

@@ -38,9 +38,9 @@ bool AllHexDigits(const char* chars, uint32_t count)
 
 // Passes a source through, asking the host now and then whether to go on:
 // a long load ends as soon as the window is closed or Ctrl-C is pressed.
-class CAbandonableSource : public IByteSource {
+class AbandonableSource : public IByteSource {
 public:
-    CAbandonableSource(IByteSource& inner, IFlashHost& host) : m_inner(inner), m_host(host) {}
+    AbandonableSource(IByteSource& inner, IFlashHost& host) : m_inner(inner), m_host(host) {}
     int Get() override
     {
         if (m_abandoned) return -1;
@@ -75,7 +75,7 @@ bool CFlashWriter::LoadHex(IByteSource& source)
     }
     std::memset(m_pImage.get(), 0xFF, kImageSize);
 
-    CAbandonableSource guarded(source, m_host);
+    AbandonableSource guarded(source, m_host);
     const bool read = ParseRecords(guarded);
     if (guarded.Abandoned() || !read) {
         m_outcome = guarded.Abandoned() ? FlashOutcome::Abandoned : FlashOutcome::FileReadError;

@@ -4,7 +4,7 @@ bool CHexFile::Open(const std::string& path)
 {
     Close();
     m_failed = false;
-    return m_file.Open(path, kMaxHexFileBytes) == CInputFile::Result::Opened;
+    return m_file.Open(path, kMaxHexFileBytes) == InputFile::Result::Opened;
 }
 
 void CHexFile::Close()

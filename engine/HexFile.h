@@ -31,7 +31,7 @@ public:
 private:
     bool Fill();
 
-    CInputFile m_file;
+    InputFile m_file;
     unsigned char m_buffer[65536];
     size_t m_pos = 0;
     size_t m_len = 0;

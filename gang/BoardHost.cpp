@@ -4,61 +4,61 @@
 
 #include <algorithm>
 
-CBoardHost::CBoardHost(Options options, IGangView& view, size_t slot, const IPortLink* port)
+BoardHost::BoardHost(Options options, IGangView& view, size_t slot, const IPortLink* port)
     : m_options(std::move(options)), m_pacer(m_options.pacer), m_view(view), m_slot(slot), m_port(port)
 {
 }
 
-bool CBoardHost::PumpMessages()
+bool BoardHost::PumpMessages()
 {
     if (m_port && m_port->LineLost())
-        m_bLineLost = true;
-    return !m_bLineLost && m_pacer.Pump();
+        m_lineLost = true;
+    return !m_lineLost && m_pacer.Pump();
 }
 
-void CBoardHost::OnTargetAnswered(const ChipInfo* chip)
+void BoardHost::OnTargetAnswered(const ChipInfo* chip)
 {
     m_pacer.OnTargetAnswered();
-    if (chip && m_nChipFoundMs < 0)
-        m_nChipFoundMs = m_pacer.ElapsedMs();
+    if (chip && m_chipFoundMs < 0)
+        m_chipFoundMs = m_pacer.ElapsedMs();
 }
 
-bool CBoardHost::OnForeignAnswer(const uint8_t answer[2])
+bool BoardHost::OnForeignAnswer(const uint8_t answer[2])
 {
     (void)answer;
-    m_bForeignAnswered = true;
+    m_foreignAnswered = true;
     const int64_t now = m_pacer.ElapsedMs();
-    if (m_options.pulseReset && (m_nLastPulseMs < 0 || now - m_nLastPulseMs >= kForeignPulseSpacingMs)) {
-        m_nLastPulseMs = now;
-        m_bPulseTaken = m_options.pulseReset();
+    if (m_options.pulseReset && (m_lastPulseMs < 0 || now - m_lastPulseMs >= kForeignPulseSpacingMs)) {
+        m_lastPulseMs = now;
+        m_pulseTaken = m_options.pulseReset();
     }
     // A running program answers every wake-up; one stray answer is more
     // likely the late "K" of a run that was interrupted.
-    if (++m_nForeignAnswers == 2 && !m_options.quietSearch)
-        m_view.Problem(m_slot, m_bPulseTaken ? "The board answers with other bytes: its program is probably running. "
+    if (++m_foreignAnswers == 2 && !m_options.quietSearch)
+        m_view.Problem(m_slot, m_pulseTaken ? "The board answers with other bytes: its program is probably running. "
                                                "Resetting it (the bootloader listens for 1 s after a reset)"
                                              : "The board answers with other bytes: its program is probably running. "
                                                "Reset it: the bootloader listens for 1 s after a reset");
     return true;
 }
 
-void CBoardHost::SetStatus(const std::string& text)
+void BoardHost::SetStatus(const std::string& text)
 {
     if (!text.empty())  // a cleared line shows nothing
         m_view.Status(m_slot, text);
 }
 
-void CBoardHost::SetProgressPos(int pos)
+void BoardHost::SetProgressPos(int pos)
 {
     m_view.Progress(m_slot, std::clamp(pos, 0, 100));
 }
 
-void CBoardHost::ShowMessageBox(const std::string& text, const std::string& caption)
+void BoardHost::ShowMessageBox(const std::string& text, const std::string& caption)
 {
     m_view.Problem(m_slot, caption + ": " + text);
 }
 
-bool CBoardHost::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
+bool BoardHost::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
 {
     if (!m_options.force) {
         m_view.Problem(m_slot, WrongChipRefusalText(builtFor, target));
@@ -69,7 +69,7 @@ bool CBoardHost::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
     return true;
 }
 
-bool CBoardHost::OnHexLoaded(const HexLoadReport& report)
+bool BoardHost::OnHexLoaded(const HexLoadReport& report)
 {
     // Nobody reads a warning on a bench: a damaged file is written only on request.
     if (report.HasFaults() && !m_options.force)
@@ -81,7 +81,7 @@ bool CBoardHost::OnHexLoaded(const HexLoadReport& report)
     return true;
 }
 
-void CBoardHost::OnResetCode(const ResetCodeReport& report)
+void BoardHost::OnResetCode(const ResetCodeReport& report)
 {
     const std::string note = ResetCodeNote(report);
     if (!note.empty())

@@ -11,7 +11,7 @@
 // of the view, and a line that has gone away (IPortLink::LineLost) ends the
 // run. Bytes that are not a bootloader's answer do not end the search: a
 // board whose own program is running talks like that until it is reset.
-class CBoardHost : public IFlashHost {
+class BoardHost : public IFlashHost {
 public:
     struct Options {
         CRunPacer::Options pacer;
@@ -27,7 +27,7 @@ public:
     };
 
     // port: the line whose loss ends the run; nullptr while only loading.
-    CBoardHost(Options options, IGangView& view, size_t slot, const IPortLink* port);
+    BoardHost(Options options, IGangView& view, size_t slot, const IPortLink* port);
 
     void SetStatus(const std::string& text) override;
     void SetProgressPos(int pos) override;
@@ -46,13 +46,13 @@ public:
     void OnResetCode(const ResetCodeReport& report) override;
 
     AbandonReason Abandoned() const { return m_pacer.Abandoned(); }
-    bool LineLost() const { return m_bLineLost; }
+    bool LineLost() const { return m_lineLost; }
     bool TargetAnswered() const { return m_pacer.TargetAnswered(); }
     // Some wake-up drew bytes that were no answer.
-    bool ForeignAnswered() const { return m_bForeignAnswered; }
+    bool ForeignAnswered() const { return m_foreignAnswered; }
     int64_t ElapsedMs() const { return m_pacer.ElapsedMs(); }
     // Milliseconds since the start when the chip was identified; -1 if never.
-    int64_t ChipFoundMs() const { return m_nChipFoundMs; }
+    int64_t ChipFoundMs() const { return m_chipFoundMs; }
     // The warning about a file built for the other chip, written with force;
     // empty when there was none.
     const std::string& WrongChipWarning() const { return m_wrongChipWarning; }
@@ -68,10 +68,10 @@ private:
     size_t m_slot;
     const IPortLink* m_port;
     std::string m_wrongChipWarning;
-    bool m_bLineLost = false;
-    bool m_bForeignAnswered = false;
-    int m_nForeignAnswers = 0;
-    int64_t m_nLastPulseMs = -1;
-    bool m_bPulseTaken = false;
-    int64_t m_nChipFoundMs = -1;
+    bool m_lineLost = false;
+    bool m_foreignAnswered = false;
+    int m_foreignAnswers = 0;
+    int64_t m_lastPulseMs = -1;
+    bool m_pulseTaken = false;
+    int64_t m_chipFoundMs = -1;
 };

@@ -22,31 +22,31 @@ std::string Seconds(double seconds)
 
 } // namespace
 
-CBoardLoop::CBoardLoop(GangPort port, size_t slot, const GangShared& shared)
+BoardLoop::BoardLoop(GangPort port, size_t slot, const GangShared& shared)
     : m_port(std::move(port)), m_slot(slot), m_shared(shared), m_view(*shared.view)
 {
 }
 
-bool CBoardLoop::Interrupted() const
+bool BoardLoop::Interrupted() const
 {
     return m_shared.interrupted && m_shared.interrupted->load();
 }
 
-bool CBoardLoop::Pause(int ms) const
+bool BoardLoop::Pause(int ms) const
 {
     for (int left = ms; left > 0 && !Interrupted(); left -= 20)
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, 20)));
     return !Interrupted();
 }
 
-void CBoardLoop::Run()
+void BoardLoop::Run()
 {
     const std::unique_ptr<IPortLink> port = m_port.makeLink();
     IPortLink& serial = *port;
-    std::unique_ptr<CTraceLink> trace;
+    std::unique_ptr<TraceLink> trace;
     ISerialLink* line = &serial;
     if (m_shared.trace) {
-        trace = std::make_unique<CTraceLink>(
+        trace = std::make_unique<TraceLink>(
             serial, [this](const std::string& text) { m_view.Trace(m_slot, text); });
         line = trace.get();
     }
@@ -70,9 +70,9 @@ void CBoardLoop::Run()
     line->Close();
 }
 
-bool CBoardLoop::ProgramOneBoard(const IPortLink& port, ISerialLink& line)
+bool BoardLoop::ProgramOneBoard(const IPortLink& port, ISerialLink& line)
 {
-    CBoardHost::Options options;
+    BoardHost::Options options;
     options.pacer = m_shared.pacer;
     options.pacer.interrupted = m_shared.interrupted;
     if (m_shared.waitSeconds >= 0)
@@ -111,7 +111,7 @@ bool CBoardLoop::ProgramOneBoard(const IPortLink& port, ISerialLink& line)
     return true;
 }
 
-void CBoardLoop::Record(const BoardResult& result, const char* outcome, const BoardEnd& end)
+void BoardLoop::Record(const BoardResult& result, const char* outcome, const BoardEnd& end)
 {
     const int number = m_tally.programmed + m_tally.failed + 1;
     if (end.Programmed()) {
@@ -144,14 +144,14 @@ void CBoardLoop::Record(const BoardResult& result, const char* outcome, const Bo
         m_view.Problem(m_slot, "cannot write the log: " + error);
 }
 
-void CBoardLoop::Fail(const BoardEnd& end, const std::string& problem)
+void BoardLoop::Fail(const BoardEnd& end, const std::string& problem)
 {
     if (m_tally.end.Programmed())
         m_tally.end = end;
     m_view.Problem(m_slot, problem);
 }
 
-void CBoardLoop::WaitForBoardToLeave(ISerialLink& line)
+void BoardLoop::WaitForBoardToLeave(ISerialLink& line)
 {
     m_view.Status(m_slot, "Waiting for the next board");
     // --wait counts from the end of the last board: a board left on the
@@ -163,7 +163,7 @@ void CBoardLoop::WaitForBoardToLeave(ISerialLink& line)
     }
 }
 
-bool CBoardLoop::ReopenWhenBack(ISerialLink& line, const IPortLink& port)
+bool BoardLoop::ReopenWhenBack(ISerialLink& line, const IPortLink& port)
 {
     line.Close();
     m_view.Line(m_slot, "the port has gone away; waiting for it to come back");

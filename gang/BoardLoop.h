@@ -23,7 +23,7 @@ struct GangShared {
     bool trace = false;
     const std::atomic<bool>* interrupted = nullptr;
     IGangView* view = nullptr;
-    CRunLog* log = nullptr;        // nullptr: no log
+    RunLog* log = nullptr;        // nullptr: no log
     std::string note;              // for every log line (a warning about the file)
     bool force = false;            // write a file built for the other chip (warned about)
     // The clock and sleep of every board's run (empty: real ones).
@@ -48,9 +48,9 @@ struct GangPort {
 
 // One port of a gang run: its own link, engine and host, board after board
 // with repeat. Run is the body of the port's thread.
-class CBoardLoop {
+class BoardLoop {
 public:
-    CBoardLoop(GangPort port, size_t slot, const GangShared& shared);
+    BoardLoop(GangPort port, size_t slot, const GangShared& shared);
     void Run();
     const PortTally& Tally() const { return m_tally; }
 

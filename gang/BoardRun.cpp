@@ -4,9 +4,9 @@
 #include "HexOnce.h"
 
 BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& image,
-                     const CBoardHost::Options& options, IGangView& view, size_t slot)
+                     const BoardHost::Options& options, IGangView& view, size_t slot)
 {
-    CBoardHost host(options, view, slot, &port);
+    BoardHost host(options, view, slot, &port);
     CFlashWriter writer(link, host);
     writer.ProgramKept(image);
 
@@ -29,14 +29,14 @@ BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& 
 }
 
 OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::string& hexFile,
-                        const CBoardHost::Options& options, IGangView& view)
+                        const BoardHost::Options& options, IGangView& view)
 {
     OneBoardRun run;
     if (!link.Open())
         return run;
     LoadedHex image;
     std::string sha256;
-    CBoardHost loader(options, view, 0, nullptr);
+    BoardHost loader(options, view, 0, nullptr);
     if (!LoadHexOnce(hexFile, loader, image, sha256, run.fileError)) {
         run.stop = OneBoardRun::Stop::FileNotLoaded;
     } else {

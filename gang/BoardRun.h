@@ -32,7 +32,7 @@ struct BoardResult {
 // line whose loss ends the run): the run of every front end on a terminal
 // or a bench, a single board being a gang of one.
 BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& image,
-                     const CBoardHost::Options& options, IGangView& view, size_t slot);
+                     const BoardHost::Options& options, IGangView& view, size_t slot);
 
 // One board from a file, a gang of one port: opens link (a line lost in an
 // earlier run is opened anew), reads the file, runs the board, closes link
@@ -48,7 +48,7 @@ struct OneBoardRun {
     BoardResult board;
 };
 OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::string& hexFile,
-                        const CBoardHost::Options& options, IGangView& view);
+                        const BoardHost::Options& options, IGangView& view);
 
 // How a run ended: Ctrl-C wins, then a lost line, then an expired wait
 // (with only bytes that were no answer, or with no target), then the outcome.

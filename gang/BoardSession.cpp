@@ -12,7 +12,7 @@ constexpr int kInterruptCheckMs = 100;
 
 } // namespace
 
-BoardSession::BoardSession(const Options& options, IPortLink& port, CHeldLink& held, SessionView& view,
+BoardSession::BoardSession(const Options& options, IPortLink& port, HeldLink& held, SessionView& view,
                            const std::atomic<bool>* interrupted)
     : m_args(options), m_port(port), m_held(held), m_view(view), m_interrupted(interrupted)
 {
@@ -30,9 +30,9 @@ SessionEnd BoardSession::Run(const ProgramOnce& program)
         return refused;
     }
     // Watching begins before the first run: a rebuild during it counts.
-    std::unique_ptr<CSettledFile> watch;
+    std::unique_ptr<SettledFile> watch;
     if (m_args.watch) {
-        watch = std::make_unique<CSettledFile>(m_args.hexFile, m_args.settleMs);
+        watch = std::make_unique<SettledFile>(m_args.hexFile, m_args.settleMs);
         m_watch = watch.get();
     }
     SessionEnd session;
@@ -115,7 +115,7 @@ MonitorEnd BoardSession::Monitor(bool watching)
     m_view.MonitorStarted(m_args.monitorBaud, watching);
     MonitorEnd end;
     {
-        CMonitorTerminal terminal(m_interrupted);
+        MonitorTerminal terminal(m_interrupted);
         std::function<bool()> pause;
         if (watching)
             pause = [this] { return m_watch->NewContent(0); };

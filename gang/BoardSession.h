@@ -29,7 +29,7 @@ public:
         ModemLine resetLine = ModemLine::Dtr;
     };
 
-    BoardSession(const Options& options, IPortLink& port, CHeldLink& held, SessionView& view,
+    BoardSession(const Options& options, IPortLink& port, HeldLink& held, SessionView& view,
                  const std::atomic<bool>* interrupted);
 
     // Everything the options ask for.
@@ -52,9 +52,9 @@ private:
 
     const Options m_args;
     IPortLink& m_port;
-    CHeldLink& m_held;
+    HeldLink& m_held;
     SessionView& m_view;
     const std::atomic<bool>* m_interrupted;
     bool m_pulseRefusalSaid = false;
-    class CSettledFile* m_watch = nullptr;
+    class SettledFile* m_watch = nullptr;
 };

@@ -10,7 +10,7 @@ namespace {
 // Runs every loop on a thread of its own. The threads wait until all of
 // them exist, so a thread that cannot be started leaves no port half-done:
 // then none runs, and the reason is returned (empty when all ran).
-std::string RunLoops(std::vector<std::unique_ptr<CBoardLoop>>& loops)
+std::string RunLoops(std::vector<std::unique_ptr<BoardLoop>>& loops)
 {
     std::promise<bool> go;
     std::shared_future<bool> allStarted = go.get_future().share();
@@ -37,9 +37,9 @@ std::string RunLoops(std::vector<std::unique_ptr<CBoardLoop>>& loops)
 
 BoardEnd RunGang(std::vector<GangPort> ports, const GangShared& shared, std::string& notStarted)
 {
-    std::vector<std::unique_ptr<CBoardLoop>> loops;
+    std::vector<std::unique_ptr<BoardLoop>> loops;
     for (size_t slot = 0; slot < ports.size(); ++slot)
-        loops.push_back(std::make_unique<CBoardLoop>(std::move(ports[slot]), slot, shared));
+        loops.push_back(std::make_unique<BoardLoop>(std::move(ports[slot]), slot, shared));
     notStarted = RunLoops(loops);
     if (!notStarted.empty())
         return BoardEnd();

@@ -8,23 +8,23 @@ namespace {
 
 // Every byte of the file goes through the hash exactly once, also the one
 // the loader looks at, puts back and takes again.
-class CHashingSource : public IByteSource {
+class HashingSource : public IByteSource {
 public:
-    explicit CHashingSource(IByteSource& inner) : m_inner(inner) {}
+    explicit HashingSource(IByteSource& inner) : m_inner(inner) {}
     int Get() override
     {
         const int c = m_inner.Get();
-        if (c >= 0 && !m_bPutBack) {
+        if (c >= 0 && !m_putBack) {
             const uint8_t byte = static_cast<uint8_t>(c);
             m_hash.Add(&byte, 1);
         }
-        m_bPutBack = false;
+        m_putBack = false;
         return c;
     }
     void Unget(int c) override
     {
         m_inner.Unget(c);
-        m_bPutBack = c >= 0;
+        m_putBack = c >= 0;
     }
     bool Failed() const override { return m_inner.Failed(); }
 
@@ -38,8 +38,8 @@ public:
 
 private:
     IByteSource& m_inner;
-    CSha256 m_hash;
-    bool m_bPutBack = false;
+    Sha256 m_hash;
+    bool m_putBack = false;
 };
 
 } // namespace
@@ -52,7 +52,7 @@ bool LoadHexOnce(const std::string& path, IFlashHost& host, LoadedHex& image, st
         error = "Can't open file " + path + (file.ErrorText().empty() ? "" : ": " + file.ErrorText());
         return false;
     }
-    CHashingSource source(file);
+    HashingSource source(file);
     const FlashOutcome failed = CFlashWriter::LoadKept(source, host, image);
     sha256 = source.Finish();
     if (failed == FlashOutcome::FileRefused) {

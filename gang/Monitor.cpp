@@ -8,7 +8,7 @@ constexpr uint8_t kCtrlC = 0x03;
 
 } // namespace
 
-MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::atomic<bool>* interrupted,
+MonitorEnd RunMonitor(IPortLink& port, MonitorTerminal& terminal, const std::atomic<bool>* interrupted,
                       const std::function<bool()>& pause)
 {
     bool inputOpen = true;
@@ -21,9 +21,9 @@ MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::at
         // keys and Ctrl-C from being seen.
         uint8_t byte = 0;
         for (int i = 0; i < 256 && port.Read(&byte, 1) == 1; ++i) {
-            const CMonitorTerminal::Write wrote = terminal.WriteOutput(&byte, 1);
-            if (wrote != CMonitorTerminal::Write::Done)
-                return wrote == CMonitorTerminal::Write::Closed ? MonitorEnd::OutputClosed : MonitorEnd::Interrupted;
+            const MonitorTerminal::Write wrote = terminal.WriteOutput(&byte, 1);
+            if (wrote != MonitorTerminal::Write::Done)
+                return wrote == MonitorTerminal::Write::Closed ? MonitorEnd::OutputClosed : MonitorEnd::Interrupted;
         }
         if (port.LineLost())
             return MonitorEnd::LineLost;

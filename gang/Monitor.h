@@ -15,5 +15,5 @@ enum class MonitorEnd {
 
 // Copies the board's bytes to standard output as they come, and standard
 // input to the board, until one of the ends above. pause may be empty.
-MonitorEnd RunMonitor(IPortLink& port, CMonitorTerminal& terminal, const std::atomic<bool>* interrupted,
+MonitorEnd RunMonitor(IPortLink& port, MonitorTerminal& terminal, const std::atomic<bool>* interrupted,
                       const std::function<bool()>& pause);

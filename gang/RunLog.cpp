@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
-const char* const CRunLog::kHeader = "utc_time,port,device,file,sha256,chip,outcome,seconds,bytes_sent,note\n";
+const char* const RunLog::kHeader = "utc_time,port,device,file,sha256,chip,outcome,seconds,bytes_sent,note\n";
 
 namespace {
 
@@ -33,7 +33,7 @@ std::string CsvField(const std::string& text)
     return quoted + '"';
 }
 
-bool CRunLog::Open(const std::string& path, const std::string& hexFile, const std::string& sha256,
+bool RunLog::Open(const std::string& path, const std::string& hexFile, const std::string& sha256,
                    std::string& error, const std::atomic<bool>* interrupted)
 {
     m_hexFile = hexFile;
@@ -41,7 +41,7 @@ bool CRunLog::Open(const std::string& path, const std::string& hexFile, const st
     return m_file.Open(path, kHeader, error, interrupted);
 }
 
-std::string CRunLog::Format(const std::string& utcTime, const RunLogEntry& entry) const
+std::string RunLog::Format(const std::string& utcTime, const RunLogEntry& entry) const
 {
     char numbers[64];
     std::snprintf(numbers, sizeof numbers, "%.1f,%ld", entry.seconds, static_cast<long>(entry.bytesSent));
@@ -50,7 +50,7 @@ std::string CRunLog::Format(const std::string& utcTime, const RunLogEntry& entry
            CsvField(entry.note) + '\n';
 }
 
-bool CRunLog::Append(const RunLogEntry& entry, std::string& error)
+bool RunLog::Append(const RunLogEntry& entry, std::string& error)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_file.Append(Format(UtcNow(), entry), error);

@@ -19,14 +19,14 @@ struct RunLogEntry {
 
 // --log FILE: a CSV file with a line per board, shared safely by the threads
 // of one fernbow-cli and by other fernbow-cli processes.
-class CRunLog {
+class RunLog {
 public:
     static const char* const kHeader;
 
     // Opens (or creates, with the header line) the log before anything is
     // programmed. hexFile and sha256 go into every line. A lock that another
     // process holds on the log is waited for a few seconds, until
-    // *interrupted at most (see CAppendFile::Open).
+    // *interrupted at most (see AppendFile::Open).
     bool Open(const std::string& path, const std::string& hexFile, const std::string& sha256, std::string& error,
               const std::atomic<bool>* interrupted = nullptr);
     // Appends entry, stamped with the UTC time now.
@@ -36,7 +36,7 @@ public:
     std::string Format(const std::string& utcTime, const RunLogEntry& entry) const;
 
 private:
-    CAppendFile m_file;
+    AppendFile m_file;
     std::mutex m_mutex;
     std::string m_hexFile;
     std::string m_sha256;

@@ -15,21 +15,21 @@ constexpr int kQuietBeforeReadMs = 50;
 
 } // namespace
 
-CSettledFile::CSettledFile(const std::string& path, int settleMs)
+SettledFile::SettledFile(const std::string& path, int settleMs)
     : m_path(path), m_watch(path), m_settleMs(settleMs)
 {
     m_inHand = Read();
 }
 
-CSettledFile::Content CSettledFile::Read() const
+SettledFile::Content SettledFile::Read() const
 {
     Content content;
-    CInputFile file;
-    const CInputFile::Result opened = file.Open(m_path, CHexFile::kMaxHexFileBytes);
-    content.present = opened != CInputFile::Result::NotFound;
-    if (opened != CInputFile::Result::Opened)
+    InputFile file;
+    const InputFile::Result opened = file.Open(m_path, CHexFile::kMaxHexFileBytes);
+    content.present = opened != InputFile::Result::NotFound;
+    if (opened != InputFile::Result::Opened)
         return content;
-    CSha256 hash;
+    Sha256 hash;
     char buffer[16384];
     long n;
     while ((n = file.Read(buffer, sizeof buffer)) > 0)
@@ -39,14 +39,14 @@ CSettledFile::Content CSettledFile::Read() const
     return content;
 }
 
-void CSettledFile::SignSeen()
+void SettledFile::SignSeen()
 {
     m_judging = true;
     m_lastSignMs = SteadyMs();
     m_read = false;
 }
 
-bool CSettledFile::NewContent(int waitMs)
+bool SettledFile::NewContent(int waitMs)
 {
     const int64_t end = SteadyMs() + waitMs;
     for (;;) {
@@ -80,12 +80,12 @@ bool CSettledFile::NewContent(int waitMs)
     }
 }
 
-void CSettledFile::Taken()
+void SettledFile::Taken()
 {
     m_inHand = m_found;
 }
 
-void CSettledFile::Programmed()
+void SettledFile::Programmed()
 {
     m_programmed = m_inHand;
     m_anyProgrammed = true;

@@ -12,10 +12,10 @@
 // them and, where the system tells (inotify), no writer still has the file
 // open after writing to it. A file that is missing is not taken; one that
 // cannot be read is, so that the run says why.
-class CSettledFile {
+class SettledFile {
 public:
     // The content now is the one the first run is about to program.
-    CSettledFile(const std::string& path, int settleMs);
+    SettledFile(const std::string& path, int settleMs);
 
     // true once the file holds new content that has settled; false when
     // waitMs passed without it. The judgement goes on across calls, so a
@@ -43,7 +43,7 @@ private:
     void SignSeen();
 
     std::string m_path;
-    CFileWatch m_watch;
+    FileWatch m_watch;
     int m_settleMs;
     bool m_judging = false;   // a sign came, and the file is not judged since
     int64_t m_lastSignMs = 0;

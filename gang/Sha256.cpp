@@ -22,12 +22,12 @@ constexpr uint32_t Rotr(uint32_t x, int n)
 
 } // namespace
 
-CSha256::CSha256()
+Sha256::Sha256()
     : m_state{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a, 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19}
 {
 }
 
-void CSha256::Compress(const uint8_t block[64])
+void Sha256::Compress(const uint8_t block[64])
 {
     uint32_t w[64];
     for (int i = 0; i < 16; ++i)
@@ -62,7 +62,7 @@ void CSha256::Compress(const uint8_t block[64])
     m_state[7] += h;
 }
 
-void CSha256::Add(const void* data, size_t size)
+void Sha256::Add(const void* data, size_t size)
 {
     const uint8_t* bytes = static_cast<const uint8_t*>(data);
     m_totalBytes += size;
@@ -80,7 +80,7 @@ void CSha256::Add(const void* data, size_t size)
     }
 }
 
-std::string CSha256::HexDigest()
+std::string Sha256::HexDigest()
 {
     const uint64_t bits = m_totalBytes * 8;
     const uint8_t one = 0x80, zero = 0;

@@ -5,9 +5,9 @@
 
 // SHA-256 (FIPS 180-4), fed in pieces of any size. The run log names the
 // HEX file by it, so a log line says exactly which firmware went out.
-class CSha256 {
+class Sha256 {
 public:
-    CSha256();
+    Sha256();
     void Add(const void* data, size_t size);
     // The digest as 64 lowercase hex digits. Ends the hash: call once.
     std::string HexDigest();

@@ -6,12 +6,12 @@
 // A regular file that lines are appended to whole: every Append is a single
 // write at the end of the file, so several processes can share one log
 // without tearing each other's lines. One file per platform implements it.
-class CAppendFile {
+class AppendFile {
 public:
-    CAppendFile() = default;
-    ~CAppendFile();
-    CAppendFile(const CAppendFile&) = delete;
-    CAppendFile& operator=(const CAppendFile&) = delete;
+    AppendFile() = default;
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
 
     // How long Open waits for a lock that another process holds.
     static constexpr int kLockWaitMs = 5000;

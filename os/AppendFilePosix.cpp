@@ -62,13 +62,13 @@ bool WriteWhole(int fd, const std::string& text, std::string& error)
 
 } // namespace
 
-CAppendFile::~CAppendFile()
+AppendFile::~AppendFile()
 {
     if (m_handle >= 0)
         ::close(static_cast<int>(m_handle));
 }
 
-bool CAppendFile::Open(const std::string& path, const std::string& header, std::string& error,
+bool AppendFile::Open(const std::string& path, const std::string& header, std::string& error,
                        const std::atomic<bool>* interrupted, int lockWaitMs)
 {
     // O_NONBLOCK: a FIFO or a device given by mistake must not hang the
@@ -109,7 +109,7 @@ bool CAppendFile::Open(const std::string& path, const std::string& header, std::
     return true;
 }
 
-bool CAppendFile::Append(const std::string& text, std::string& error)
+bool AppendFile::Append(const std::string& text, std::string& error)
 {
     if (m_handle < 0) {
         error = "not open";

@@ -19,9 +19,9 @@ bool WriteWhole(HANDLE file, const std::string& text, std::string& error)
 }
 
 // Holds a lock on the file's first byte (a range may lie beyond the end).
-class CFileLock {
+class FileLock {
 public:
-    explicit CFileLock(HANDLE file) : m_file(file) {}
+    explicit FileLock(HANDLE file) : m_file(file) {}
     // Takes the lock, waiting for another process to let go of it as
     // WaitForLock does (Windows does not say who holds it); false with the
     // reason.
@@ -42,13 +42,13 @@ public:
         };
         return WaitForLock(attempt, interrupted, waitMs, error);
     }
-    ~CFileLock()
+    ~FileLock()
     {
         if (m_locked)
             ::UnlockFileEx(m_file, 0, 1, 0, &m_where);
     }
-    CFileLock(const CFileLock&) = delete;
-    CFileLock& operator=(const CFileLock&) = delete;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
 
 private:
     HANDLE m_file;
@@ -58,13 +58,13 @@ private:
 
 } // namespace
 
-CAppendFile::~CAppendFile()
+AppendFile::~AppendFile()
 {
     if (m_handle != -1)
         ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
 }
 
-bool CAppendFile::Open(const std::string& path, const std::string& header, std::string& error,
+bool AppendFile::Open(const std::string& path, const std::string& header, std::string& error,
                        const std::atomic<bool>* interrupted, int lockWaitMs)
 {
     const std::wstring wide = Utf8ToWide(path);
@@ -84,7 +84,7 @@ bool CAppendFile::Open(const std::string& path, const std::string& header, std::
     bool ok = false;
     {
         LARGE_INTEGER size{};
-        CFileLock lock(file);
+        FileLock lock(file);
         if (::GetFileType(file) != FILE_TYPE_DISK) {
             error = "not a regular file";
         } else if (lock.Take(interrupted, lockWaitMs, error)) {
@@ -102,7 +102,7 @@ bool CAppendFile::Open(const std::string& path, const std::string& header, std::
     return true;
 }
 
-bool CAppendFile::Append(const std::string& text, std::string& error)
+bool AppendFile::Append(const std::string& text, std::string& error)
 {
     if (m_handle == -1) {
         error = "not open";

@@ -14,14 +14,14 @@ constexpr int kLookEveryMs = 200;
 
 } // namespace
 
-CFileWatch::CFileWatch(const std::string& path)
+FileWatch::FileWatch(const std::string& path)
     : m_path(path), m_events(std::make_unique<Events>(path)), m_last(LookAtFile()), m_lastLookMs(SteadyMs())
 {
 }
 
-CFileWatch::~CFileWatch() = default;
+FileWatch::~FileWatch() = default;
 
-CFileWatch::Look CFileWatch::LookAtFile() const
+FileWatch::Look FileWatch::LookAtFile() const
 {
     namespace fs = std::filesystem;
     Look look;
@@ -39,12 +39,12 @@ CFileWatch::Look CFileWatch::LookAtFile() const
     return look;
 }
 
-bool CFileWatch::BeingWritten() const
+bool FileWatch::BeingWritten() const
 {
     return m_events->Working() && m_events->BeingWritten();
 }
 
-bool CFileWatch::Changed(int waitMs)
+bool FileWatch::Changed(int waitMs)
 {
     const int64_t end = SteadyMs() + waitMs;
     for (;;) {

@@ -9,12 +9,12 @@
 // ReadDirectoryChangesW on Windows), and the file's size and time are looked
 // at every 200 ms as well, for file systems that give none (some network
 // mounts).
-class CFileWatch {
+class FileWatch {
 public:
-    explicit CFileWatch(const std::string& path);
-    ~CFileWatch();
-    CFileWatch(const CFileWatch&) = delete;
-    CFileWatch& operator=(const CFileWatch&) = delete;
+    explicit FileWatch(const std::string& path);
+    ~FileWatch();
+    FileWatch(const FileWatch&) = delete;
+    FileWatch& operator=(const FileWatch&) = delete;
 
     // true as soon as the file has changed since the last call (or since the
     // watch began); false when waitMs milliseconds passed without a change.

@@ -4,7 +4,7 @@
 // The system's change events for one file, found through its folder (a
 // rebuild often replaces the file, which a watch on the file itself would
 // lose). One implementation per platform.
-class CFileWatch::Events {
+class FileWatch::Events {
 public:
     explicit Events(const std::string& path);
     ~Events();

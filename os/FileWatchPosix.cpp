@@ -9,13 +9,13 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
-struct CFileWatch::Events::State {
+struct FileWatch::Events::State {
     UniqueFd fd;
     std::string name;  // the file's name within its folder
     bool writing = false;  // written to, and not closed since
 };
 
-CFileWatch::Events::Events(const std::string& path) : m_state(new State)
+FileWatch::Events::Events(const std::string& path) : m_state(new State)
 {
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
@@ -28,19 +28,19 @@ CFileWatch::Events::Events(const std::string& path) : m_state(new State)
         m_state->fd = std::move(fd);
 }
 
-CFileWatch::Events::~Events() = default;
+FileWatch::Events::~Events() = default;
 
-bool CFileWatch::Events::Working() const
+bool FileWatch::Events::Working() const
 {
     return m_state->fd.Valid();
 }
 
-bool CFileWatch::Events::BeingWritten() const
+bool FileWatch::Events::BeingWritten() const
 {
     return m_state->writing;
 }
 
-bool CFileWatch::Events::Wait(int waitMs)
+bool FileWatch::Events::Wait(int waitMs)
 {
     pollfd pfd{m_state->fd.Get(), POLLIN, 0};
     if (::poll(&pfd, 1, waitMs) <= 0)

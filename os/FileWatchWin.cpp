@@ -5,7 +5,7 @@
 #include <cwctype>
 #include <windows.h>
 
-struct CFileWatch::Events::State {
+struct FileWatch::Events::State {
     HANDLE folder = INVALID_HANDLE_VALUE;
     HANDLE event = nullptr;
     OVERLAPPED overlapped{};
@@ -39,7 +39,7 @@ bool SameName(const std::wstring& a, const wchar_t* b, size_t bLength)
 
 } // namespace
 
-CFileWatch::Events::Events(const std::string& path) : m_state(new State)
+FileWatch::Events::Events(const std::string& path) : m_state(new State)
 {
     const std::wstring wide = Utf8ToWide(path);
     const size_t slash = wide.find_last_of(L"/\\");
@@ -57,7 +57,7 @@ CFileWatch::Events::Events(const std::string& path) : m_state(new State)
     }
 }
 
-CFileWatch::Events::~Events()
+FileWatch::Events::~Events()
 {
     if (m_state->folder != INVALID_HANDLE_VALUE) {
         if (m_state->pending) {
@@ -71,17 +71,17 @@ CFileWatch::Events::~Events()
         ::CloseHandle(m_state->event);
 }
 
-bool CFileWatch::Events::Working() const
+bool FileWatch::Events::Working() const
 {
     return m_state->folder != INVALID_HANDLE_VALUE && m_state->pending;
 }
 
-bool CFileWatch::Events::BeingWritten() const
+bool FileWatch::Events::BeingWritten() const
 {
     return false;  // the folder's changes do not tell when a writer closes the file
 }
 
-bool CFileWatch::Events::Wait(int waitMs)
+bool FileWatch::Events::Wait(int waitMs)
 {
     State& s = *m_state;
     if (::WaitForSingleObject(s.event, static_cast<DWORD>(waitMs)) != WAIT_OBJECT_0)

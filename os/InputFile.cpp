@@ -3,12 +3,12 @@
 namespace {
 // The words for this program's own refusals: "not a regular file",
 // "larger than 64 MiB"; empty otherwise.
-std::string Refusal(CInputFile::Result result, uint64_t maxBytes)
+std::string Refusal(InputFile::Result result, uint64_t maxBytes)
 {
     switch (result) {
-    case CInputFile::Result::NotRegularFile:
+    case InputFile::Result::NotRegularFile:
         return "not a regular file";
-    case CInputFile::Result::TooLarge:
+    case InputFile::Result::TooLarge:
         if (maxBytes >= (1u << 20) && maxBytes % (1u << 20) == 0)
             return "larger than " + std::to_string(maxBytes >> 20) + " MiB";
         return "larger than " + std::to_string(maxBytes) + " bytes";
@@ -18,7 +18,7 @@ std::string Refusal(CInputFile::Result result, uint64_t maxBytes)
 }
 }  // namespace
 
-CInputFile::Result CInputFile::Open(const std::string& utf8Path, uint64_t maxBytes)
+InputFile::Result InputFile::Open(const std::string& utf8Path, uint64_t maxBytes)
 {
     Close();
     m_error.clear();
@@ -31,7 +31,7 @@ CInputFile::Result CInputFile::Open(const std::string& utf8Path, uint64_t maxByt
     return OpenNamed(utf8Path);
 }
 
-CInputFile::Result CInputFile::Admit(bool regularFile, uint64_t size)
+InputFile::Result InputFile::Admit(bool regularFile, uint64_t size)
 {
     const Result result = !regularFile ? Result::NotRegularFile : size > m_maxBytes ? Result::TooLarge : Result::Opened;
     m_error = Refusal(result, m_maxBytes);

@@ -6,7 +6,7 @@
 // A file opened for reading that can never hang the program: opening does
 // not wait (a FIFO without a writer, a device), and anything but a regular
 // file of at most a given size is refused before a byte is read.
-class CInputFile {
+class InputFile {
 public:
     enum class Result {
         Opened,
@@ -17,10 +17,10 @@ public:
         Failed,          // anything else; ErrorText() says what
     };
 
-    CInputFile() = default;
-    ~CInputFile() { Close(); }
-    CInputFile(const CInputFile&) = delete;
-    CInputFile& operator=(const CInputFile&) = delete;
+    InputFile() = default;
+    ~InputFile() { Close(); }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
 
     // Opens utf8Path for reading; a file already open is closed first.
     // maxBytes bounds the file's size. For anything but Opened, ErrorText()

@@ -8,22 +8,22 @@
 #include <unistd.h>
 
 namespace {
-CInputFile::Result ResultForErrno(int error)
+InputFile::Result ResultForErrno(int error)
 {
     switch (error) {
     case ENOENT:
     case ENOTDIR:
-        return CInputFile::Result::NotFound;
+        return InputFile::Result::NotFound;
     case EACCES:
     case EPERM:
-        return CInputFile::Result::AccessDenied;
+        return InputFile::Result::AccessDenied;
     default:
-        return CInputFile::Result::Failed;
+        return InputFile::Result::Failed;
     }
 }
 }  // namespace
 
-CInputFile::Result CInputFile::OpenNamed(const std::string& utf8Path)
+InputFile::Result InputFile::OpenNamed(const std::string& utf8Path)
 {
     // O_NONBLOCK: a FIFO with no writer would otherwise hold open() forever.
     int fd;
@@ -53,18 +53,18 @@ CInputFile::Result CInputFile::OpenNamed(const std::string& utf8Path)
     return Result::Opened;
 }
 
-void CInputFile::Close()
+void InputFile::Close()
 {
     if (m_handle >= 0) ::close(static_cast<int>(m_handle));
     m_handle = -1;
 }
 
-bool CInputFile::IsOpen() const
+bool InputFile::IsOpen() const
 {
     return m_handle >= 0;
 }
 
-long CInputFile::Read(void* buffer, size_t size)
+long InputFile::Read(void* buffer, size_t size)
 {
     if (m_handle < 0) return -1;
     ssize_t got;

@@ -7,18 +7,18 @@
 
 namespace {
 
-CInputFile::Result ResultForError(DWORD error)
+InputFile::Result ResultForError(DWORD error)
 {
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:
     case ERROR_BAD_NETPATH:
-        return CInputFile::Result::NotFound;
+        return InputFile::Result::NotFound;
     case ERROR_ACCESS_DENIED:
-        return CInputFile::Result::AccessDenied;
+        return InputFile::Result::AccessDenied;
     default:
-        return CInputFile::Result::Failed;
+        return InputFile::Result::Failed;
     }
 }
 
@@ -29,7 +29,7 @@ HANDLE Handle(intptr_t value)
 
 } // namespace
 
-CInputFile::Result CInputFile::OpenNamed(const std::string& utf8Path)
+InputFile::Result InputFile::OpenNamed(const std::string& utf8Path)
 {
     // The wide-character call, so that any name opens (C:\Prüfung\π.hex).
     // Backup semantics let a folder open too, to be refused as one below
@@ -55,19 +55,19 @@ CInputFile::Result CInputFile::OpenNamed(const std::string& utf8Path)
     return Result::Opened;
 }
 
-void CInputFile::Close()
+void InputFile::Close()
 {
     if (m_handle != -1)
         ::CloseHandle(Handle(m_handle));
     m_handle = -1;
 }
 
-bool CInputFile::IsOpen() const
+bool InputFile::IsOpen() const
 {
     return m_handle != -1;
 }
 
-long CInputFile::Read(void* buffer, size_t size)
+long InputFile::Read(void* buffer, size_t size)
 {
     if (m_handle == -1)
         return -1;

@@ -10,13 +10,13 @@
 // ended, and also when a signal ends the program at once (a second Ctrl-C,
 // SIGTERM or SIGHUP, or a SIGQUIT). One at a time; one implementation per
 // platform.
-class CMonitorTerminal {
+class MonitorTerminal {
 public:
     // A write that waits for a reader gives up once *interrupted is set.
-    explicit CMonitorTerminal(const std::atomic<bool>* interrupted);
-    ~CMonitorTerminal();
-    CMonitorTerminal(const CMonitorTerminal&) = delete;
-    CMonitorTerminal& operator=(const CMonitorTerminal&) = delete;
+    explicit MonitorTerminal(const std::atomic<bool>* interrupted);
+    ~MonitorTerminal();
+    MonitorTerminal(const MonitorTerminal&) = delete;
+    MonitorTerminal& operator=(const MonitorTerminal&) = delete;
 
     // true when standard input is a terminal in raw mode: Ctrl-C then comes
     // as the byte 0x03 rather than as a signal.

@@ -31,14 +31,14 @@ void RestoreSavedTerminal()
 
 } // namespace
 
-struct CMonitorTerminal::State {
+struct MonitorTerminal::State {
     const std::atomic<bool>* interrupted = nullptr;
     bool raw = false;
     bool keysOpen = true;       // standard input has not ended while a write waited
     std::vector<uint8_t> typed;  // keys read while a write waited, not yet given out
 };
 
-CMonitorTerminal::CMonitorTerminal(const std::atomic<bool>* interrupted) : m_state(new State)
+MonitorTerminal::MonitorTerminal(const std::atomic<bool>* interrupted) : m_state(new State)
 {
     m_state->interrupted = interrupted;
     if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &g_saved) != 0)
@@ -57,7 +57,7 @@ CMonitorTerminal::CMonitorTerminal(const std::atomic<bool>* interrupted) : m_sta
         SetRestoreBeforeAbruptEnd(nullptr);
 }
 
-CMonitorTerminal::~CMonitorTerminal()
+MonitorTerminal::~MonitorTerminal()
 {
     if (!m_state->raw)
         return;
@@ -65,12 +65,12 @@ CMonitorTerminal::~CMonitorTerminal()
     SetRestoreBeforeAbruptEnd(nullptr);
 }
 
-bool CMonitorTerminal::RawKeys() const
+bool MonitorTerminal::RawKeys() const
 {
     return m_state->raw;
 }
 
-int CMonitorTerminal::ReadInput(uint8_t* buffer, size_t count)
+int MonitorTerminal::ReadInput(uint8_t* buffer, size_t count)
 {
     std::vector<uint8_t>& typed = m_state->typed;
     if (!typed.empty()) {
@@ -88,7 +88,7 @@ int CMonitorTerminal::ReadInput(uint8_t* buffer, size_t count)
     return n == 0 || (errno != EINTR && errno != EAGAIN) ? -1 : 0;
 }
 
-CMonitorTerminal::Write CMonitorTerminal::WriteOutput(const uint8_t* data, size_t count)
+MonitorTerminal::Write MonitorTerminal::WriteOutput(const uint8_t* data, size_t count)
 {
     State& s = *m_state;
     size_t done = 0;

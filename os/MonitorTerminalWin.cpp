@@ -30,7 +30,7 @@ void RestoreSavedModes()
 
 } // namespace
 
-struct CMonitorTerminal::State {
+struct MonitorTerminal::State {
     const std::atomic<bool>* interrupted = nullptr;
     HANDLE input = INVALID_HANDLE_VALUE;
     HANDLE output = INVALID_HANDLE_VALUE;
@@ -39,7 +39,7 @@ struct CMonitorTerminal::State {
     bool ended = false;
 };
 
-CMonitorTerminal::CMonitorTerminal(const std::atomic<bool>* interrupted) : m_state(new State)
+MonitorTerminal::MonitorTerminal(const std::atomic<bool>* interrupted) : m_state(new State)
 {
     State& s = *m_state;
     s.interrupted = interrupted;
@@ -64,18 +64,18 @@ CMonitorTerminal::CMonitorTerminal(const std::atomic<bool>* interrupted) : m_sta
         (void)::SetConsoleMode(s.output, g_saved.outputMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
 }
 
-CMonitorTerminal::~CMonitorTerminal()
+MonitorTerminal::~MonitorTerminal()
 {
     RestoreSavedModes();
     SetRestoreBeforeAbruptEnd(nullptr);
 }
 
-bool CMonitorTerminal::RawKeys() const
+bool MonitorTerminal::RawKeys() const
 {
     return m_state->console;
 }
 
-int CMonitorTerminal::ReadInput(uint8_t* buffer, size_t count)
+int MonitorTerminal::ReadInput(uint8_t* buffer, size_t count)
 {
     State& s = *m_state;
     if (s.ended || count == 0)
@@ -119,7 +119,7 @@ int CMonitorTerminal::ReadInput(uint8_t* buffer, size_t count)
     return static_cast<int>(got);
 }
 
-CMonitorTerminal::Write CMonitorTerminal::WriteOutput(const uint8_t* data, size_t count)
+MonitorTerminal::Write MonitorTerminal::WriteOutput(const uint8_t* data, size_t count)
 {
     size_t done = 0;
     while (done < count) {

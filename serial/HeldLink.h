@@ -5,9 +5,9 @@
 // the monitor that follows must not lose the board's first words (nor, on a
 // real port, drop DTR and reset the board). Close only closes once released,
 // or a line that is lost (IsOpen() false): there is nothing left to hold.
-class CHeldLink : public ISerialLink {
+class HeldLink : public ISerialLink {
 public:
-    explicit CHeldLink(ISerialLink& inner) : m_inner(inner) {}
+    explicit HeldLink(ISerialLink& inner) : m_inner(inner) {}
 
     int Open() override { return m_inner.Open(); }
     int Close() override { return m_held && m_inner.IsOpen() ? 1 : m_inner.Close(); }

@@ -17,27 +17,27 @@ constexpr int kLineRate = 19200;
 
 std::unique_ptr<ILineStream> ConnectTcp(const NetworkAddress& address, int timeoutMs, PortResult& result)
 {
-    return CTcpSocket::Connect(address.host, address.port, timeoutMs, result);
+    return TcpSocket::Connect(address.host, address.port, timeoutMs, result);
 }
 
 const char* const kHungUp = "the port server hung up";
 
 } // namespace
 
-CNetworkLink::CNetworkLink(const NetworkAddress& address, const std::string& text, Connector connect)
+NetworkLink::NetworkLink(const NetworkAddress& address, const std::string& text, Connector connect)
     : m_address(address), m_text(text), m_connect(connect ? std::move(connect) : Connector(ConnectTcp))
 {
 }
 
-CNetworkLink::~CNetworkLink() = default;
+NetworkLink::~NetworkLink() = default;
 
-CRfc2217Stream* CNetworkLink::Telnet() const
+Rfc2217Stream* NetworkLink::Telnet() const
 {
-    return m_address.protocol == NetworkAddress::Protocol::Rfc2217 ? static_cast<CRfc2217Stream*>(m_stream.get())
+    return m_address.protocol == NetworkAddress::Protocol::Rfc2217 ? static_cast<Rfc2217Stream*>(m_stream.get())
                                                                     : nullptr;
 }
 
-int CNetworkLink::Open()
+int NetworkLink::Open()
 {
     if (IsOpen())
         return 1;
@@ -48,7 +48,7 @@ int CNetworkLink::Open()
     std::unique_ptr<ILineStream> stream = m_connect(m_address, kConnectTimeoutMs, result);
     int roundTripMs = -1;
     if (stream && m_address.protocol == NetworkAddress::Protocol::Rfc2217) {
-        auto telnet = std::make_unique<CRfc2217Stream>(std::move(stream));
+        auto telnet = std::make_unique<Rfc2217Stream>(std::move(stream));
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         result = telnet->Start(kLineRate, static_cast<int>(std::max<int64_t>(1, left)));
         if (result.Ok()) {
@@ -69,7 +69,7 @@ int CNetworkLink::Open()
     return 1;
 }
 
-int CNetworkLink::Close()
+int NetworkLink::Close()
 {
     if (!m_stream)
         return 0;
@@ -77,7 +77,7 @@ int CNetworkLink::Close()
     return 1;
 }
 
-int CNetworkLink::Read(uint8_t* buffer, uint32_t count)
+int NetworkLink::Read(uint8_t* buffer, uint32_t count)
 {
     if (!m_stream || count == 0)
         return 0;
@@ -108,7 +108,7 @@ int CNetworkLink::Read(uint8_t* buffer, uint32_t count)
     return static_cast<int>(got);
 }
 
-int CNetworkLink::Write(const uint8_t* buffer, uint32_t count)
+int NetworkLink::Write(const uint8_t* buffer, uint32_t count)
 {
     if (!m_stream || m_lost)
         return 0;
@@ -123,7 +123,7 @@ int CNetworkLink::Write(const uint8_t* buffer, uint32_t count)
     return written;
 }
 
-PortResult CNetworkLink::WriteThrough(const uint8_t* buffer, uint32_t count)
+PortResult NetworkLink::WriteThrough(const uint8_t* buffer, uint32_t count)
 {
     if (!m_stream || m_lost)
         return NotOpen();
@@ -133,11 +133,11 @@ PortResult CNetworkLink::WriteThrough(const uint8_t* buffer, uint32_t count)
     return sent.Ok() ? sent : Lose(sent);
 }
 
-PortResult CNetworkLink::PulseModemLine(ModemLine line, int ms)
+PortResult NetworkLink::PulseModemLine(ModemLine line, int ms)
 {
     if (!m_stream || m_lost)
         return NotOpen();
-    CRfc2217Stream* telnet = Telnet();
+    Rfc2217Stream* telnet = Telnet();
     if (!telnet)
         return Failed(PortResult{PortStatus::Unsupported, "a raw network port has no modem lines"});
     // Resting levels: DTR raised, RTS lowered; the pulse is the other level.
@@ -150,11 +150,11 @@ PortResult CNetworkLink::PulseModemLine(ModemLine line, int ms)
     return result.Ok() ? result : Failed(result);
 }
 
-PortResult CNetworkLink::SetLineRate(int baud)
+PortResult NetworkLink::SetLineRate(int baud)
 {
     if (!m_stream || m_lost)
         return NotOpen();
-    CRfc2217Stream* telnet = Telnet();
+    Rfc2217Stream* telnet = Telnet();
     // A raw stream runs at whatever rate the server was set up with.
     if (!telnet)
         return Failed(PortResult{PortStatus::Unsupported, "a raw network port runs at the rate its server sets"});
@@ -162,13 +162,13 @@ PortResult CNetworkLink::SetLineRate(int baud)
     return result.Ok() ? result : Failed(result);
 }
 
-PortResult CNetworkLink::Failed(const PortResult& result)
+PortResult NetworkLink::Failed(const PortResult& result)
 {
     m_lastError = result;
     return result;
 }
 
-PortResult CNetworkLink::Lose(const PortResult& why)
+PortResult NetworkLink::Lose(const PortResult& why)
 {
     m_lost = true;
     // However it went (a send that timed out too), the connection is of no
@@ -176,7 +176,7 @@ PortResult CNetworkLink::Lose(const PortResult& why)
     return Failed(PortResult{PortStatus::Lost, why.osText});
 }
 
-PortResult CNetworkLink::NotOpen() const
+PortResult NetworkLink::NotOpen() const
 {
     return m_lost ? PortResult{PortStatus::Lost, kHungUp} : PortResult{PortStatus::Other, "not connected"};
 }

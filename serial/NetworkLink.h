@@ -14,15 +14,15 @@
 // sends within 100 ms. A connection that drops mid-run is a lost line, as
 // when a board hangs up: writes fail, reads find nothing, IsOpen() is false
 // and the next Open connects again.
-class CNetworkLink : public IPortLink {
+class NetworkLink : public IPortLink {
 public:
     // Opens the byte stream to the server: nullptr with result saying why on failure.
     using Connector =
         std::function<std::unique_ptr<ILineStream>(const NetworkAddress& address, int timeoutMs, PortResult& result)>;
 
     // text is what --port said (shown in messages); connect defaults to TCP.
-    CNetworkLink(const NetworkAddress& address, const std::string& text, Connector connect = Connector());
-    ~CNetworkLink() override;
+    NetworkLink(const NetworkAddress& address, const std::string& text, Connector connect = Connector());
+    ~NetworkLink() override;
 
     int Open() override;
     int Close() override;
@@ -49,7 +49,7 @@ public:
     static constexpr int kUnmeasuredSlackMs = 200;
 
 private:
-    class CRfc2217Stream* Telnet() const;
+    class Rfc2217Stream* Telnet() const;
     // Keeps a failure as the last error and returns it.
     PortResult Failed(const PortResult& result);
     // A read or a write found the connection gone (or a frame half sent):

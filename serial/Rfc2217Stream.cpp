@@ -49,9 +49,9 @@ void AppendEscaped(std::vector<uint8_t>& out, const uint8_t* data, size_t count)
 
 } // namespace
 
-CRfc2217Stream::CRfc2217Stream(std::unique_ptr<ILineStream> inner) : m_inner(std::move(inner)) {}
+Rfc2217Stream::Rfc2217Stream(std::unique_ptr<ILineStream> inner) : m_inner(std::move(inner)) {}
 
-PortResult CRfc2217Stream::Start(int baud, int timeoutMs)
+PortResult Rfc2217Stream::Start(int baud, int timeoutMs)
 {
     const auto begin = Clock::now();
     const auto deadline = begin + std::chrono::milliseconds(timeoutMs);
@@ -92,26 +92,26 @@ PortResult CRfc2217Stream::Start(int baud, int timeoutMs)
     return confirmed ? PortResult{} : RateUnconfirmed(baud);
 }
 
-void CRfc2217Stream::Fail(const PortResult& why)
+void Rfc2217Stream::Fail(const PortResult& why)
 {
     if (!Failed())
         m_failure = why;
     m_out.clear();
 }
 
-PortResult CRfc2217Stream::HungUpOr(PortStatus status, const std::string& text) const
+PortResult Rfc2217Stream::HungUpOr(PortStatus status, const std::string& text) const
 {
     return Failed() ? m_failure : PortResult{status, text};
 }
 
-PortResult CRfc2217Stream::RateUnconfirmed(int baud) const
+PortResult Rfc2217Stream::RateUnconfirmed(int baud) const
 {
     // A server that answers with another rate refuses the one asked for.
     return HungUpOr(m_confirmedBaud != 0 ? PortStatus::Refused : PortStatus::Timeout,
                     "the port server did not confirm " + std::to_string(baud) + " baud");
 }
 
-StreamIo CRfc2217Stream::SendSome(const uint8_t* data, size_t count, int timeoutMs)
+StreamIo Rfc2217Stream::SendSome(const uint8_t* data, size_t count, int timeoutMs)
 {
     if (Failed())
         return StreamIo{0, m_failure};
@@ -125,7 +125,7 @@ StreamIo CRfc2217Stream::SendSome(const uint8_t* data, size_t count, int timeout
     return StreamIo{static_cast<int>(count), PortResult{}};
 }
 
-StreamIo CRfc2217Stream::Receive(uint8_t* buffer, size_t count, int timeoutMs)
+StreamIo Rfc2217Stream::Receive(uint8_t* buffer, size_t count, int timeoutMs)
 {
     if (!m_pending.empty()) {
         const size_t n = std::min(count, m_pending.size());
@@ -153,7 +153,7 @@ StreamIo CRfc2217Stream::Receive(uint8_t* buffer, size_t count, int timeoutMs)
     }
 }
 
-int CRfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
+int Rfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
 {
     if (Failed())
         return -1;
@@ -180,7 +180,7 @@ int CRfc2217Stream::ReadRaw(uint8_t* out, size_t count, int timeoutMs)
     return Failed() && data == 0 ? -1 : static_cast<int>(data);
 }
 
-PortResult CRfc2217Stream::Purge()
+PortResult Rfc2217Stream::Purge()
 {
     m_pending.clear();
     const PortResult drained = DrainStream(*this, kDrainBoundMs);
@@ -196,7 +196,7 @@ PortResult CRfc2217Stream::Purge()
     return Failed() ? m_failure : PortResult{};
 }
 
-PortResult CRfc2217Stream::SetRate(int baud, int timeoutMs)
+PortResult Rfc2217Stream::SetRate(int baud, int timeoutMs)
 {
     m_confirmedBaud = 0;
     QueueSetRate(baud);
@@ -207,7 +207,7 @@ PortResult CRfc2217Stream::SetRate(int baud, int timeoutMs)
     return RateUnconfirmed(baud);
 }
 
-PortResult CRfc2217Stream::SetModemLine(ModemLine line, bool on)
+PortResult Rfc2217Stream::SetModemLine(ModemLine line, bool on)
 {
     const uint8_t value = line == ModemLine::Dtr ? (on ? kDtrOn : kDtrOff) : (on ? kRtsOn : kRtsOff);
     QueueComPortCommand(kSetControl, {value});
@@ -216,7 +216,7 @@ PortResult CRfc2217Stream::SetModemLine(ModemLine line, bool on)
     return HungUpOr(PortStatus::Timeout, "the port server did not take the command");
 }
 
-template <typename Done> bool CRfc2217Stream::WaitUntil(Done done, int timeoutMs)
+template <typename Done> bool Rfc2217Stream::WaitUntil(Done done, int timeoutMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done()) {
@@ -234,7 +234,7 @@ template <typename Done> bool CRfc2217Stream::WaitUntil(Done done, int timeoutMs
     return true;
 }
 
-size_t CRfc2217Stream::Decode(const uint8_t* raw, size_t count, uint8_t* out)
+size_t Rfc2217Stream::Decode(const uint8_t* raw, size_t count, uint8_t* out)
 {
     size_t stored = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -290,7 +290,7 @@ size_t CRfc2217Stream::Decode(const uint8_t* raw, size_t count, uint8_t* out)
     return stored;
 }
 
-void CRfc2217Stream::OnOption(uint8_t verb, uint8_t option)
+void Rfc2217Stream::OnOption(uint8_t verb, uint8_t option)
 {
     const bool aboutUs = verb == kDo || verb == kDont;
     if (option == kBinary) {
@@ -324,7 +324,7 @@ void CRfc2217Stream::OnOption(uint8_t verb, uint8_t option)
     }
 }
 
-void CRfc2217Stream::OnSubnegotiation()
+void Rfc2217Stream::OnSubnegotiation()
 {
     if (m_sub.size() < 2 || m_sub[0] != kComPort)
         return;
@@ -338,14 +338,14 @@ void CRfc2217Stream::OnSubnegotiation()
     // Line and modem state notices and the other confirmations change nothing here.
 }
 
-void CRfc2217Stream::QueueAnswer(uint8_t verb, uint8_t option)
+void Rfc2217Stream::QueueAnswer(uint8_t verb, uint8_t option)
 {
     // A far end that floods requests and reads none of the answers gets no more.
     if (!Failed() && m_out.size() + 3 <= kMaxQueuedAnswers)
         m_out.insert(m_out.end(), {kIac, verb, option});
 }
 
-void CRfc2217Stream::QueueAcknowledgement()
+void Rfc2217Stream::QueueAcknowledgement()
 {
     // A server that holds small packets back (Nagle) keeps the next one,
     // the board's answer, until this end acknowledges the last, which the
@@ -355,7 +355,7 @@ void CRfc2217Stream::QueueAcknowledgement()
         m_out.insert(m_out.end(), {kIac, kNop});
 }
 
-void CRfc2217Stream::QueueComPortCommand(uint8_t command, const std::vector<uint8_t>& value)
+void Rfc2217Stream::QueueComPortCommand(uint8_t command, const std::vector<uint8_t>& value)
 {
     if (Failed())
         return;
@@ -364,14 +364,14 @@ void CRfc2217Stream::QueueComPortCommand(uint8_t command, const std::vector<uint
     m_out.insert(m_out.end(), {kIac, kSe});
 }
 
-void CRfc2217Stream::QueueSetRate(int baud)
+void Rfc2217Stream::QueueSetRate(int baud)
 {
     const uint32_t rate = static_cast<uint32_t>(baud);
     QueueComPortCommand(kSetBaudRate, {static_cast<uint8_t>(rate >> 24), static_cast<uint8_t>(rate >> 16),
                                        static_cast<uint8_t>(rate >> 8), static_cast<uint8_t>(rate)});
 }
 
-bool CRfc2217Stream::Flush(int timeoutMs)
+bool Rfc2217Stream::Flush(int timeoutMs)
 {
     if (Failed())
         return false;

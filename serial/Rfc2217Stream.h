@@ -16,9 +16,9 @@
 // Nothing here waits on a send while reading: answers to the far end's
 // requests are queued and go out as the connection takes them, with
 // whatever is sent next. Once a send has failed nothing more is sent.
-class CRfc2217Stream : public ILineStream {
+class Rfc2217Stream : public ILineStream {
 public:
-    explicit CRfc2217Stream(std::unique_ptr<ILineStream> inner);
+    explicit Rfc2217Stream(std::unique_ptr<ILineStream> inner);
 
     // Agrees on the options (binary both ways, COM-PORT-OPTION), then sets
     // baud 8N1, no flow control, DTR raised and RTS lowered, and waits for the

@@ -8,7 +8,7 @@
 
 struct addrinfo;
 
-// The socket calls behind CTcpSocket::Connect, one file per platform (BSD
+// The socket calls behind TcpSocket::Connect, one file per platform (BSD
 // sockets or Winsock); the lookup, the deadline and the messages are shared.
 namespace tcp {
 

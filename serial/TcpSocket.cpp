@@ -22,7 +22,7 @@ bool LookUpWithin(const std::string& host, const std::string& port, int timeoutM
 
 } // namespace
 
-std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
+std::unique_ptr<TcpSocket> TcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
                                                 PortResult& result)
 {
     result = PortResult{};
@@ -55,15 +55,15 @@ std::unique_ptr<CTcpSocket> CTcpSocket::Connect(const std::string& host, const s
         }
         return nullptr;
     }
-    return std::unique_ptr<CTcpSocket>(new CTcpSocket(socket));
+    return std::unique_ptr<TcpSocket>(new TcpSocket(socket));
 }
 
-CTcpSocket::~CTcpSocket()
+TcpSocket::~TcpSocket()
 {
     tcp::CloseSocket(m_socket);
 }
 
-StreamIo CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
+StreamIo TcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
 {
     const auto deadline = tcp::Clock::now() + std::chrono::milliseconds(timeoutMs);
     StreamIo io;
@@ -92,7 +92,7 @@ StreamIo CTcpSocket::SendSome(const uint8_t* data, size_t count, int timeoutMs)
     return io;
 }
 
-StreamIo CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
+StreamIo TcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
 {
     const auto deadline = tcp::Clock::now() + std::chrono::milliseconds(timeoutMs);
     for (;;) {
@@ -109,7 +109,7 @@ StreamIo CTcpSocket::Receive(uint8_t* buffer, size_t count, int timeoutMs)
     }
 }
 
-PortResult CTcpSocket::Purge()
+PortResult TcpSocket::Purge()
 {
     return DrainStream(*this, kDrainBoundMs);
 }

@@ -8,17 +8,17 @@
 
 // A connected TCP stream with Nagle's delay off (every frame leaves at
 // once). The socket calls are one file per platform (TcpPlatform.h).
-class CTcpSocket : public ILineStream {
+class TcpSocket : public ILineStream {
 public:
     // Connects to host:port (a name or an address; IPv4 or IPv6), giving up
     // after timeoutMs, the name's lookup included. nullptr on failure, with
     // result saying why (Timeout, Refused, or Other), its text in words for
     // the user.
-    static std::unique_ptr<CTcpSocket> Connect(const std::string& host, const std::string& port, int timeoutMs,
+    static std::unique_ptr<TcpSocket> Connect(const std::string& host, const std::string& port, int timeoutMs,
                                                PortResult& result);
-    ~CTcpSocket() override;
-    CTcpSocket(const CTcpSocket&) = delete;
-    CTcpSocket& operator=(const CTcpSocket&) = delete;
+    ~TcpSocket() override;
+    TcpSocket(const TcpSocket&) = delete;
+    TcpSocket& operator=(const TcpSocket&) = delete;
 
     StreamIo SendSome(const uint8_t* data, size_t count, int timeoutMs) override;
     StreamIo Receive(uint8_t* buffer, size_t count, int timeoutMs) override;
@@ -27,6 +27,6 @@ public:
     PortResult Purge() override;
 
 private:
-    explicit CTcpSocket(intptr_t socket) : m_socket(socket) {}
+    explicit TcpSocket(intptr_t socket) : m_socket(socket) {}
     intptr_t m_socket;
 };

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-CTraceLink::CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock)
-    : CTraceLink(inner,
+TraceLink::TraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock)
+    : TraceLink(inner,
                  [log](const std::string& line) {
                      std::fputs((line + '\n').c_str(), log);
                      std::fflush(log);
@@ -15,13 +15,13 @@ CTraceLink::CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock)
 {
 }
 
-CTraceLink::CTraceLink(ISerialLink& inner, LineSink sink, ClockMs clock)
+TraceLink::TraceLink(ISerialLink& inner, LineSink sink, ClockMs clock)
     : m_inner(inner), m_sink(std::move(sink)), m_clock(clock ? std::move(clock) : ClockMs(SteadyMs)),
       m_startMs(m_clock())
 {
 }
 
-void CTraceLink::Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note)
+void TraceLink::Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%8lld ms ", static_cast<long long>(m_clock() - m_startMs));
@@ -35,21 +35,21 @@ void CTraceLink::Log(const char* what, const uint8_t* bytes, uint32_t count, con
     m_sink(line);
 }
 
-int CTraceLink::Open()
+int TraceLink::Open()
 {
     int result = m_inner.Open();
     Log("open", nullptr, 0, result ? "ok" : "failed");
     return result;
 }
 
-int CTraceLink::Close()
+int TraceLink::Close()
 {
     if (m_inner.IsOpen())
         Log("close", nullptr, 0, nullptr);
     return m_inner.Close();
 }
 
-int CTraceLink::Read(uint8_t* buffer, uint32_t count)
+int TraceLink::Read(uint8_t* buffer, uint32_t count)
 {
     int n = m_inner.Read(buffer, count);
     // Empty reads are the engine polling; logging them would drown the bytes.
@@ -58,7 +58,7 @@ int CTraceLink::Read(uint8_t* buffer, uint32_t count)
     return n;
 }
 
-int CTraceLink::Write(const uint8_t* buffer, uint32_t count)
+int TraceLink::Write(const uint8_t* buffer, uint32_t count)
 {
     int result = m_inner.Write(buffer, count);
     Log(">", buffer, count, result ? nullptr : "(write failed)");

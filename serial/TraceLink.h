@@ -8,17 +8,17 @@
 
 // Passes everything through to the real link and logs each byte sent ('>')
 // and received ('<') in hex, stamped with milliseconds since the trace began.
-class CTraceLink : public ISerialLink {
+class TraceLink : public ISerialLink {
 public:
     using ClockMs = std::function<int64_t()>;
     // Takes one line of the trace, without its line end.
     using LineSink = std::function<void(const std::string& line)>;
 
     // Lines go to log, each in one write.
-    CTraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock = ClockMs());
+    TraceLink(ISerialLink& inner, std::FILE* log, ClockMs clock = ClockMs());
     // Lines go to sink (a console shared by several ports, which must not
     // be written around).
-    CTraceLink(ISerialLink& inner, LineSink sink, ClockMs clock = ClockMs());
+    TraceLink(ISerialLink& inner, LineSink sink, ClockMs clock = ClockMs());
 
     int Open() override;
     int Close() override;

@@ -88,8 +88,8 @@ bool ReadRegistryValue(const std::string& root, const std::string& name, std::ve
     SettingPaths paths;
     if (!PathsFor(root, name, paths) || !CreateKey(root, paths.keyFolder)) return false;
 
-    CInputFile file;
-    if (file.Open(paths.valueFile, kMaxValueSize) != CInputFile::Result::Opened) return false;
+    InputFile file;
+    if (file.Open(paths.valueFile, kMaxValueSize) != InputFile::Result::Opened) return false;
 
     data.clear();
     unsigned char buffer[4096];

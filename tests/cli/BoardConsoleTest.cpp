@@ -19,7 +19,7 @@
 TEST(CliBoardConsole, PanelRedrawsInPlaceAndKeepsLastingLinesAbove)
 {
     CapturedFile out, err;
-    CBoardConsole console({"COM5", "/dev/ttyUSB2"}, CBoardConsole::Style::Panel, out.Get(), err.Get());
+    BoardConsole console({"COM5", "/dev/ttyUSB2"}, BoardConsole::Style::Panel, out.Get(), err.Get());
     console.Status(0, "Searching PIC!");
     console.Progress(1, 50);
     console.Line(0, "board 1: PIC16F88, programmed, 6.7 s");
@@ -34,7 +34,7 @@ TEST(CliBoardConsole, PanelRedrawsInPlaceAndKeepsLastingLinesAbove)
 TEST(CliBoardConsole, LinesNamePortsAndProgressByTenths)
 {
     CapturedFile out, err;
-    CBoardConsole console({"COM5", "COM6"}, CBoardConsole::Style::Lines, out.Get(), err.Get());
+    BoardConsole console({"COM5", "COM6"}, BoardConsole::Style::Lines, out.Get(), err.Get());
     console.Status(1, "Searching PIC!");
     console.Status(1, "Searching PIC!");
     for (int percent : {0, 4, 12, 19, 25, 100}) console.Progress(0, percent);
@@ -59,7 +59,7 @@ TEST(CliRunLog, HeaderOnceForEveryWriterOfOneLog)
     std::fclose(std::fopen(path.c_str(), "wb"));
     {
         std::string error;
-        CRunLog first, second;
+        RunLog first, second;
         ASSERT_TRUE(first.Open(path, "a.hex", "00", error) && second.Open(path, "a.hex", "00", error)) << error;
         ASSERT_TRUE(first.Append(RunLogEntry(), error) && second.Append(RunLogEntry(), error)) << error;
     }
@@ -68,7 +68,7 @@ TEST(CliRunLog, HeaderOnceForEveryWriterOfOneLog)
     EXPECT_GT(std::fread(text, 1, sizeof text - 1, f), 0u);
     std::fclose(f);
     std::remove(path.c_str());
-    EXPECT_EQ(std::string(text).substr(0, std::strlen(CRunLog::kHeader)), CRunLog::kHeader);
+    EXPECT_EQ(std::string(text).substr(0, std::strlen(RunLog::kHeader)), RunLog::kHeader);
     EXPECT_EQ(std::strstr(text + 1, "utc_time"), nullptr) << text;
     EXPECT_EQ(std::count(text, text + std::strlen(text), '\n'), 3) << text;
 }
@@ -84,7 +84,7 @@ TEST(CliRunLog, ALockHeldElsewhereIsWaitedForThenNamed)
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
     std::atomic<bool> interrupted{false};
-    CAppendFile log;
+    AppendFile log;
     std::string error;
     EXPECT_FALSE(log.Open(path, "header\n", error, &interrupted, 300));
     EXPECT_NE(error.find("(pid " + std::to_string(::getpid())), std::string::npos) << error;

@@ -17,11 +17,11 @@ struct HostRig {
     std::atomic<bool> interrupted{false};
     bool force = false;
     int pulses = -1;  // >= 0: the board is wired for --reset, and counts the pulses
-    std::deque<CBoardLines> lines;
+    std::deque<BoardLines> lines;
 
-    CBoardHost Make(bool terminal = false, int64_t waitMs = -1)
+    BoardHost Make(bool terminal = false, int64_t waitMs = -1)
     {
-        CBoardHost::Options options;
+        BoardHost::Options options;
         lines.emplace_back(terminal, out.Get(), err.Get());
         options.pacer.waitMs = waitMs;
         options.pacer.interrupted = &interrupted;
@@ -33,7 +33,7 @@ struct HostRig {
             ++sleeps;
             nowMs += ms;
         };
-        return CBoardHost(options, lines.back(), 0, nullptr);
+        return BoardHost(options, lines.back(), 0, nullptr);
     }
 };
 
@@ -42,7 +42,7 @@ struct HostRig {
 TEST(CliHostCountdown, FollowsWholeTicksOfTheClock)
 {
     HostRig rig;
-    CBoardHost host = rig.Make();
+    BoardHost host = rig.Make();
     host.SetCountdown(5);
     struct Step {
         int64_t advanceMs;
@@ -67,7 +67,7 @@ TEST(CliHostCountdown, FollowsWholeTicksOfTheClock)
 TEST(CliHostCountdown, TightPumpLoopYieldsTheProcessor)
 {
     HostRig rig;
-    CBoardHost host = rig.Make();
+    BoardHost host = rig.Make();
     host.SetCountdown(10);
     int pumps = 0;
     while (host.GetCountdown() != 0 && pumps < 10000) {
@@ -86,7 +86,7 @@ TEST(CliHostCountdown, TightPumpLoopYieldsTheProcessor)
 TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
 {
     HostRig rig;
-    CBoardHost host = rig.Make(false, 2000);
+    BoardHost host = rig.Make(false, 2000);
     rig.nowMs += 5000;  // a long load comes before the search and does not count
     EXPECT_TRUE(host.PumpMessages());
     host.OnSearchStarted();
@@ -103,7 +103,7 @@ TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
     EXPECT_FALSE(host.PumpMessages());  // stays abandoned
 
     HostRig found;
-    CBoardHost answered = found.Make(false, 2000);
+    BoardHost answered = found.Make(false, 2000);
     found.nowMs += 1000;
     answered.OnSearchStarted();
     answered.OnTargetAnswered(&ChipF819());
@@ -113,7 +113,7 @@ TEST(CliHostWait, GivesUpOnlyWhileNoTargetHasAnswered)
     EXPECT_EQ(answered.Abandoned(), AbandonReason::None);
 
     HostRig unlimited;
-    CBoardHost forever = unlimited.Make(false, -1);
+    BoardHost forever = unlimited.Make(false, -1);
     forever.OnSearchStarted();
     unlimited.nowMs += 3600 * 1000;
     EXPECT_TRUE(forever.PumpMessages());
@@ -125,7 +125,7 @@ TEST(CliHostWait, RunningProgramIsResetNowAndThen)
 {
     HostRig rig;
     rig.pulses = 0;
-    CBoardHost host = rig.Make(false, -1);
+    BoardHost host = rig.Make(false, -1);
     host.OnSearchStarted();
     const uint8_t program[2] = {'h', 'i'};
     for (int64_t atMs : {0, 500, 1600, 1700, 3200}) {
@@ -140,7 +140,7 @@ TEST(CliHostWait, RunningProgramIsResetNowAndThen)
 TEST(CliHostWait, InterruptStopsAtTheNextPump)
 {
     HostRig rig;
-    CBoardHost host = rig.Make();
+    BoardHost host = rig.Make();
     EXPECT_TRUE(host.PumpMessages());
     rig.interrupted = true;
     EXPECT_FALSE(host.PumpMessages());
@@ -150,7 +150,7 @@ TEST(CliHostWait, InterruptStopsAtTheNextPump)
 TEST(CliHostOutput, RepeatedStatusPrintedOnce)
 {
     HostRig rig;
-    CBoardHost host = rig.Make();
+    BoardHost host = rig.Make();
     for (int i = 0; i < 5; ++i)
         host.SetStatus("Searching PIC!");
     host.SetStatus("PIC16F88 found");
@@ -165,7 +165,7 @@ TEST(CliHostOutput, RepeatedStatusPrintedOnce)
 TEST(CliHostOutput, PlainProgressLinesOffATerminal)
 {
     HostRig rig;
-    CBoardHost host = rig.Make(false);
+    BoardHost host = rig.Make(false);
     for (int pos : {0, 3, 9, 10, 11, 25, 25, 99, 100, 140})
         host.SetProgressPos(pos);
     host.Beep();
@@ -175,7 +175,7 @@ TEST(CliHostOutput, PlainProgressLinesOffATerminal)
 TEST(CliHostOutput, BarOnATerminalEndsBeforeTheNextText)
 {
     HostRig rig;
-    CBoardHost host = rig.Make(true);
+    BoardHost host = rig.Make(true);
     host.SetProgressPos(0);  // the reset at the start draws nothing
     host.SetProgressPos(50);
     host.SetProgressPos(50);
@@ -190,7 +190,7 @@ TEST(CliHostOutput, BarOnATerminalEndsBeforeTheNextText)
 TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
 {
     HostRig rig;
-    CBoardHost host = rig.Make();
+    BoardHost host = rig.Make();
     EXPECT_TRUE(host.OnHexLoaded(HexLoadReport()));
     EXPECT_EQ(rig.err.Text(), "");
     // A damaged file is refused (the caller says so), unless forced.
@@ -198,7 +198,7 @@ TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
     EXPECT_FALSE(host.OnHexLoaded(damaged));
     EXPECT_EQ(rig.err.Text(), "");
     rig.force = true;
-    CBoardHost forced = rig.Make();
+    BoardHost forced = rig.Make();
     EXPECT_TRUE(forced.OnHexLoaded(damaged));
     host.ShowMessageBox("hex file address overlaps boot area. Programming aborted.", "PIC16F88");
     const std::string err = rig.err.Text();
@@ -218,7 +218,7 @@ TEST(CliHostOutput, MessageBoxAndChecksumWarningGoToStderr)
 TEST(CliHostOutput, SummaryGivesTimeAndRate)
 {
     HostRig rig;
-    CBoardHost host = rig.Make();
+    BoardHost host = rig.Make();
     rig.nowMs += 2500;
     EXPECT_EQ(SentSummary(4352, host.ElapsedMs()), "Sent 4352 bytes in 2.5 s (1740 bytes/s)");
 }

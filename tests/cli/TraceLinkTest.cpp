@@ -39,7 +39,7 @@ TEST(CliTraceLink, LogsBytesBothWaysWithTimesAndPassesThrough)
     CapturedFile log;
     CannedLink inner;
     int64_t now = 500;
-    CTraceLink trace(inner, log.Get(), [&] { return now; });
+    TraceLink trace(inner, log.Get(), [&] { return now; });
 
     EXPECT_EQ(trace.Open(), 1);
     EXPECT_TRUE(trace.IsOpen());

@@ -247,7 +247,7 @@ TEST(EngineBlocks, KeptImageProgramsEveryBoardLikeASingleRun)
 
     EngineRig loader;
     LoadedHex kept;
-    CMemorySource source(hex.data(), hex.size());
+    MemorySource source(hex.data(), hex.size());
     ASSERT_TRUE(loader.writer.LoadAndKeep(source, kept));
     EXPECT_EQ(loader.writer.Image(), nullptr);
     EXPECT_EQ(loader.host.loadedCalls, 1);

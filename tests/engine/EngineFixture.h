@@ -17,12 +17,12 @@ struct EngineRig {
 
     bool Load(const std::string& hex)
     {
-        CMemorySource source(hex.data(), hex.size());
+        MemorySource source(hex.data(), hex.size());
         return writer.LoadHex(source);
     }
     void Run(const std::string& hex)
     {
-        CMemorySource source(hex.data(), hex.size());
+        MemorySource source(hex.data(), hex.size());
         writer.LoadAndProgram(source);
     }
     // Word-address-derived block numbers of the frames sent, in order.

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FakeHost host;
     ScriptedLink link(host.tick);
     CFlashWriter writer(link, host);
-    CMemorySource source(data, size);
+    MemorySource source(data, size);
     FUZZ_REQUIRE(writer.LoadHex(source));  // memory never fails to read
 
     // Nothing is kept at or above 0x4000, and the highest record lies below

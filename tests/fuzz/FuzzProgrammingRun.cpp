@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         ++frames;
     };
     CFlashWriter writer(link, host);
-    CMemorySource source(hex.data(), hex.size());
+    MemorySource source(hex.data(), hex.size());
     FUZZ_REQUIRE(writer.LoadHex(source));
 
     // The program's own first four words, which must land below the

@@ -132,7 +132,7 @@ struct RecordingView : IGangView {
 LoadedHex SmallImage()
 {
     const std::string hex = ":020000000428D2\n:00000001FF\n";
-    CMemorySource source(hex.data(), hex.size());
+    MemorySource source(hex.data(), hex.size());
     FakeHost host;
     LoadedHex image;
     EXPECT_EQ(CFlashWriter::LoadKept(source, host, image), FlashOutcome::None);
@@ -212,7 +212,7 @@ TEST(GangBoardLoop, LeavesAndReopensOnAScriptedLine)
         port.makeLink = [&b] { return std::make_unique<BenchPort>(b); };
         port.openError = [](const IPortLink&) { return std::string("refused"); };
 
-        CBoardLoop loop(std::move(port), 0, shared);
+        BoardLoop loop(std::move(port), 0, shared);
         loop.Run();
 
         EXPECT_EQ(loop.Tally().programmed, row.programmed);

@@ -36,7 +36,7 @@ TEST(FileWatch, SeesEveryWayARebuildLeavesTheFile)
         {"deleted, then written again", [&] { fs::remove(file); Write(file, ":00000001FF\n"); }},
     };
     Write(file, ":00000001FF\n");
-    CFileWatch watch(file.u8string());
+    FileWatch watch(file.u8string());
     // Another file of the folder is no change of this one.
     Write(folder / "app.lst", "listing");
     EXPECT_FALSE(watch.Changed(500));
@@ -101,7 +101,7 @@ TEST(SettledFile, TakesEachNewProgramOnceAndWhole)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.how);
         Write(file, programmed);
-        CSettledFile settled(file.u8string(), row.settleMs);
+        SettledFile settled(file.u8string(), row.settleMs);
         settled.Programmed();
         std::thread writer(row.write);
         std::vector<std::string> taken;

@@ -19,10 +19,10 @@ TEST(Sha256, KnownDigestsWholeAndInPieces)
         {std::string(119, 'a'), "31eba51c313a5c08226adf18d4a359cfdfd8d2e816b13f4af952f7ea6584dcfb"},
     };
     for (const Row& row : rows) {
-        CSha256 whole;
+        Sha256 whole;
         whole.Add(row.text.data(), row.text.size());
         EXPECT_EQ(whole.HexDigest(), row.digest) << row.text.size();
-        CSha256 pieces;
+        Sha256 pieces;
         for (size_t at = 0; at < row.text.size(); at += 7)
             pieces.Add(row.text.data() + at, std::min<size_t>(7, row.text.size() - at));
         EXPECT_EQ(pieces.HexDigest(), row.digest) << row.text.size();

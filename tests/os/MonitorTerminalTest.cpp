@@ -14,7 +14,7 @@
 
 TEST(MonitorTerminal, AWriteNobodyTakesGivesUp)
 {
-    using Write = CMonitorTerminal::Write;
+    using Write = MonitorTerminal::Write;
     std::signal(SIGPIPE, SIG_IGN);  // as fernbow-cli does: a closed pipe is EPIPE
     const struct {
         const char* reader;
@@ -46,7 +46,7 @@ TEST(MonitorTerminal, AWriteNobodyTakesGivesUp)
         });
         Write end = Write::Done;
         {
-            CMonitorTerminal monitor(&interrupted);
+            MonitorTerminal monitor(&interrupted);
             const uint8_t byte = 'x';
             // Far more than a pipe holds, a byte at a time as the monitor writes.
             for (int i = 0; i < (1 << 21) && end == Write::Done; ++i)

@@ -95,7 +95,7 @@ TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
     auto server = std::make_unique<ScriptedServer>();
     ScriptedServer& s = *server;
     s.react = Cooperative;
-    CRfc2217Stream stream(std::move(server));
+    Rfc2217Stream stream(std::move(server));
     const PortResult started = stream.Start(19200, 1000);
     ASSERT_TRUE(started.Ok()) << started.osText;
     // 8 data bits, no parity, one stop bit, no flow control, DTR on, RTS off, 19200.
@@ -155,7 +155,7 @@ TEST(Rfc2217Start, FailsWithAReasonWhenTheServerRefusesOrSaysNothing)
         SCOPED_TRACE(c.name);
         auto server = std::make_unique<ScriptedServer>();
         server->react = c.react;
-        CRfc2217Stream stream(std::move(server));
+        Rfc2217Stream stream(std::move(server));
         const PortResult result = stream.Start(19200, 100);
         EXPECT_EQ(result.status, c.status);
         EXPECT_NE(result.osText.find(c.why), std::string::npos) << result.osText;
@@ -183,7 +183,7 @@ TEST(Rfc2217Receive, DecodesDataAndAnswersRequests)
         // The purge's confirmation is acknowledged at once, so a server that
         // holds small packets back does not hold the answer behind it.
         {"purge confirmed", {IAC, SB, 44, 112, 3, IAC, SE}, {}, {IAC, NOP}},
-        {"sub-negotiation without its end", Concat(Concat({IAC, SB, 44}, Bytes(CRfc2217Stream::kMaxSubnegotiation, 'z')), {'g'}),
+        {"sub-negotiation without its end", Concat(Concat({IAC, SB, 44}, Bytes(Rfc2217Stream::kMaxSubnegotiation, 'z')), {'g'}),
          {'g'}, {}},
     };
     for (const auto& c : cases) {
@@ -192,7 +192,7 @@ TEST(Rfc2217Receive, DecodesDataAndAnswersRequests)
             auto server = std::make_unique<ScriptedServer>();
             ScriptedServer& s = *server;
             s.react = Cooperative;
-            CRfc2217Stream stream(std::move(server));
+            Rfc2217Stream stream(std::move(server));
             const PortResult started = stream.Start(19200, 1000);
             ASSERT_TRUE(started.Ok()) << started.osText;
             s.fromClient.clear();
@@ -215,7 +215,7 @@ TEST(Rfc2217Send, DoublesEvery0xFF)
 {
     auto server = std::make_unique<ScriptedServer>();
     ScriptedServer& s = *server;
-    CRfc2217Stream stream(std::move(server));
+    Rfc2217Stream stream(std::move(server));
     const Bytes data = {0xC1, 0xFF, 0x00, 0xFF, 0xFF};
     ASSERT_TRUE(stream.Send(data.data(), data.size(), 100).Ok());
     EXPECT_EQ(s.fromClient, (Bytes{0xC1, IAC, IAC, 0x00, IAC, IAC, IAC, IAC}));
@@ -229,7 +229,7 @@ TEST(Rfc2217Receive, FloodsAreReadForABoundedTime)
         SCOPED_TRACE(c.name);
         auto server = std::make_unique<ScriptedServer>();
         server->flood = c.flood;
-        CRfc2217Stream stream(std::move(server));
+        Rfc2217Stream stream(std::move(server));
         uint8_t buffer[8];
         EXPECT_TRUE(stream.Receive(buffer, sizeof buffer, 20).Ok());
         EXPECT_TRUE(stream.Purge().Ok());
@@ -243,7 +243,7 @@ TEST(Rfc2217Receive, AnswersNeverWaitForTheServer)
 {
     auto server = std::make_unique<ScriptedServer>();
     ScriptedServer& s = *server;
-    CRfc2217Stream stream(std::move(server));
+    Rfc2217Stream stream(std::move(server));
     s.takes = 0;
     for (int i = 0; i < 500; ++i) s.Say({IAC, WILL, 1});
     s.Say({'d'});
@@ -254,7 +254,7 @@ TEST(Rfc2217Receive, AnswersNeverWaitForTheServer)
     s.takes = -1;
     s.Say({IAC, NOP});
     EXPECT_EQ(stream.Receive(&got, 1, 0).count, 0);
-    EXPECT_EQ(s.fromClient.size(), CRfc2217Stream::kMaxQueuedAnswers / 3 * 3);
+    EXPECT_EQ(s.fromClient.size(), Rfc2217Stream::kMaxQueuedAnswers / 3 * 3);
 
     s.takes = -2;
     s.Say({IAC, WILL, 1, 'e'});
@@ -280,7 +280,7 @@ TEST(NetworkLink, LateAnswerIsAwaitedForTheRoundTrip)
         SCOPED_TRACE(std::string(telnet ? "rfc2217 " : "tcp ") + std::to_string(c.delayMs) + " ms");
         NetworkAddress address;
         address.protocol = c.protocol;
-        CNetworkLink link(address, "test", [&](const NetworkAddress&, int, PortResult&) {
+        NetworkLink link(address, "test", [&](const NetworkAddress&, int, PortResult&) {
             auto server = std::make_unique<ScriptedServer>();
             server->delayMs = c.delayMs;
             server->react = [telnet](ScriptedServer& s, const Bytes& sent) {

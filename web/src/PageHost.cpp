@@ -18,28 +18,28 @@ EM_JS(void, page_beep, (), { Module.page.beep(); });
 EM_ASYNC_JS(int, page_pump, (), { return (await Module.page.pump()) ? 1 : 0; });
 }  // namespace
 
-void CPageHost::SetStatus(const std::string& text) { page_status(text.c_str()); }
+void PageHost::SetStatus(const std::string& text) { page_status(text.c_str()); }
 
-void CPageHost::SetProgressPos(int pos) { page_progress(pos); }
+void PageHost::SetProgressPos(int pos) { page_progress(pos); }
 
-void CPageHost::SetCountdown(int ticks) { m_countdownEndMs = emscripten_get_now() + ticks * double(kTickMs); }
+void PageHost::SetCountdown(int ticks) { m_countdownEndMs = emscripten_get_now() + ticks * double(kTickMs); }
 
-int CPageHost::GetCountdown() const
+int PageHost::GetCountdown() const
 {
     const double left = m_countdownEndMs - emscripten_get_now();
     return left > 0 ? static_cast<int>(std::ceil(left / kTickMs)) : 0;
 }
 
-bool CPageHost::PumpMessages() { return page_pump() != 0; }
+bool PageHost::PumpMessages() { return page_pump() != 0; }
 
-void CPageHost::ShowMessageBox(const std::string& text, const std::string& caption)
+void PageHost::ShowMessageBox(const std::string& text, const std::string& caption)
 {
     page_box(text.c_str(), caption.c_str());
 }
 
-void CPageHost::Beep() { page_beep(); }
+void PageHost::Beep() { page_beep(); }
 
-bool CPageHost::OnHexLoaded(const HexLoadReport& report)
+bool PageHost::OnHexLoaded(const HexLoadReport& report)
 {
     // As the command line: a damaged file is never written without a word.
     if (!report.HasFaults()) return true;
@@ -47,7 +47,7 @@ bool CPageHost::OnHexLoaded(const HexLoadReport& report)
     return false;
 }
 
-bool CPageHost::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
+bool PageHost::OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target)
 {
     // As the dialog: said before anything is sent, and the run goes on.
     std::string text = WrongChipText(builtFor, target);

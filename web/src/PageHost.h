@@ -6,7 +6,7 @@
 // The page as the engine's host: status line, progress bar and boxes are
 // the page script's (Module.page); the tick countdown runs on the clock, and
 // pumping hands the browser its turn.
-class CPageHost : public IFlashHost {
+class PageHost : public IFlashHost {
 public:
     void SetStatus(const std::string& text) override;
     void SetProgressPos(int pos) override;

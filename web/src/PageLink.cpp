@@ -22,13 +22,13 @@ EM_JS(int, link_send, (const uint8_t* buffer, uint32_t count), {
 });
 }  // namespace
 
-int CPageLink::Open() { return link_open(); }
+int PageLink::Open() { return link_open(); }
 
-int CPageLink::Close() { return link_close(); }
+int PageLink::Close() { return link_close(); }
 
-bool CPageLink::IsOpen() const { return link_is_open() != 0; }
+bool PageLink::IsOpen() const { return link_is_open() != 0; }
 
-int CPageLink::Read(uint8_t* buffer, uint32_t count)
+int PageLink::Read(uint8_t* buffer, uint32_t count)
 {
     if (!IsOpen()) return 0;
     int got = link_take(buffer, count);
@@ -37,6 +37,6 @@ int CPageLink::Read(uint8_t* buffer, uint32_t count)
     return got + link_take(buffer + got, count - got);
 }
 
-int CPageLink::AnswerSlackMs() const { return link_answer_slack_ms(); }
+int PageLink::AnswerSlackMs() const { return link_answer_slack_ms(); }
 
-int CPageLink::Write(const uint8_t* buffer, uint32_t count) { return link_send(buffer, count); }
+int PageLink::Write(const uint8_t* buffer, uint32_t count) { return link_send(buffer, count); }

@@ -4,7 +4,7 @@
 // The serial line of the page: Web Serial, or the WebSocket test port. The
 // page's script owns the port (Module.link); this class only asks it, and
 // waits for its bytes by suspending the engine until they come.
-class CPageLink : public ISerialLink {
+class PageLink : public ISerialLink {
 public:
     int Open() override;
     int Close() override;

@@ -18,12 +18,12 @@ extern "C" {
 // Returns how the run ended (a FlashOutcome), or -1 when the port did not open.
 EMSCRIPTEN_KEEPALIVE int fernbow_write(const char* hex, int size)
 {
-    CPageLink link;
-    CPageHost host;
+    PageLink link;
+    PageHost host;
     lastResetWarning.clear();
     if (!link.Open()) return -1;
     CFlashWriter writer(link, host);
-    CMemorySource source(hex, static_cast<size_t>(size));
+    MemorySource source(hex, static_cast<size_t>(size));
     writer.LoadAndProgram(source);
     link.Close();
     lastResetWarning = ResetCodeWarning(writer.LastResetCode());
