@@ -1,8 +1,12 @@
 ; Timer0 interrupts (every 32.8 ms at 8 MHz, 1:256) count ticks; after 15
-; the program jumps to 0 with GIE still set, into the bootloader. PIC16F88;
-; its variables stay clear of the loader's RAM (0x70-0x75).
-        processor p16f88
+; the program jumps to 0 with GIE still set, into the bootloader. Either
+; chip (gpasm -p names it); its variables stay clear of the loader's RAM
+; (0x70-0x75).
+        ifdef   __16F819
+        include <p16f819.inc>
+        else
         include <p16f88.inc>
+        endif
         errorlevel -302
         cblock  0x7A
         ticks, saveW, saveS

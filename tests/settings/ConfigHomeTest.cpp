@@ -11,12 +11,26 @@ namespace {
 
 // Each test runs in a process of its own, so changing the environment here
 // touches no other test.
+// "<tmp>" in a value stands for the test's scratch folder, so no case names
+// a folder of one machine.
 struct EnvCase {
     const char* label;
     const char* xdg;   // nullptr: unset
     const char* home;  // nullptr: unset
     std::string expected;  // "<passwd>" stands for the account's home folder
 };
+
+std::string InScratch(std::string value)
+{
+    const std::string mark = "<tmp>";
+    if (value.compare(0, mark.size(), mark) == 0) {
+        std::string scratch = ::testing::TempDir();
+        if (!scratch.empty() && scratch.back() == '/')
+            scratch.pop_back();
+        value.replace(0, mark.size(), scratch);
+    }
+    return value;
+}
 void PrintTo(const EnvCase& c, std::ostream* os) { *os << c.label; }
 
 class SettingsConfigHome : public ::testing::TestWithParam<EnvCase> {};
@@ -24,7 +38,7 @@ class SettingsConfigHome : public ::testing::TestWithParam<EnvCase> {};
 void SetOrUnset(const char* name, const char* value)
 {
     if (value)
-        ::setenv(name, value, 1);
+        ::setenv(name, InScratch(value).c_str(), 1);
     else
         ::unsetenv(name);
 }
@@ -34,7 +48,7 @@ TEST_P(SettingsConfigHome, FollowsXdgThenHomeThenPasswd)
     const EnvCase& c = GetParam();
     SetOrUnset("XDG_CONFIG_HOME", c.xdg);
     SetOrUnset("HOME", c.home);
-    std::string expected = c.expected;
+    std::string expected = InScratch(c.expected);
     if (expected == "<passwd>") {
         const passwd* pw = ::getpwuid(::getuid());
         ASSERT_NE(pw, nullptr);
@@ -46,10 +60,10 @@ TEST_P(SettingsConfigHome, FollowsXdgThenHomeThenPasswd)
 
 INSTANTIATE_TEST_SUITE_P(
     Env, SettingsConfigHome,
-    ::testing::Values(EnvCase{"xdg", "/cfg", "/home/u", "/cfg"},
-                      EnvCase{"xdg_empty", "", "/home/u", "/home/u/.config"},
-                      EnvCase{"home_only", nullptr, "/home/u", "/home/u/.config"},
-                      EnvCase{"home_with_slash", nullptr, "/home/u/", "/home/u/.config"},
+    ::testing::Values(EnvCase{"xdg", "<tmp>/cfg", "<tmp>/u", "<tmp>/cfg"},
+                      EnvCase{"xdg_empty", "", "<tmp>/u", "<tmp>/u/.config"},
+                      EnvCase{"home_only", nullptr, "<tmp>/u", "<tmp>/u/.config"},
+                      EnvCase{"home_with_slash", nullptr, "<tmp>/u/", "<tmp>/u/.config"},
                       EnvCase{"nothing_set", nullptr, nullptr, "<passwd>"},
                       EnvCase{"home_empty", "", "", "<passwd>"}),
     [](const ::testing::TestParamInfo<EnvCase>& info) { return std::string(info.param.label); });

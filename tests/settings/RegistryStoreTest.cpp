@@ -75,7 +75,7 @@ TEST_F(SettingsStore, ByteLayoutsAndRoundTrips)
     EXPECT_EQ(Bytes(Value("ComNr")), (std::vector<unsigned char>{0xFE, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(m_store.ReadRegInt("ComNr"), -2);
 
-    const std::string path40 = "/home/user/projects/blinky/out/blink.hex";
+    const std::string path40 = "firmware/projects/blinky/out/blink88.hex";
     ASSERT_EQ(path40.size(), 40u);
     m_store.WriteRegString("FileName", path40);
     std::vector<unsigned char> expected(path40.begin(), path40.end());
@@ -96,7 +96,7 @@ TEST_F(SettingsStore, ByteLayoutsAndRoundTrips)
 TEST_F(SettingsStore, WriteIntoAMissingKeyStoresNothing)
 {
     m_store.WriteRegInt("ComNr", 7);
-    m_store.WriteRegString("FileName", "/tmp/a.hex");
+    m_store.WriteRegString("FileName", "a.hex");
     EXPECT_FALSE(fs::exists(Key("ComNr")));
     EXPECT_FALSE(fs::exists(Key("FileName")));
     EXPECT_FALSE(fs::exists(fs::path(m_root.Path()) / "Corvane"));
