@@ -139,11 +139,12 @@ RelayEnd RelayUntilDone(const ChipModelOptions& o, const PtyBoard& board, const 
     }
 }
 
-// The dump gpsim wrote, copied to where the user asked for it.
+// The dump gpsim wrote, copied to where the user asked for it. The plug-in
+// renames it into the fresh work folder once whole, so one there is complete.
 int CopyDump(const ChipWorkDir& dir, const GpsimOutput& output, const std::string& to)
 {
     std::string text, error;
-    if (!output.Dumped() || !dir.ReadDump(text))
+    if (!dir.ReadDump(text))
         return Fail("the chip model wrote no dump; gpsim's last output:\n" + output.Tail());
     if (!WriteFileAtomically(to, text, error)) return Fail("cannot write the dump: " + error);
     return 0;

@@ -24,7 +24,6 @@ void GpsimOutput::Line(const std::string& line, uint64_t now, const ChipModelLog
         std::fprintf(stderr, "fernbow-sim: gpsim refused part of the chip model: %s\n", line.c_str());
     // Firmware the chip would fail on: said where the user looks.
     if (line.find("fernbow_flash: violation") != std::string::npos) std::fprintf(stderr, "fernbow-sim: %s\n", line.c_str());
-    if (line.find("fernbow_flash: dump written") != std::string::npos) m_dumped = true;
     m_tail.push_back(line);
     if (m_tail.size() > kTailLines) m_tail.erase(m_tail.begin());
 }

@@ -11,8 +11,6 @@
 class GpsimOutput {
 public:
     void Add(const char* data, size_t n, uint64_t now, const ChipModelLog& log);
-    // The plug-in said it wrote the dump.
-    bool Dumped() const { return m_dumped; }
     // The last lines, indented, one a line.
     std::string Tail() const;
 
@@ -21,5 +19,4 @@ private:
 
     std::string m_partial;
     std::vector<std::string> m_tail;
-    bool m_dumped = false;
 };
