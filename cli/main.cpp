@@ -195,6 +195,8 @@ BoardEnd ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink
     ReportOutcome(args, portName, run.board);
     if (run.board.targetAnswered && run.board.bytesSent > 0)
         std::printf("%s\n", SentSummary(run.board.bytesSent, run.board.elapsedMs).c_str());
+    if (run.board.end.Succeeded())
+        std::printf("%.2f s from the chip's answer, the line at %d baud\n", run.board.seconds, run.board.baud);
     std::fflush(stdout);
     if (run.board.outcome == FlashOutcome::ReadBack)
         return SaveChipContent(args.readFile, run.board);
