@@ -1,5 +1,7 @@
 #include "LoaderWire.h"
 
+#include <cstdio>
+
 using namespace LoaderWire;
 
 bool TakeAskReply(const uint8_t reply[kAskReplySize], const ChipInfo& chip, LoaderInfo& info)
@@ -32,7 +34,9 @@ std::string DescribeLoader(const LoaderInfo& info)
         add("read");
     if (info.Has(kCanWriteEeprom))
         add("EEPROM");
-    return text + ": " + abilities;
+    char area[48];
+    std::snprintf(area, sizeof area, "; its area from 0x%04X", static_cast<unsigned>(info.startWord));
+    return text + ": " + abilities + area;
 }
 
 int FastestOfferedRate(const LoaderInfo& info, int cap)

@@ -40,7 +40,7 @@ TEST(LoaderWire, OnlyAWholeAskAnswerMakesTheLoaderOurs)
     LoaderInfo info;
     info.version = 0x12;
     ASSERT_TRUE(TakeAskReply(AskReply('X', 0x3F, 0xEC0).data(), ChipF88(), info));
-    EXPECT_EQ(DescribeLoader(info), "bootloader 1.2: 250000 baud, read, EEPROM");
+    EXPECT_EQ(DescribeLoader(info), "bootloader 1.2: 250000 baud, read, EEPROM; its area from 0x0EC0");
     EXPECT_EQ(FastestOfferedRate(info, 200000), 125000);
     EXPECT_EQ(FastestOfferedRate(info, 19200), 19200);
     info.extended = false;
