@@ -30,6 +30,9 @@ int CFlashApp::InitInstance(IDialogViewFactory& views)
     std::unique_ptr<ISerialLink> serial =
         m_makeSerial ? m_makeSerial(dlg) : std::make_unique<CSerialPort>(dlg);
     CFlashWriter writer(*serial, dlg);
+    FlashRunOptions run;
+    run.maxBaud = m_store.ReadRegInt(kMaxBaudSetting);
+    writer.SetRunOptions(run);
     dlg.AttachEngine(*serial, writer);
     DialogPointerScope pointer(dlg);
 

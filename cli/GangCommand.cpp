@@ -91,6 +91,8 @@ int RunGangCommand(const CliArgs& args, const std::atomic<bool>* interrupted)
     shared.view = &console;
     shared.log = args.logFile.empty() ? nullptr : &log;
     shared.force = args.force;
+    shared.run.fullWrite = args.fullWrite;
+    shared.run.maxBaud = args.maxBaud > 0 ? args.maxBaud : CRegistryStore().ReadRegInt(kMaxBaudSetting);
     if (image.report.HasFaults())  // written with --force
         shared.note = BadRecordsWarning(image.report);
 

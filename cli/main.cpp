@@ -173,7 +173,7 @@ BoardEnd ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink
                   : args.readFile.empty() ? BoardHost::Options::Job::Write
                                           : BoardHost::Options::Job::Read;
     options.run.fullWrite = args.fullWrite;
-    options.run.maxBaud = args.maxBaud;
+    options.run.maxBaud = args.maxBaud > 0 ? args.maxBaud : CRegistryStore().ReadRegInt(kMaxBaudSetting);
     if (args.reset)
         options.pulseReset = [&] { return serial.PulseModemLine(args.resetLine, BoardSession::kPulseMs).Ok(); };
     const OneBoardRun run = RunOneBoard(serial, link, args.hexFile, options, lines);

@@ -81,6 +81,7 @@ bool BoardLoop::ProgramOneBoard(const IPortLink& port, ISerialLink& line)
     // Between boards, a board still running its own program is no board yet.
     options.quietSearch = m_shared.repeat;
     options.force = m_shared.force;
+    options.run = m_shared.run;
     const BoardResult result = RunBoard(port, line, *m_shared.image, options, m_view, m_slot);
 
     if (result.lineLost) {

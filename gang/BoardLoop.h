@@ -26,6 +26,7 @@ struct GangShared {
     RunLog* log = nullptr;        // nullptr: no log
     std::string note;              // for every log line (a warning about the file)
     bool force = false;            // write a file built for the other chip (warned about)
+    FlashRunOptions run;           // --full, --baud
     // The clock and sleep of every board's run (empty: real ones).
     CRunPacer::Options pacer;
     // Between boards, in milliseconds.

@@ -5,6 +5,9 @@
 // The names of the two remembered settings.
 constexpr char kComNrSetting[] = "ComNr";
 constexpr char kFileNameSetting[] = "FileName";
+// The fastest line rate a run may switch to (0 or absent: as fast as port and
+// bootloader go); set by hand for an adapter or cable that cannot carry more.
+constexpr char kMaxBaudSetting[] = "MaxBaud";
 
 // The two remembered settings ("ComNr", "FileName"), kept as registry-style
 // binary values: key Software\Corvane\Fernbow\Settings\<name>, holding one
