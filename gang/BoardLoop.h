@@ -1,4 +1,5 @@
 #pragma once
+#include "FlashWriter.h"
 #include "GangView.h"
 #include "LoadedHex.h"
 #include "PortLink.h"
