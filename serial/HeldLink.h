@@ -15,6 +15,8 @@ public:
     int Write(const uint8_t* buffer, uint32_t count) override { return m_inner.Write(buffer, count); }
     bool IsOpen() const override { return m_inner.IsOpen(); }
     int AnswerSlackMs() const override { return m_inner.AnswerSlackMs(); }
+    bool SetRate(int baud) override { return m_inner.SetRate(baud); }
+    bool CanSetRate(int baud) const override { return m_inner.CanSetRate(baud); }
 
     void Hold(bool held) { m_held = held; }
 

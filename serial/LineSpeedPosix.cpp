@@ -19,21 +19,38 @@ constexpr Rate kRates[] = {
     {9600, B9600},   {19200, B19200}, {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400},
 };
 
+const Rate* Named(int baud)
+{
+    for (const Rate& rate : kRates)
+        if (rate.baud == baud)
+            return &rate;
+    return nullptr;
+}
+
 } // namespace
 
 PortResult SetLineSpeed(int fd, int baud)
 {
-    for (const Rate& rate : kRates) {
-        if (rate.baud != baud)
-            continue;
-        termios tio{};
-        if (::tcgetattr(fd, &tio) != 0 || ::cfsetispeed(&tio, rate.code) != 0 || ::cfsetospeed(&tio, rate.code) != 0 ||
-            ::tcsetattr(fd, TCSANOW, &tio) != 0)
-            return PortResult{PortStatus::Refused, ErrnoText(errno)};
-        // tcsetattr succeeds when any part of the change was taken: read back.
-        if (::tcgetattr(fd, &tio) != 0 || ::cfgetospeed(&tio) != rate.code)
-            return PortResult{PortStatus::Refused, "the driver did not take the rate"};
-        return PortResult{};
-    }
-    return PortResult{PortStatus::Refused, "not a rate this system can name"};
+    const Rate* rate = Named(baud);
+    if (!rate)
+        return PortResult{PortStatus::Refused, "not a rate this system can name"};
+    termios old{};
+    if (::tcgetattr(fd, &old) != 0)
+        return PortResult{PortStatus::Other, ErrnoText(errno)};
+    termios tio = old;
+    PortResult result;
+    if (::cfsetispeed(&tio, rate->code) != 0 || ::cfsetospeed(&tio, rate->code) != 0 ||
+        ::tcsetattr(fd, TCSANOW, &tio) != 0)
+        result = PortResult{PortStatus::Refused, ErrnoText(errno)};
+    // tcsetattr succeeds when any part of the change was taken: read back.
+    else if (::tcgetattr(fd, &tio) != 0 || ::cfgetospeed(&tio) != rate->code)
+        result = PortResult{PortStatus::Refused, "the driver did not take the rate"};
+    if (!result.Ok())
+        (void)::tcsetattr(fd, TCSANOW, &old);
+    return result;
+}
+
+bool CanMakeLineSpeed(int, int baud)
+{
+    return Named(baud) != nullptr;
 }

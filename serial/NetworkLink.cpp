@@ -162,6 +162,18 @@ PortResult NetworkLink::SetLineRate(int baud)
     return result.Ok() ? result : Failed(result);
 }
 
+bool NetworkLink::SetRate(int baud)
+{
+    // What was written has gone to the server ahead of the request; when
+    // it leaves the server's own port is beyond what this end can see.
+    return CanSetRate(baud) && SetLineRate(baud).Ok();
+}
+
+bool NetworkLink::CanSetRate(int baud) const
+{
+    return IsOpen() && Telnet() != nullptr && baud > 0;
+}
+
 PortResult NetworkLink::Failed(const PortResult& result)
 {
     m_lastError = result;

@@ -35,6 +35,11 @@ public:
     const PortResult& LastError() const override { return m_lastError; }
     PortResult PulseModemLine(ModemLine line, int ms) override;
     PortResult SetLineRate(int baud) override;
+    // RFC 2217: SET-BAUDRATE, true once the server confirms it (any rate
+    // is offered: only the server knows what its port makes). A raw stream
+    // runs at the rate its server sets: false.
+    bool SetRate(int baud) override;
+    bool CanSetRate(int baud) const override;
     PortResult WriteThrough(const uint8_t* buffer, uint32_t count) override;
     bool LineLost() const override { return m_lost; }
     // The connection's round trip: what the Telnet options took to be

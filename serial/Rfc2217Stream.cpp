@@ -89,7 +89,10 @@ PortResult Rfc2217Stream::Start(int baud, int timeoutMs)
     const bool confirmed = Flush(MillisecondsLeft(deadline)) &&
                            WaitUntil([this] { return m_confirmedBaud != 0; }, MillisecondsLeft(deadline)) &&
                            m_confirmedBaud == static_cast<uint32_t>(baud);
-    return confirmed ? PortResult{} : RateUnconfirmed(baud);
+    if (!confirmed)
+        return RateUnconfirmed(baud);
+    m_lineBaud = baud;
+    return PortResult{};
 }
 
 void Rfc2217Stream::Fail(const PortResult& why)
@@ -202,9 +205,19 @@ PortResult Rfc2217Stream::SetRate(int baud, int timeoutMs)
     QueueSetRate(baud);
     // The server answers with the rate it now runs at.
     if (Flush(kCommandTimeoutMs) && WaitUntil([this] { return m_confirmedBaud != 0; }, timeoutMs) &&
-        m_confirmedBaud == static_cast<uint32_t>(baud))
+        m_confirmedBaud == static_cast<uint32_t>(baud)) {
+        m_lineBaud = baud;
         return PortResult{};
-    return RateUnconfirmed(baud);
+    }
+    const PortResult why = RateUnconfirmed(baud);
+    // A server that runs at some other rate now, or takes the request
+    // after all, comes back to the rate that worked: the commands are taken
+    // in order. Its confirmation is not awaited.
+    if (m_lineBaud != 0 && m_confirmedBaud != static_cast<uint32_t>(m_lineBaud)) {
+        QueueSetRate(m_lineBaud);
+        (void)Flush(kCommandTimeoutMs);
+    }
+    return why;
 }
 
 PortResult Rfc2217Stream::SetModemLine(ModemLine line, bool on)

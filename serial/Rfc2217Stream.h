@@ -44,6 +44,7 @@ public:
     PortResult Purge() override;
 
     // SET-BAUDRATE; Ok once the server has confirmed it within timeoutMs.
+    // Otherwise the last confirmed rate is asked for again (not awaited).
     PortResult SetRate(int baud, int timeoutMs);
     // SET-CONTROL: line on or off.
     PortResult SetModemLine(ModemLine line, bool on);
@@ -113,6 +114,7 @@ private:
     uint8_t m_binaryAnswers = 0;
     bool m_binaryRefused = false;
     uint32_t m_confirmedBaud = 0;
+    int m_lineBaud = 0;  // the rate the server last confirmed as asked
     // Purges asked for and not yet confirmed; data is stale until then.
     int m_purgesAwaited = 0;
     std::chrono::steady_clock::time_point m_purgeAskedAt;

@@ -34,6 +34,12 @@ bool PulseThroughControlFile(int comPort, ModemLine line)
     return ::write(fifo.Get(), text, 4) == 4;
 }
 
+// Microseconds that count characters take on the line at baud (8N1: ten bits each).
+std::chrono::microseconds CharacterTime(int count, int baud)
+{
+    return std::chrono::microseconds(static_cast<int64_t>(count) * 10 * 1000000 / (baud > 0 ? baud : 1));
+}
+
 } // namespace
 
 PortResult CSerialPort::PulseModemLine(ModemLine line, int ms)
@@ -55,6 +61,34 @@ PortResult CSerialPort::PulseModemLine(ModemLine line, int ms)
     if (::ioctl(fd, back, &bit) != 0)
         return Failed(PortStatus::Other, ErrnoText(errno));
     return PortResult{};
+}
+
+PortResult CSerialPort::DrainOutput()
+{
+    // tcdrain() would wait without end for a line that never empties; the
+    // driver's queue is watched instead, for as long as its bytes take at
+    // the present rate and 100 ms more.
+    const int fd = static_cast<int>(m_hComm);
+    const int baud = m_settings.m_nBaudRate;
+    int queued = 0;
+    if (::ioctl(fd, TIOCOUTQ, &queued) != 0)
+        queued = 0;
+    const auto deadline = std::chrono::steady_clock::now() + CharacterTime(queued, baud) + std::chrono::milliseconds(100);
+    while (queued > 0) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return Failed(PortStatus::Timeout, "the line did not send what was written");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (::ioctl(fd, TIOCOUTQ, &queued) != 0)
+            queued = 0;
+    }
+    // The UART's own two registers empty after the driver's queue.
+    std::this_thread::sleep_for(CharacterTime(2, baud));
+    return PortResult{};
+}
+
+bool CSerialPort::CanSetRate(int baud) const
+{
+    return IsOpen() && CanMakeLineSpeed(static_cast<int>(m_hComm), baud);
 }
 
 PortResult CSerialPort::SetLineRate(int baud)

@@ -19,6 +19,13 @@ PortResult CSerialPort::Failed(PortStatus status, const std::string& osText)
     return m_lastError;
 }
 
+bool CSerialPort::SetRate(int baud)
+{
+    if (!IsOpen() || !DrainOutput().Ok())
+        return false;
+    return SetLineRate(baud).Ok();
+}
+
 PortResult CSerialPort::NotOpen() const
 {
     return m_bLineLost ? PortResult{PortStatus::Lost, "the line has gone away"}

@@ -33,6 +33,12 @@ public:
     const std::string& DevicePath() const override { return m_strDevicePath; }
     PortResult PulseModemLine(ModemLine line, int ms) override;
     PortResult SetLineRate(int baud) override;
+    // Once what was written has left the port (bounded), as SetLineRate.
+    bool SetRate(int baud) override;
+    // Linux: any rate the UART's clock allows (when it names one); other
+    // POSIX systems: the rates termios names; Windows: what the driver
+    // lists, any rate when it takes rates of the user's choosing.
+    bool CanSetRate(int baud) const override;
     PortResult WriteThrough(const uint8_t* buffer, uint32_t count) override;
     bool LineLost() const override { return m_bLineLost; }
 
@@ -44,6 +50,8 @@ private:
     PortResult Failed(PortStatus status, const std::string& osText);
     // What a call on a port that is not open gives.
     PortResult NotOpen() const;
+    // Waits until what was written has left the port; defined per platform.
+    PortResult DrainOutput();
     // What a platform keeps between opens beyond the handle (the Windows
     // DCB, which every Open refills only in part); defined per platform.
     struct LineState;

@@ -49,6 +49,13 @@ int TraceLink::Close()
     return m_inner.Close();
 }
 
+bool TraceLink::SetRate(int baud)
+{
+    const bool result = m_inner.SetRate(baud);
+    Log(("rate " + std::to_string(baud)).c_str(), nullptr, 0, result ? "ok" : "failed");
+    return result;
+}
+
 int TraceLink::Read(uint8_t* buffer, uint32_t count)
 {
     int n = m_inner.Read(buffer, count);

@@ -26,6 +26,9 @@ public:
     int Write(const uint8_t* buffer, uint32_t count) override;
     bool IsOpen() const override { return m_inner.IsOpen(); }
     int AnswerSlackMs() const override { return m_inner.AnswerSlackMs(); }
+    // Passed through; the change is traced as "rate <baud> ok" or "failed".
+    bool SetRate(int baud) override;
+    bool CanSetRate(int baud) const override { return m_inner.CanSetRate(baud); }
 
 private:
     void Log(const char* what, const uint8_t* bytes, uint32_t count, const char* note);
