@@ -55,6 +55,7 @@ TEST(CliTraceLink, LogsBytesBothWaysWithTimesAndPassesThrough)
     inner.writeResult = 0;
     const uint8_t frame[3] = {0x00, 0x10, 0x40};
     EXPECT_EQ(trace.Write(frame, 3), 0);
+    EXPECT_FALSE(trace.SetRate(250000));  // a line that keeps its rate
     EXPECT_EQ(trace.Close(), 1);
     EXPECT_EQ(trace.Close(), 0);
 
@@ -63,5 +64,6 @@ TEST(CliTraceLink, LogsBytesBothWaysWithTimesAndPassesThrough)
                           "       3 ms > C1\n"
                           "      15 ms < 38 01\n"
                           "      15 ms > 00 10 40 (write failed)\n"
+                          "      15 ms rate 250000 failed\n"
                           "      15 ms close\n");
 }

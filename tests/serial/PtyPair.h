@@ -32,6 +32,9 @@ private:
     std::string m_slavePath;
 };
 
+// The output rate the terminal fd is set to, in bits per second (-1 on failure).
+int OutputRateOf(int fd);
+
 // A temporary XDG_CONFIG_HOME, removed again afterwards.
 class TempConfigHome {
 public:

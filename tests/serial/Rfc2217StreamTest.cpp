@@ -122,11 +122,11 @@ TEST(Rfc2217Start, SetsTheLineUpOnceTheServerTakesTheOption)
     EXPECT_EQ(got[0], 'n');
 
     // A rate with 0xFF in it is escaped inside the command too; unconfirmed,
-    // it is not taken as set.
+    // it is not taken as set, and the server is asked for the old one again.
     s.fromClient.clear();
     s.react = nullptr;
     EXPECT_EQ(stream.SetRate(0x1FF, 50).status, PortStatus::Timeout);
-    EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 1, 0, 0, 1, IAC, IAC, IAC, SE}));
+    EXPECT_EQ(s.fromClient, (Bytes{IAC, SB, 44, 1, 0, 0, 1, IAC, IAC, IAC, SE, IAC, SB, 44, 1, 0, 0, 0x4B, 0, IAC, SE}));
 }
 
 TEST(Rfc2217Start, FailsWithAReasonWhenTheServerRefusesOrSaysNothing)
@@ -292,6 +292,36 @@ TEST(NetworkLink, LateAnswerIsAwaitedForTheRoundTrip)
         ASSERT_EQ(link.Open(), 1) << link.LastError().osText;
         EXPECT_TRUE(BootloaderAnswers(link, 2 * kTickMs));
         EXPECT_GE(link.AnswerSlackMs(), c.delayMs);
+    }
+}
+
+// Only a server that confirms the rate has switched; one that stays at the
+// old rate is not asked again, and a raw stream is never asked.
+TEST(NetworkLink, SwitchesRateOnceTheServerConfirmsIt)
+{
+    using P = NetworkAddress::Protocol;
+    const Bytes request = {IAC, SB, 44, 1, 0, 3, 0xD0, 0x90, IAC, SE};  // 250000
+    const struct { const char* name; P protocol; bool staysAt19200; bool switched; } cases[] = {
+        {"tcp", P::RawTcp, false, false}, {"rfc2217", P::Rfc2217, false, true}, {"rfc2217 refused", P::Rfc2217, true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        NetworkAddress address;
+        address.protocol = c.protocol;
+        ScriptedServer* server = nullptr;
+        NetworkLink link(address, "test", [&](const NetworkAddress&, int, PortResult&) {
+            auto s = std::make_unique<ScriptedServer>();
+            server = s.get();
+            s->react = [&c](ScriptedServer& s, const Bytes& sent) {
+                if (c.staysAt19200 && RateRequest(sent)) s.Say({IAC, SB, 44, 101, 0, 0, 0x4B, 0, IAC, SE});
+                else Cooperative(s, sent);
+            };
+            return std::unique_ptr<ILineStream>(std::move(s));
+        });
+        ASSERT_EQ(link.Open(), 1) << link.LastError().osText;
+        server->fromClient.clear();
+        EXPECT_EQ(link.CanSetRate(250000), c.protocol == P::Rfc2217);
+        EXPECT_EQ(link.SetRate(250000), c.switched);
+        EXPECT_EQ(server->fromClient, c.protocol == P::Rfc2217 ? request : Bytes{});
     }
 }
 

@@ -72,17 +72,27 @@ TEST(SerialPortOpen, ConfiguresRaw19200EightNoneOne)
     EXPECT_EQ(tio.c_oflag & OPOST, 0u);
 }
 
+// At the rate it opens with, and after a switch (taken or refused) that
+// keeps what the peer sent before it.
 TEST(SerialPortOpen, PassesEveryByteValueUnchangedBothWays)
 {
-    OpenPort p;
-    Bytes all(256);
-    std::iota(all.begin(), all.end(), 0);
+    const struct { int switchTo; bool taken; int rate; } cases[] = {{0, false, 19200}, {250000, true, 250000}, {-5, false, 19200}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.switchTo);
+        OpenPort p;
+        Bytes all(256);
+        std::iota(all.begin(), all.end(), 0);
+        p.pty.Send(all);
+        if (c.switchTo != 0) {
+            EXPECT_EQ(p.port.CanSetRate(c.switchTo), c.taken);
+            EXPECT_EQ(p.port.SetRate(c.switchTo), c.taken);
+        }
+        EXPECT_EQ(OutputRateOf(p.pty.Slave()), c.rate);
+        EXPECT_EQ(ReadAll(p.port, all.size()), all);
 
-    p.pty.Send(all);
-    EXPECT_EQ(ReadAll(p.port, all.size()), all);
-
-    ASSERT_NE(p.port.Write(all.data(), static_cast<uint32_t>(all.size())), 0);
-    EXPECT_EQ(p.pty.Receive(all.size()), all);
+        ASSERT_NE(p.port.Write(all.data(), static_cast<uint32_t>(all.size())), 0);
+        EXPECT_EQ(p.pty.Receive(all.size()), all);
+    }
 }
 
 TEST(SerialPortOpen, SecondOpenOfTheSameDeviceIsRefusedAsBusy)
