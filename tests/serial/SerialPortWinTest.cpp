@@ -56,6 +56,15 @@ TEST(SerialPortWin, OpensComNAtTheLineRateAndCarriesBytesBothWays)
     EXPECT_EQ(peer.Receive(frame.size()), frame);
     peer.Send("K");
     EXPECT_EQ(ReadSome(p.port, 1), "K");
+
+    // Switched, after what was written has left, keeping what came.
+    peer.Send("S");
+    EXPECT_TRUE(p.port.CanSetRate(38400));
+    ASSERT_TRUE(p.port.SetRate(38400));
+    EXPECT_EQ(p.settings.m_nBaudRate, 38400);
+    EXPECT_EQ(ReadSome(p.port, 1), "S");
+    ASSERT_EQ(p.port.Write(reinterpret_cast<const uint8_t*>(frame.data()), static_cast<uint32_t>(frame.size())), 1);
+    EXPECT_EQ(peer.Receive(frame.size()), frame);
 }
 
 // A read waits only its 5 ms: asked for two bytes with one there, it
