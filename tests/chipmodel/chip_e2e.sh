@@ -130,17 +130,38 @@ firmware_hex() {
 # below the moved words' row that hold its own code), else at the entry.
 vector_row=$(((entry - 4) & ~31))
 start=$vector_row
+# hex_span FILE low|high FROM TO: the lowest start (low) or one past the
+# highest end (high) of FILE's data records that start between byte
+# addresses FROM and TO; empty when none does.
+hex_span() {
+  python3 - "$@" <<'PY'
+import sys
+path, low = sys.argv[1], sys.argv[2] == "low"
+lo, hi = int(sys.argv[3], 0), int(sys.argv[4], 0)
+base, found = 0, []
+for line in open(path):
+    line = line.strip()
+    if not line.startswith(":"):
+        continue
+    raw = bytes.fromhex(line[1:])
+    if raw[3] == 4:
+        base = (raw[4] << 8 | raw[5]) << 16
+    elif raw[3] == 0:
+        a = base + (raw[1] << 8 | raw[2])
+        if lo <= a < hi:
+            found.append(a if low else a + raw[0])
+print((min(found) if low else max(found)) if found else "")
+PY
+}
 if fw=$(firmware_hex) && [ -n "$fw" ]; then
-  low=$(srec_cat "$fw" -intel -crop 0x40 $((2 * vector_row)) -o - -intel 2>/dev/null |
-    awk '/^:..[0-9A-F]{4}00/ { a = strtonum("0x" substr($0, 4, 4)); if (m == "" || a < m) m = a } END { print m }')
+  low=$(hex_span "$fw" low 0x40 $((2 * vector_row)))
   [ -n "$low" ] && start=$(((low / 2) & ~31))
 fi
 # A file that reaches into the loader's area is refused by our firmware.
 reaches_area() {
   local high
-  high=$(srec_cat "$1" -intel -crop 0 0x4000 -o - -intel | awk '/^:..[0-9A-F]{4}00/ {
-    a = strtonum("0x" substr($0, 4, 4)) + strtonum("0x" substr($0, 2, 2)); if (a > m) m = a } END { print m + 0 }')
-  [ "$high" -gt $((2 * start)) ]
+  high=$(hex_span "$1" high 0 0x4000)
+  [ "${high:-0}" -gt $((2 * start)) ]
 }
 # read_chip NAME: fernbow-cli --read into $work/NAME.read.hex
 read_chip() {
