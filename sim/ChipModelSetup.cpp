@@ -123,12 +123,13 @@ bool FindChipModelParts(const ChipModelOptions& o, ChipModelParts& parts, std::s
     return !parts.firmware.empty();
 }
 
-std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, int rateFd,
+std::string ChipModelScript(const ChipModelOptions& o, const ChipModelParts& parts, int lineFd, int rateFd,
                             int eventFd, const std::string& dumpPath)
 {
     std::string s;
-    s += "module library " + plugin + "\n";
+    s += "module library " + parts.plugin + "\n";
     s += "module load fernbow_flash flash\n";
+    s += "flash.eeprom_from = \"" + parts.firmware + "\"\n";
     s += "module load fernbow_uart uart\n";
     s += "node rx\nattach rx portb2 uart.out\n";
     s += "node tx\nattach tx portb5 uart.in\n";
@@ -141,6 +142,7 @@ std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin
     s += "flash.events = " + std::to_string(eventFd) + "\n";
     if (o.corruptByte) s += "uart.corrupt = " + std::to_string(o.corruptByte) + "\n";
     if (o.dropByte) s += "uart.drop = " + std::to_string(o.dropByte) + "\n";
+    if (o.dropFastByte) s += "uart.dropfast = " + std::to_string(o.dropFastByte) + "\n";
     if (o.unpaced) s += "uart.realtime = 0\n";
     s += "run\n";
     if (!dumpPath.empty()) s += "flash.dump = \"" + dumpPath + "\"\n";
