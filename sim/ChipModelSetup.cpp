@@ -59,6 +59,14 @@ std::string MissingPart(const std::string& what, const std::string& installed, c
            "): reinstall the fernbow package, or name it with " + option;
 }
 
+// gpsim runs its script from the script's folder: a path the user gave
+// relative to here must not be read there.
+std::string Absolute(const std::string& path)
+{
+    char buffer[PATH_MAX];
+    return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
+}
+
 std::string ChipSuffix(const ChipInfo& chip) { return chip.isF819 ? "16f819" : "16f88"; }
 
 std::string FindGpsim(std::string& missing)
@@ -81,7 +89,7 @@ std::string FindGpsim(std::string& missing)
 std::string FindPlugin(const std::string& given, std::string& missing)
 {
     if (!given.empty()) {
-        if (IsFile(given)) return given;
+        if (IsFile(given)) return Absolute(given);
         missing = given + ": no such plug-in";
         return "";
     }
@@ -95,7 +103,7 @@ std::string FindPlugin(const std::string& given, std::string& missing)
 std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::string& missing)
 {
     if (!given.empty()) {
-        if (IsFile(given)) return given;
+        if (IsFile(given)) return Absolute(given);
         missing = given + ": no such firmware file";
         return "";
     }
@@ -144,6 +152,7 @@ std::string ChipModelScript(const ChipModelOptions& o, const ChipModelParts& par
     if (o.dropByte) s += "uart.drop = " + std::to_string(o.dropByte) + "\n";
     if (o.dropFastByte) s += "uart.dropfast = " + std::to_string(o.dropFastByte) + "\n";
     if (o.unpaced) s += "uart.realtime = 0\n";
+
     s += "run\n";
     if (!dumpPath.empty()) s += "flash.dump = \"" + dumpPath + "\"\n";
     s += "quit\n";

@@ -154,6 +154,9 @@ void FlashSelfWrite::UnlockWritten(unsigned value)
 void FlashSelfWrite::ControlWritten(unsigned value)
 {
     m_bits = value & (EEPGD | FREE | WREN);
+    // Only the program sets WR; while a data EEPROM write runs it reads 1,
+    // and writing that back (bsf/bcf on EECON1) starts nothing.
+    if (m_eeprom && m_eeprom->Busy()) value &= ~WR;
     if (!(value & EEPGD)) {
         DataAccess(value);
         return;
@@ -173,14 +176,14 @@ void FlashSelfWrite::ControlWritten(unsigned value)
 }
 
 // The data EEPROM: a read is there at once; a write runs on its own while
-// the CPU goes on. WR set again while one runs changes nothing.
+// the CPU goes on.
 void FlashSelfWrite::DataAccess(unsigned value)
 {
     if (!m_eeprom) return;
     const unsigned address = m_cpu->registers[kEeadr]->get_value();
     if (value & RD) {
         m_cpu->registers[kEedata]->put_value(m_eeprom->Read(address));
-    } else if ((value & WR) && (value & WREN) && !m_eeprom->Busy()) {
+    } else if ((value & WR) && (value & WREN)) {
         if (WriteMayStart("data EEPROM ")) m_eeprom->StartWrite(address, m_cpu->registers[kEedata]->get_value());
     }
 }

@@ -1,14 +1,25 @@
 ; Self-check of the chip model: the chip erases a row, writes a full group of
 ; four words and a partial one (one of its words with a broken 55h/AAh/WR
 ; sequence, which must not be written), reads a word back and sends it, sends
-; 0x11 from a read whose next two words (loading 0x22, 0x33) are ignored, then
-; echoes one byte from the line plus one. PIC16F88, USART at 19200 baud from 8 MHz.
+; 0x11 from a read whose next two words (loading 0x22, 0x33) are ignored.
+; Then the data EEPROM: it sends bytes 0 (0x5A from this file) and 2 (erased),
+; writes 0xC3 to byte 1 counting six-cycle loop turns while WR stays set and
+; sends the count's high byte, then PIR2's EEIF and byte 1 read back; a write
+; to byte 3 without the unlock sequence must not start (WR sent, 0).
+; Then it echoes one byte plus one and takes that byte as SPBRG for the rest:
+; at the new rate it waits for a byte, sends 0x00 to 0xFF back to back, takes
+; 67 bytes (a frame of 68 with one left out on the line) and sends them back,
+; each plus one. Not byte by byte: gpsim's USART can stop sending (TXIF stays
+; clear) when a byte comes in while it sends back to back.
+; PIC16F88, USART at 19200 baud from 8 MHz.
         processor p16f88
         include <p16f88.inc>
         __config _CONFIG1, _INTRC_IO & _WDT_OFF & _LVP_OFF & _MCLR_ON
         __config _CONFIG2, _IESO_OFF & _FCMEN_OFF
 
 ROW     equ     0x100
+FRAME   equ     0x20                ; bank 0 RAM for the fast frame
+FRAME_BYTES equ .67
 ; writes the word at EEADR, then steps EEADR
 PUT     macro   word
         movlw   HIGH word
@@ -17,7 +28,7 @@ PUT     macro   word
         call    write_word
         endm
         cblock  0x70                ; shared by all banks
-        t_lo, t_hi
+        t_lo, t_hi, cnt_lo, cnt_hi
         endc
 
         org     0
@@ -90,13 +101,90 @@ PUT     macro   word
         movlw   0x22                ; ignored
         movlw   0x33                ; ignored
         call    send
-        ; echo one byte plus one
-echo    banksel PIR1
-        btfss   PIR1, RCIF
-        goto    echo
-        movf    RCREG, W
+
+        ; the data EEPROM: byte 0 as this file gives it, byte 2 erased
+        movlw   0
+        call    ee_read
+        call    send
+        movlw   2
+        call    ee_read
+        call    send
+        ; 0xC3 to byte 1: the CPU runs on while WR stays set (4 ms: 8000 cycles)
+        clrf    cnt_lo
+        clrf    cnt_hi
+        banksel EEADR
+        movlw   1
+        movwf   EEADR
+        movlw   0xC3
+        movwf   EEDATA
+        banksel EECON1
+        movlw   (1 << WREN)         ; EEPGD clear: the data EEPROM
+        movwf   EECON1
+        call    unlock_go
+        banksel EECON1
+ee_wait incf    cnt_lo, F           ; six cycles a turn
+        btfsc   STATUS, Z
+        incf    cnt_hi, F
+        btfsc   EECON1, WR
+        goto    ee_wait
+        movf    cnt_hi, W
+        call    send
+        banksel PIR2
+        movf    PIR2, W
+        andlw   (1 << EEIF)
+        call    send
+        movlw   1
+        call    ee_read
+        call    send
+        ; 0x77 to byte 3 without 55h/AAh: refused, WR never set
+        banksel EEADR
+        movlw   3
+        movwf   EEADR
+        movlw   0x77
+        movwf   EEDATA
+        banksel EECON1
+        movlw   (1 << WREN)
+        movwf   EECON1
+        bsf     EECON1, WR
+        movf    EECON1, W
+        andlw   (1 << WR)
+        call    send
+
+        ; echo one byte plus one; the byte is SPBRG from then on
+        call    receive
+        movwf   t_lo
         addlw   1
         call    send
+        banksel TXSTA
+wait_out btfss  TXSTA, TRMT         ; the echo has left
+        goto    wait_out
+        movf    t_lo, W
+        movwf   SPBRG
+        call    receive             ; the host is at the new rate
+        clrf    t_lo
+stream  movf    t_lo, W
+        call    send
+        incfsz  t_lo, F
+        goto    stream
+        movlw   FRAME
+        movwf   FSR
+take    call    receive
+        movwf   INDF
+        incf    FSR, F
+        movf    FSR, W
+        xorlw   FRAME + FRAME_BYTES
+        btfss   STATUS, Z
+        goto    take
+        movlw   FRAME
+        movwf   FSR
+give    movf    INDF, W
+        addlw   1
+        call    send
+        incf    FSR, F
+        movf    FSR, W
+        xorlw   FRAME + FRAME_BYTES
+        btfss   STATUS, Z
+        goto    give
 done    goto    done
 
 ; EEADRH:EEADR = 0x01:W
@@ -130,9 +218,26 @@ unlock_go
         nop
         bcf     EECON1, WREN
         return
+; the data EEPROM byte at W, in W
+ee_read banksel EEADR
+        movwf   EEADR
+        banksel EECON1
+        bcf     EECON1, EEPGD
+        bsf     EECON1, RD
+        banksel EEDATA
+        movf    EEDATA, W
+        return
+receive banksel PIR1
+wait_rx btfss   PIR1, RCIF
+        goto    wait_rx
+        movf    RCREG, W
+        return
 send    banksel PIR1
 wait_tx btfss   PIR1, TXIF
         goto    wait_tx
         movwf   TXREG
         return
+
+        org     0x2100              ; the data EEPROM's first byte
+        de      0x5A
         end
