@@ -2,24 +2,16 @@
 ; four words and a partial one (one of its words with a broken 55h/AAh/WR
 ; sequence, which must not be written), reads a word back and sends it, sends
 ; 0x11 from a read whose next two words (loading 0x22, 0x33) are ignored.
-; Then the data EEPROM: it sends bytes 0 (0x5A from this file) and 2 (erased),
-; writes 0xC3 to byte 1 counting six-cycle loop turns while WR stays set and
-; sends the count's high byte, then PIR2's EEIF and byte 1 read back; a write
-; to byte 3 without the unlock sequence must not start (WR sent, 0).
-; Then it echoes one byte plus one and takes that byte as SPBRG for the rest:
-; at the new rate it waits for a byte, sends 0x00 to 0xFF back to back, takes
-; 67 bytes (a frame of 68 with one left out on the line) and sends them back,
-; each plus one. Not byte by byte: gpsim's USART can stop sending (TXIF stays
-; clear) when a byte comes in while it sends back to back.
-; PIC16F88, USART at 19200 baud from 8 MHz.
+; Data EEPROM checks follow (sent as bytes), then an echo of one byte plus
+; one, which becomes SPBRG: at that rate 256 bytes out back to back, and a
+; frame in and back (whole: gpsim's USART can stop sending, TXIF clear, when
+; a byte comes in while it sends back to back). PIC16F88, 8 MHz, 19200 baud.
         processor p16f88
         include <p16f88.inc>
         __config _CONFIG1, _INTRC_IO & _WDT_OFF & _LVP_OFF & _MCLR_ON
         __config _CONFIG2, _IESO_OFF & _FCMEN_OFF
 
 ROW     equ     0x100
-FRAME   equ     0x20                ; bank 0 RAM for the fast frame
-FRAME_BYTES equ .67
 ; writes the word at EEADR, then steps EEADR
 PUT     macro   word
         movlw   HIGH word
@@ -102,13 +94,11 @@ PUT     macro   word
         movlw   0x33                ; ignored
         call    send
 
-        ; the data EEPROM: byte 0 as this file gives it, byte 2 erased
+        ; the data EEPROM: byte 0 from this file, byte 2 erased
         movlw   0
-        call    ee_read
-        call    send
+        call    ee_send
         movlw   2
-        call    ee_read
-        call    send
+        call    ee_send
         ; 0xC3 to byte 1: the CPU runs on while WR stays set (4 ms: 8000 cycles)
         clrf    cnt_lo
         clrf    cnt_hi
@@ -129,26 +119,21 @@ ee_wait incf    cnt_lo, F           ; six cycles a turn
         goto    ee_wait
         movf    cnt_hi, W
         call    send
-        banksel PIR2
-        movf    PIR2, W
+        movf    PIR2, W             ; send left bank 0
         andlw   (1 << EEIF)
         call    send
-        movlw   1
-        call    ee_read
-        call    send
-        ; 0x77 to byte 3 without 55h/AAh: refused, WR never set
-        banksel EEADR
-        movlw   3
-        movwf   EEADR
+        ; 0x77 to byte 1 without 55h/AAh: WR never set, byte 1 stays 0xC3
+        banksel EEDATA
         movlw   0x77
         movwf   EEDATA
         banksel EECON1
-        movlw   (1 << WREN)
-        movwf   EECON1
+        bsf     EECON1, WREN
         bsf     EECON1, WR
         movf    EECON1, W
         andlw   (1 << WR)
         call    send
+        movlw   1
+        call    ee_send
 
         ; echo one byte plus one; the byte is SPBRG from then on
         call    receive
@@ -166,23 +151,23 @@ stream  movf    t_lo, W
         call    send
         incfsz  t_lo, F
         goto    stream
-        movlw   FRAME
+        movlw   .67                 ; a frame of 68, one byte left out on the line
+        movwf   cnt_lo
+        movlw   0x20                ; into bank 0 RAM
         movwf   FSR
 take    call    receive
         movwf   INDF
         incf    FSR, F
-        movf    FSR, W
-        xorlw   FRAME + FRAME_BYTES
-        btfss   STATUS, Z
+        decfsz  cnt_lo, F
         goto    take
-        movlw   FRAME
+give    incf    cnt_lo, F           ; back from the first, plus one
+        movf    cnt_lo, W
+        addlw   0x20 - 1
         movwf   FSR
-give    movf    INDF, W
-        addlw   1
+        incf    INDF, W
         call    send
-        incf    FSR, F
-        movf    FSR, W
-        xorlw   FRAME + FRAME_BYTES
+        movf    cnt_lo, W
+        xorlw   .67
         btfss   STATUS, Z
         goto    give
 done    goto    done
@@ -218,15 +203,15 @@ unlock_go
         nop
         bcf     EECON1, WREN
         return
-; the data EEPROM byte at W, in W
-ee_read banksel EEADR
+; sends the data EEPROM byte at W
+ee_send banksel EEADR
         movwf   EEADR
         banksel EECON1
         bcf     EECON1, EEPGD
         bsf     EECON1, RD
         banksel EEDATA
         movf    EEDATA, W
-        return
+        goto    send
 receive banksel PIR1
 wait_rx btfss   PIR1, RCIF
         goto    wait_rx
