@@ -3,9 +3,9 @@
 ; sequence, which must not be written), reads a word back and sends it, sends
 ; 0x11 from a read whose next two words (loading 0x22, 0x33) are ignored.
 ; Data EEPROM checks follow (sent as bytes), then an echo of one byte plus
-; one, which becomes SPBRG: at that rate 256 bytes out back to back, and a
-; frame in and back (whole: gpsim's USART can stop sending, TXIF clear, when
-; a byte comes in while it sends back to back). PIC16F88, 8 MHz, 19200 baud.
+; one, which becomes SPBRG: at that rate a frame in, then back four times
+; (whole: gpsim's USART can stop sending, TXIF clear, when a byte comes in
+; while it sends back to back). PIC16F88, 8 MHz, 19200 baud.
         processor p16f88
         include <p16f88.inc>
         __config _CONFIG1, _INTRC_IO & _WDT_OFF & _LVP_OFF & _MCLR_ON
@@ -122,16 +122,13 @@ ee_wait incf    cnt_lo, F           ; six cycles a turn
         movf    PIR2, W             ; send left bank 0
         andlw   (1 << EEIF)
         call    send
-        ; 0x77 to byte 1 without 55h/AAh: WR never set, byte 1 stays 0xC3
+        ; 0x77 to byte 1 without 55h/AAh: byte 1 stays 0xC3
         banksel EEDATA
         movlw   0x77
         movwf   EEDATA
         banksel EECON1
         bsf     EECON1, WREN
         bsf     EECON1, WR
-        movf    EECON1, W
-        andlw   (1 << WR)
-        call    send
         movlw   1
         call    ee_send
 
@@ -145,31 +142,28 @@ wait_out btfss  TXSTA, TRMT         ; the echo has left
         goto    wait_out
         movf    t_lo, W
         movwf   SPBRG
-        call    receive             ; the host is at the new rate
-        clrf    t_lo
-stream  movf    t_lo, W
-        call    send
-        incfsz  t_lo, F
-        goto    stream
-        movlw   .67                 ; a frame of 68, one byte left out on the line
-        movwf   cnt_lo
-        movlw   0x20                ; into bank 0 RAM
-        movwf   FSR
+        movlw   0x20                ; a frame of 68, one byte left out on the
+        movwf   FSR                 ; line, into bank 0 RAM
 take    call    receive
         movwf   INDF
         incf    FSR, F
-        decfsz  cnt_lo, F
+        movlw   0x20 + .67
+        xorwf   FSR, W
+        btfss   STATUS, Z
         goto    take
-give    incf    cnt_lo, F           ; back from the first, plus one
-        movf    cnt_lo, W
-        addlw   0x20 - 1
+        movlw   4                   ; sent back four times over, each byte
+        movwf   cnt_hi              ; plus one: 268 bytes back to back
+again   movlw   0x20
         movwf   FSR
-        incf    INDF, W
+give    incf    INDF, W
         call    send
-        movf    cnt_lo, W
-        xorlw   .67
+        incf    FSR, F
+        movlw   0x20 + .67
+        xorwf   FSR, W
         btfss   STATUS, Z
         goto    give
+        decfsz  cnt_hi, F
+        goto    again
 done    goto    done
 
 ; EEADRH:EEADR = 0x01:W
