@@ -106,7 +106,7 @@ private:
 
 Module* FlashSelfWrite::Construct(const char* name) { return new FlashSelfWrite(name); }
 
-FlashSelfWrite::FlashSelfWrite(const char* name) : Module(name, "PIC16F88/PIC16F819 program memory self-write")
+FlashSelfWrite::FlashSelfWrite(const char* name) : Module(name, "PIC16F88/PIC16F819 program memory self-write and data EEPROM")
 {
     m_cpu = get_active_cpu();
     if (!m_cpu || m_cpu->program_memory_size() < kRowWords) {

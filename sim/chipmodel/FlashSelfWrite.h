@@ -64,7 +64,7 @@ private:
     void Violation(const char* memory, const char* what, bool written);
 
     Processor* m_cpu = nullptr;
-    Register* m_gpsimControl = nullptr;  // gpsim's own EECON1 and EECON2: the data EEPROM
+    Register* m_gpsimControl = nullptr;  // gpsim's own EECON1 and EECON2, put back when unloaded
     Register* m_gpsimUnlock = nullptr;
     Control* m_control = nullptr;
     Unlock* m_unlock = nullptr;
