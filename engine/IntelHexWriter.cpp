@@ -25,6 +25,23 @@ std::string IntelHexRecord(uint32_t address, const std::vector<uint8_t>& data, u
 
 std::string IntelHexEndRecord() { return ":00000001FF\n"; }
 
+std::string IntelHexDataRecords(const std::vector<uint8_t>& bytes, uint32_t address)
+{
+    std::string out;
+    uint32_t upper = 0;
+    for (size_t offset = 0; offset < bytes.size(); offset += 16) {
+        const uint32_t at = address + static_cast<uint32_t>(offset);
+        if ((at >> 16) != upper) {
+            upper = at >> 16;
+            const uint8_t ext[2] = {static_cast<uint8_t>(upper >> 8), static_cast<uint8_t>(upper)};
+            out += IntelHexRecord(0x04, 0, ext, 2);
+        }
+        const size_t count = bytes.size() - offset < 16 ? bytes.size() - offset : 16;
+        out += IntelHexRecord(0x00, at, bytes.data() + offset, count);
+    }
+    return out;
+}
+
 std::string IntelHexFromWords(const std::vector<uint16_t>& words)
 {
     std::vector<uint8_t> bytes;
@@ -33,17 +50,5 @@ std::string IntelHexFromWords(const std::vector<uint16_t>& words)
         bytes.push_back(static_cast<uint8_t>(w & 0xFF));
         bytes.push_back(static_cast<uint8_t>(w >> 8));
     }
-    std::string out;
-    uint32_t upper = 0;
-    for (size_t offset = 0; offset < bytes.size(); offset += 16) {
-        const uint32_t address = static_cast<uint32_t>(offset);
-        if ((address >> 16) != upper) {
-            upper = address >> 16;
-            const uint8_t ext[2] = {static_cast<uint8_t>(upper >> 8), static_cast<uint8_t>(upper)};
-            out += IntelHexRecord(0x04, 0, ext, 2);
-        }
-        const size_t count = bytes.size() - offset < 16 ? bytes.size() - offset : 16;
-        out += IntelHexRecord(0x00, address, bytes.data() + offset, count);
-    }
-    return out + IntelHexEndRecord();
+    return IntelHexDataRecords(bytes) + IntelHexEndRecord();
 }

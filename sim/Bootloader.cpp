@@ -98,11 +98,12 @@ BootReply Bootloader::WakeUp(uint64_t nowNs)
     BootReply reply;
     const uint8_t first = m_faults.answerByte >= 0 ? static_cast<uint8_t>(m_faults.answerByte)
                                                    : m_flash.Chip().answer;
+    const uint8_t version = m_faults.versionByte >= 0 ? static_cast<uint8_t>(m_faults.versionByte) : kVersionByte;
     reply.bytes.push_back(first);
-    if (!m_faults.halfAnswer) reply.bytes.push_back(kVersionByte);
+    if (!m_faults.halfAnswer) reply.bytes.push_back(version);
     Log(nowNs, Format(m_faults.halfAnswer ? "wake-up %u answered 0x%02X (half answer)"
                                           : "wake-up %u answered 0x%02X 0x%02X",
-                      m_wakeups, first, kVersionByte));
+                      m_wakeups, first, version));
     if (m_faults.hangUpAfter == 0) {
         reply.hangUp = true;
         Log(nowNs, "hanging up before any block (injected)");
@@ -128,6 +129,7 @@ BootReply Bootloader::Frame(uint64_t nowNs)
     const uint32_t count = m_frame[2];
     const uint32_t words = kBlockSize / 2;
 
+    if (m_faults.refuseAll) return Refuse(nowNs, Format("frame word 0x%04X (block %u): refused, as every frame", address, block));
     if (sum != 0) return Refuse(nowNs, Format("frame word 0x%04X (block %u): checksum error", address, block));
     if (count != kBlockSize)
         return Refuse(nowNs, Format("frame word 0x%04X (block %u): count 0x%02X, expected 0x40", address, block, count));

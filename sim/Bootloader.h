@@ -13,6 +13,8 @@ struct BootFaults {
     uint32_t ignoreWakeups = 0;            // the first n wake-up bytes get no answer
     bool halfAnswer = false;               // answer a wake-up with the chip byte only
     int answerByte = -1;                   // >= 0: send this instead of the chip byte
+    int versionByte = -1;                  // >= 0: send this instead of kVersionByte (another loader)
+    bool refuseAll = false;                // every frame answered "N", nothing written
     std::map<uint32_t, uint32_t> nacks;    // block -> how many frames to refuse with "N"
     std::map<uint32_t, uint32_t> silences; // block -> frames left unanswered (0: all), after the "N"s
     std::set<uint32_t> garbage;            // blocks written but answered with a byte other than K/N

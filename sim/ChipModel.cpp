@@ -61,7 +61,7 @@ bool PrepareChipModel(const ChipModelOptions& o, ChipModelParts& parts, ChipWork
 {
     if (!FindChipModelParts(o, parts, error) || !dir.Make(error)) return false;
     const std::string dumpPath = o.dump.empty() ? "" : dir.DumpPath();
-    return dir.Write(ChipModelScript(o, parts.plugin, kGpsimLineFd, kGpsimRateFd, kGpsimEventFd, dumpPath), error);
+    return dir.Write(ChipModelScript(o, parts, kGpsimLineFd, kGpsimRateFd, kGpsimEventFd, dumpPath), error);
 }
 
 // gpsim on the script, with the chip's ends of the channels and the host's

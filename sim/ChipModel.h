@@ -18,6 +18,7 @@ struct ChipModelOptions {
     uint64_t sessionIdleNs = 1000000000;
     uint32_t corruptByte = 0;   // number (from 1) of the byte into the chip to corrupt
     uint32_t dropByte = 0;      // ... to leave out
+    uint32_t dropFastByte = 0;  // ... to leave out, counting those sent while the host is not at 19200
     bool unpaced = false;       // simulated time as fast as gpsim goes
 };
 

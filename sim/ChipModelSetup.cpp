@@ -59,6 +59,14 @@ std::string MissingPart(const std::string& what, const std::string& installed, c
            "): reinstall the fernbow package, or name it with " + option;
 }
 
+// gpsim runs its script from the script's folder: a path the user gave
+// relative to here must not be read there.
+std::string Absolute(const std::string& path)
+{
+    char buffer[PATH_MAX];
+    return ::realpath(path.c_str(), buffer) ? std::string(buffer) : path;
+}
+
 std::string ChipSuffix(const ChipInfo& chip) { return chip.isF819 ? "16f819" : "16f88"; }
 
 std::string FindGpsim(std::string& missing)
@@ -81,7 +89,7 @@ std::string FindGpsim(std::string& missing)
 std::string FindPlugin(const std::string& given, std::string& missing)
 {
     if (!given.empty()) {
-        if (IsFile(given)) return given;
+        if (IsFile(given)) return Absolute(given);
         missing = given + ": no such plug-in";
         return "";
     }
@@ -95,7 +103,7 @@ std::string FindPlugin(const std::string& given, std::string& missing)
 std::string FindFirmware(const ChipInfo& chip, const std::string& given, std::string& missing)
 {
     if (!given.empty()) {
-        if (IsFile(given)) return given;
+        if (IsFile(given)) return Absolute(given);
         missing = given + ": no such firmware file";
         return "";
     }
@@ -123,12 +131,13 @@ bool FindChipModelParts(const ChipModelOptions& o, ChipModelParts& parts, std::s
     return !parts.firmware.empty();
 }
 
-std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, int rateFd,
+std::string ChipModelScript(const ChipModelOptions& o, const ChipModelParts& parts, int lineFd, int rateFd,
                             int eventFd, const std::string& dumpPath)
 {
     std::string s;
-    s += "module library " + plugin + "\n";
+    s += "module library " + parts.plugin + "\n";
     s += "module load fernbow_flash flash\n";
+    s += "flash.eeprom_from = \"" + parts.firmware + "\"\n";
     s += "module load fernbow_uart uart\n";
     s += "node rx\nattach rx portb2 uart.out\n";
     s += "node tx\nattach tx portb5 uart.in\n";
@@ -141,7 +150,9 @@ std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin
     s += "flash.events = " + std::to_string(eventFd) + "\n";
     if (o.corruptByte) s += "uart.corrupt = " + std::to_string(o.corruptByte) + "\n";
     if (o.dropByte) s += "uart.drop = " + std::to_string(o.dropByte) + "\n";
+    if (o.dropFastByte) s += "uart.dropfast = " + std::to_string(o.dropFastByte) + "\n";
     if (o.unpaced) s += "uart.realtime = 0\n";
+
     s += "run\n";
     if (!dumpPath.empty()) s += "flash.dump = \"" + dumpPath + "\"\n";
     s += "quit\n";

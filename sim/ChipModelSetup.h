@@ -13,12 +13,13 @@ struct ChipModelParts {
 };
 bool FindChipModelParts(const ChipModelOptions& o, ChipModelParts& parts, std::string& missing);
 
-// The gpsim script: load the plug-in, wire the line (RB2 in, RB5 out, MCLR),
-// run until the line closes, then dump the flash (with a dumpPath) and quit.
+// The gpsim script: load the plug-in, start the data EEPROM as the firmware's
+// HEX gives it, wire the line (RB2 in, RB5 out, MCLR), run until the line
+// closes, then dump the flash (with a dumpPath) and quit.
 // Descriptors in gpsim: lineFd the chip's line; rateFd the host's terminal,
 // whose rate the line follows; eventFd where the plug-in tells each erase
 // and write.
-std::string ChipModelScript(const ChipModelOptions& o, const std::string& plugin, int lineFd, int rateFd,
+std::string ChipModelScript(const ChipModelOptions& o, const ChipModelParts& parts, int lineFd, int rateFd,
                             int eventFd, const std::string& dumpPath);
 
 // gpsim's name of the processor ("p16f88").

@@ -42,6 +42,9 @@ const char kUsage[] =
     "  --half-answer        answer a wake-up with the chip byte only\n"
     "  --answer X           answer with X instead of the chip byte (a character\n"
     "                       or 0xNN)\n"
+    "  --version-byte B     the wake-up answer's second byte (0 to 255 or 0xNN;\n"
+    "                       default 0x11), as another loader would send it\n"
+    "  --refuse-all         answer every frame \"N\" and write nothing\n"
     "  --nack B[:K]         answer \"N\" to the first K frames of block B (default 1)\n"
     "  --silent B[:K]       leave K frames of block B unanswered, after any\n"
     "                       --nack refusals (default: all of them)\n"
@@ -58,6 +61,9 @@ const char kUsage[] =
     "  --plugin FILE.so     the gpsim plug-in (default: the one built or installed)\n"
     "  --corrupt N          corrupt the Nth byte the chip receives (from 1)\n"
     "  --drop N             leave out the Nth byte the chip receives\n"
+    "  --drop-fast N        leave out the Nth byte the chip receives while the\n"
+    "                       host's port is not at 19200 baud (a rate switch the\n"
+    "                       chip missed)\n"
     "  --unpaced            simulated time as fast as gpsim runs\n"
     "\n"
     "Exit status: 0 when stopped (signal, --exit-after, --hangup-after), 1 on a\n"
@@ -153,6 +159,8 @@ namespace {
 struct RawSimOptions {
     std::string chip, answer;
     uint32_t com = 0;
+    uint32_t versionByte = 0;
+    CLI::Option* versionOpt = nullptr;
     std::vector<std::string> nacks, silences;
     std::vector<uint32_t> garbage;
     uint32_t hangUpAfter = 0;
@@ -194,6 +202,10 @@ void DefineSimOptions(CLI::App& app, SimArgs& result, RawSimOptions& raw)
             ->check(NumberIn(0, 0xFFFFFFFF, "a count")),
         app.add_flag("--half-answer", o.faults.halfAnswer),
         app.add_option("--answer", raw.answer)->multi_option_policy(last)->check(AnswerByteText()),
+        raw.versionOpt = app.add_option("--version-byte", raw.versionByte)
+                             ->multi_option_policy(last)
+                             ->check(NumberIn(0, 0xFF, "a byte, 0 to 255 or 0x00 to 0xFF")),
+        app.add_flag("--refuse-all", o.faults.refuseAll),
         app.add_option("--nack", raw.nacks)->check(BlockCountText()),
         app.add_option("--silent", raw.silences)->check(BlockCountText()),
         app.add_option("--garbage", raw.garbage)->check(NumberIn(0, 0xFFFFFFFF, "a block number")),
@@ -219,6 +231,9 @@ void DefineSimOptions(CLI::App& app, SimArgs& result, RawSimOptions& raw)
         app.add_option("--drop", o.model.dropByte)
             ->multi_option_policy(last)
             ->check(NumberIn(1, 0xFFFFFFFF, "a byte number from 1")),
+        app.add_option("--drop-fast", o.model.dropFastByte)
+            ->multi_option_policy(last)
+            ->check(NumberIn(1, 0xFFFFFFFF, "a byte number from 1")),
         app.add_flag("--unpaced", o.model.unpaced),
     };
 }
@@ -230,6 +245,7 @@ void TakeSimOptions(SimArgs& result, const RawSimOptions& raw)
     if (raw.chipOpt->count() > 0) o.chip = raw.chip.find("819") != std::string::npos ? &ChipF819() : &ChipF88();
     if (raw.comOpt->count() > 0) o.com = static_cast<int>(raw.com);
     if (!raw.answer.empty()) o.faults.answerByte = ToAnswerByte(raw.answer);
+    if (raw.versionOpt->count() > 0) o.faults.versionByte = static_cast<int>(raw.versionByte);
     for (const std::string& text : raw.nacks) {
         const BlockCount bc = ToBlockCount(text, 1);
         o.faults.nacks[bc.block] = bc.count;
@@ -248,7 +264,7 @@ void TakeSimOptions(SimArgs& result, const RawSimOptions& raw)
             if (opt->count() > 0) result.error = opt->get_name() + " is for the bootloader model, not --chip-model";
     } else {
         for (const CLI::Option* opt : raw.chipModelOnly)
-            if (opt->count() > 0) result.error = "--firmware, --plugin, --corrupt, --drop and --unpaced need --chip-model";
+            if (opt->count() > 0) result.error = "--firmware, --plugin, --corrupt, --drop, --drop-fast and --unpaced need --chip-model";
     }
 }
 

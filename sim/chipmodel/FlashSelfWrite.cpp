@@ -1,4 +1,5 @@
 #include "FlashSelfWrite.h"
+#include "DataEeprom.h"
 #include "HexDump.h"
 #include <gpsim/gpsim_time.h>
 #include <gpsim/processor.h>
@@ -72,9 +73,40 @@ private:
     FlashSelfWrite& m_owner;
 };
 
+// Setting "NAME.eeprom_from" to the program's HEX file starts the data EEPROM
+// with the bytes the file gives there and 0xFF elsewhere (gpsim's own load
+// leaves 0x00 where the file has nothing).
+class FlashSelfWrite::EepromLoad : public String {
+public:
+    EepromLoad(FlashSelfWrite& owner)
+        : String("eeprom_from", "", "set to the program's Intel HEX file: the data EEPROM starts as it gives"),
+          m_owner(owner)
+    {
+    }
+    void set(const char* path, int len = 0) override
+    {
+        String::set(path, len);
+        std::string error;
+        if (!m_owner.m_eeprom || !m_owner.m_eeprom->Load(getVal(), error)) {
+            std::fprintf(stderr, "fernbow_flash: cannot take the data EEPROM from %s: %s\n", getVal(),
+                         m_owner.m_eeprom ? error.c_str() : "no processor");
+            std::fflush(stderr);
+        }
+    }
+    void set(Value* v) override
+    {
+        char buffer[4096];
+        v->get(buffer, sizeof buffer);
+        set(buffer);
+    }
+
+private:
+    FlashSelfWrite& m_owner;
+};
+
 Module* FlashSelfWrite::Construct(const char* name) { return new FlashSelfWrite(name); }
 
-FlashSelfWrite::FlashSelfWrite(const char* name) : Module(name, "PIC16F88/PIC16F819 program memory self-write")
+FlashSelfWrite::FlashSelfWrite(const char* name) : Module(name, "PIC16F88/PIC16F819 program memory self-write and data EEPROM")
 {
     m_cpu = get_active_cpu();
     if (!m_cpu || m_cpu->program_memory_size() < kRowWords) {
@@ -88,7 +120,9 @@ FlashSelfWrite::FlashSelfWrite(const char* name) : Module(name, "PIC16F88/PIC16F
     m_cpu->registers[kEecon1] = m_control;
     m_cpu->registers[kEecon2] = m_unlock;
     m_latch.fill(kErased);
+    m_eeprom = std::make_unique<DataEeprom>(m_cpu);
     addSymbol(new DumpAction(*this));
+    addSymbol(new EepromLoad(*this));
     m_eventsAttr = new Integer("events", -1, "file descriptor that gets E for each row erased, W for each group written; -1 none");
     addSymbol(m_eventsAttr);
 }
@@ -105,37 +139,33 @@ FlashSelfWrite::~FlashSelfWrite()
 
 unsigned FlashSelfWrite::ControlRead()
 {
-    // RD and WR read 0 once done: both complete within the instruction here.
-    if (m_bits & EEPGD) return m_bits & (EEPGD | FREE | WREN);
-    return (m_gpsimControl->get() & ~(EEPGD | FREE)) | (m_bits & FREE);
+    // RD reads 0 at once, and so does WR after a program-memory write (the
+    // CPU stood still until it was done); a data EEPROM write keeps WR set
+    // while it runs.
+    return (m_bits & (EEPGD | FREE | WREN)) | (m_eeprom && m_eeprom->Busy() ? unsigned{WR} : 0u);
 }
 
 void FlashSelfWrite::UnlockWritten(unsigned value)
 {
     m_unlock2[0] = m_unlock2[1];
     m_unlock2[1] = {value, get_cycles().get()};
-    m_gpsimUnlock->put(value);
 }
 
 void FlashSelfWrite::ControlWritten(unsigned value)
 {
     m_bits = value & (EEPGD | FREE | WREN);
+    // Only the program sets WR; while a data EEPROM write runs it reads 1,
+    // and writing that back (bsf/bcf on EECON1) starts nothing.
+    if (m_eeprom && m_eeprom->Busy()) value &= ~WR;
     if (!(value & EEPGD)) {
-        // The data EEPROM: gpsim's own model.
-        m_gpsimControl->put(value & ~(EEPGD | FREE));
+        DataAccess(value);
         return;
     }
     if (value & RD) {
         ReadWord();
         IgnoreNextTwo();
     } else if ((value & WR) && (value & WREN)) {
-        // GIE set is told but, as on the chip, harmless while no interrupt
-        // comes; one that comes inside the sequence breaks it.
-        if (m_cpu->registers[kIntcon]->get_value() & kGie) Violation("write started with interrupts on (GIE set)", true);
-        if (!UnlockedForWrite()) {
-            Violation("write started without 55h, AAh to EECON2 just before WR", false);
-            return;
-        }
+        if (!WriteMayStart("")) return;
         // The two words after WR are ignored while the write is set up, then
         // the CPU stands still until the cells are done.
         IgnoreNextTwo();
@@ -143,6 +173,31 @@ void FlashSelfWrite::ControlWritten(unsigned value)
         else LatchWord();
         m_bits &= ~FREE;
     }
+}
+
+// The data EEPROM: a read is there at once; a write runs on its own while
+// the CPU goes on.
+void FlashSelfWrite::DataAccess(unsigned value)
+{
+    if (!m_eeprom) return;
+    const unsigned address = m_cpu->registers[kEeadr]->get_value();
+    if (value & RD) {
+        m_cpu->registers[kEedata]->put_value(m_eeprom->Read(address));
+    } else if ((value & WR) && (value & WREN)) {
+        if (WriteMayStart("data EEPROM ")) m_eeprom->StartWrite(address, m_cpu->registers[kEedata]->get_value());
+    }
+}
+
+// GIE set is told but, as on the chip, harmless while no interrupt comes;
+// one that comes inside the sequence breaks it. Without the unlock sequence
+// nothing is written.
+bool FlashSelfWrite::WriteMayStart(const char* memory)
+{
+    if (m_cpu->registers[kIntcon]->get_value() & kGie)
+        Violation(memory, "write started with interrupts on (GIE set)", true);
+    if (UnlockedForWrite()) return true;
+    Violation(memory, "write started without 55h, AAh to EECON2 just before WR", false);
+    return false;
 }
 
 // The datasheet's sequence, with nothing between: movwf EECON2 (55h), movlw
@@ -155,9 +210,9 @@ bool FlashSelfWrite::UnlockedForWrite()
     return first.value == 0x55 && second.value == 0xAA && second.cycle == first.cycle + 2 && now == second.cycle + 1;
 }
 
-void FlashSelfWrite::Violation(const char* what, bool written)
+void FlashSelfWrite::Violation(const char* memory, const char* what, bool written)
 {
-    std::fprintf(stderr, "fernbow_flash: violation at 0x%04X: %s%s\n", m_cpu->pc->get_value(), what,
+    std::fprintf(stderr, "fernbow_flash: violation at 0x%04X: %s%s%s\n", m_cpu->pc->get_value(), memory, what,
                  written ? "" : ", nothing written");
     std::fflush(stderr);
 }
@@ -240,5 +295,5 @@ bool FlashSelfWrite::Dump(const std::string& path, std::string& error)
     }
     std::vector<uint16_t> words(m_cpu->program_memory_size());
     for (unsigned a = 0; a < words.size(); ++a) words[a] = static_cast<uint16_t>(m_cpu->pma->get_opcode(a));
-    return WriteHexDump(path, words, error);
+    return WriteHexDump(path, words, m_eeprom ? m_eeprom->Bytes() : EepromBytes{}, error);
 }

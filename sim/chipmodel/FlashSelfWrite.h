@@ -1,20 +1,23 @@
 #pragma once
 // gpsim module "fernbow_flash": the PIC16F88/PIC16F819 writing its own program
-// memory. gpsim's models of these chips send every EECON1 access to the data
-// EEPROM; this module puts its own EECON1 and EECON2 at 0x18C/0x18D that
-// follow the datasheet for program memory and hand data-EEPROM accesses on to
-// gpsim's registers. As on silicon: the two instructions after a started
-// erase or write and after a program-memory read are ignored, an erase or
-// write starts only after 55h and AAh written to EECON2 in the instructions
+// memory and its data EEPROM. gpsim's models of these chips send every EECON1
+// access to a data EEPROM whose writes take a few cycles; this module puts
+// its own EECON1 and EECON2 at 0x18C/0x18D that follow the datasheet for
+// both. As on silicon: the two instructions after a started erase or write
+// and after a program-memory read are ignored, an erase or write (of either
+// memory) starts only after 55h and AAh written to EECON2 in the instructions
 // just before WR (otherwise nothing is written), and FREE clears itself after
-// an erase. Violations, and WR set with GIE on, are told on stderr.
+// an erase. A data EEPROM write runs beside the CPU (DataEeprom.h).
+// Violations, and WR set with GIE on, are told on stderr.
 #include <gpsim/modules.h>
 #include <gpsim/registers.h>
 #include <gpsim/trigger.h>
 #include <gpsim/value.h>
 #include <array>
+#include <memory>
 #include <string>
 
+class DataEeprom;
 class Processor;
 class Integer;
 
@@ -32,7 +35,8 @@ public:
     unsigned ControlRead();
     void UnlockWritten(unsigned value);
 
-    // Writes the whole program memory as Intel HEX; false with a reason.
+    // Writes the whole program memory as Intel HEX, and the data EEPROM at
+    // byte address 0x4200 unless it is all erased; false with a reason.
     bool Dump(const std::string& path, std::string& error);
 
     unsigned EraseCount() const { return m_erases; }
@@ -46,6 +50,7 @@ private:
     class Control;
     class Unlock;
     class DumpAction;
+    class EepromLoad;
 
     unsigned WordAddress();
     void ReadWord();
@@ -53,14 +58,17 @@ private:
     void LatchWord();
     void Stall(double seconds);
     void IgnoreNextTwo();
+    void DataAccess(unsigned value);
+    bool WriteMayStart(const char* memory);
     bool UnlockedForWrite();
-    void Violation(const char* what, bool written);
+    void Violation(const char* memory, const char* what, bool written);
 
     Processor* m_cpu = nullptr;
-    Register* m_gpsimControl = nullptr;  // gpsim's own EECON1 and EECON2: the data EEPROM
+    Register* m_gpsimControl = nullptr;  // gpsim's own EECON1 and EECON2, put back when unloaded
     Register* m_gpsimUnlock = nullptr;
     Control* m_control = nullptr;
     Unlock* m_unlock = nullptr;
+    std::unique_ptr<DataEeprom> m_eeprom;
     unsigned m_bits = 0;     // EEPGD, FREE, WREN as the program set them
     // The last two EECON2 writes: value and the cycle they came in.
     struct UnlockWrite {

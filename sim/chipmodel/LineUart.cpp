@@ -20,6 +20,8 @@ std::atomic<int> g_resetRequests{0};
 constexpr double kResetSeconds = 0.001;
 // More than a frame's bytes waiting for the chip are left in the line.
 constexpr size_t kQueueBytes = 128;
+// The rate every session starts at; "dropfast" counts the bytes sent at another.
+constexpr long kSessionBaud = 19200;
 
 extern "C" void OnResetSignal(int) { g_resetRequests.fetch_add(1); }
 
@@ -162,9 +164,10 @@ LineUart::LineUart(const char* name)
     m_rateFdAttr = new Integer("ratefd", -1, "a terminal whose rate the line follows (the host's), -1 for none");
     m_corruptAttr = new Integer("corrupt", 0, "number (from 1) of the byte to the chip to corrupt; 0 none");
     m_dropAttr = new Integer("drop", 0, "number (from 1) of the byte to the chip to drop; 0 none");
+    m_dropFastAttr = new Integer("dropfast", 0, "number (from 1) of the byte to the chip to drop among those sent while the line is not at 19200 baud; 0 none");
     m_pacedAttr = new Integer("realtime", 1, "1 keeps simulated time in step with the wall clock");
     m_traceAttr = new Integer("trace", 0, "1 prints every byte on the line");
-    for (Integer* a : {m_fdAttr, m_baudAttr, m_rateFdAttr, m_corruptAttr, m_dropAttr, m_pacedAttr, m_traceAttr}) addSymbol(a);
+    for (Integer* a : {m_fdAttr, m_baudAttr, m_rateFdAttr, m_corruptAttr, m_dropAttr, m_dropFastAttr, m_pacedAttr, m_traceAttr}) addSymbol(a);
 
     CatchSignal(kResetSignal, OnResetSignal);
     UnblockSignal(kResetSignal);
@@ -186,15 +189,21 @@ long long LineUart::Attribute(Integer* attribute) const
     return v;
 }
 
-double LineUart::CyclesPerBit() const
+// As on a wire: bits are as long as the host's port makes them, so a
+// program talking at another rate is heard only by a host set to it. Asked
+// at every byte, so a host that switches is followed from its next byte.
+long LineUart::Baud() const
 {
-    // As on a wire: bits are as long as the host's port makes them, so a
-    // program talking at another rate is heard only by a host set to it.
     const long long rateFd = Attribute(m_rateFdAttr);
     const long hostRate = rateFd >= 0 ? LineRate(static_cast<int>(rateFd)) : 0;
     const long long baud = hostRate > 0 ? hostRate : Attribute(m_baudAttr);
+    return baud > 0 ? static_cast<long>(baud) : kSessionBaud;
+}
+
+double LineUart::CyclesPerBit() const
+{
     const double cps = get_cycles().instruction_cps();
-    return (cps > 0 ? cps : 2e6) / static_cast<double>(baud > 0 ? baud : 19200);
+    return (cps > 0 ? cps : 2e6) / static_cast<double>(Baud());
 }
 
 bool LineUart::OpenLine()
@@ -275,6 +284,12 @@ void LineUart::StartNextByte()
         const unsigned long long n = m_bytesToChip;
         if (static_cast<long long>(n) == Attribute(m_dropAttr)) {
             Say(name().c_str(), "dropped byte " + std::to_string(n));
+            continue;
+        }
+        const long baud = Baud();
+        if (baud != kSessionBaud && static_cast<long long>(++m_fastBytesToChip) == Attribute(m_dropFastAttr)) {
+            Say(name().c_str(), "dropped byte " + std::to_string(n) + " (number " + std::to_string(m_fastBytesToChip) +
+                                    " not at 19200 baud: " + std::to_string(baud) + ")");
             continue;
         }
         if (static_cast<long long>(n) == Attribute(m_corruptAttr)) {

@@ -7,7 +7,9 @@
 // clock unless "realtime" is 0. Pins: "out" drives the chip's RX (RB2), "in"
 // samples its TX (RB5), "mclr" drives its reset pin: each reset signal
 // (ResetSignal.h) holds it low for a millisecond of simulated time. "drop"
-// and "corrupt" spoil one byte to the chip; "trace" prints every byte.
+// and "corrupt" spoil one byte to the chip, "dropfast" one of those sent
+// while the line is not at 19200 (a rate switch the chip missed); "trace"
+// prints every byte.
 #include "RealTimePacer.h"
 #include <gpsim/modules.h>
 #include <gpsim/trigger.h>
@@ -38,6 +40,7 @@ private:
     void StartNextByte();
     void ByteFromChip(unsigned byte, bool framed);
     void HandleReset();
+    long Baud() const;
     double CyclesPerBit() const;
     long long Attribute(Integer* attribute) const;
 
@@ -52,6 +55,7 @@ private:
     Integer* m_rateFdAttr = nullptr;   // a terminal whose rate overrides baud: the host's side
     Integer* m_corruptAttr = nullptr;  // 1-based number of the received byte to corrupt, 0 none
     Integer* m_dropAttr = nullptr;     // 1-based number of the received byte to drop, 0 none
+    Integer* m_dropFastAttr = nullptr; // ... of the bytes received while the line is not at 19200
     Integer* m_pacedAttr = nullptr;    // 0 runs unpaced
     Integer* m_traceAttr = nullptr;    // 1 prints every byte
     int m_fd = -1;
@@ -60,4 +64,5 @@ private:
     bool m_lineEnded = false;
     std::deque<unsigned char> m_pending;  // from the host, not yet on the wire
     unsigned long long m_bytesToChip = 0;
+    unsigned long long m_fastBytesToChip = 0;  // those while the line was not at 19200
 };

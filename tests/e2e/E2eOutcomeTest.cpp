@@ -178,6 +178,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Flash::BlocksBelow, 2},
         OutcomeCase{"TenRefusals", "88", {"--nack", "1:10"}, Hex::Program, 7, "Transmission problem",
                     Flash::BlocksBelow, 1},
+        // Another loader, which answers with its own version and takes nothing.
+        OutcomeCase{"ForeignLoaderRefusesAll", "88", {"--version-byte", "0x10", "--refuse-all"}, Hex::Program, 7,
+                    "Transmission problem", Flash::Fresh},
         OutcomeCase{"RefusalsThenSilence", "819", {"--nack", "1:9", "--silent", "1"}, Hex::Program, 7,
                     "Transmission problem", Flash::BlocksBelow, 1},
         OutcomeCase{"RefusalSilenceThenAccepted", "88", {"--nack", "10:1", "--silent", "10:2"}, Hex::Program, 0,

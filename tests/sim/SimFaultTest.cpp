@@ -23,6 +23,8 @@ TEST(SimFaults, HalfAnswerAndForeignChipByte)
     BootFaults other;
     other.answerByte = 'X';
     EXPECT_EQ(SimRig(ChipF88(), other).WakeUp(), (Bytes{'X', Bootloader::kVersionByte}));
+    other.versionByte = 0x10;
+    EXPECT_EQ(SimRig(ChipF88(), other).WakeUp(), (Bytes{'X', 0x10}));
 }
 
 TEST(SimFaults, RefusalsThenAcceptanceOnlyForThatBlock)
