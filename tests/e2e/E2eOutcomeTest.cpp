@@ -68,6 +68,7 @@ struct OutcomeCase {
     // The board was programmed by a run before this one and its program
     // runs (answering every byte with itself) until a reset.
     bool programRunning = false;
+    const char* absentText = nullptr;  // must not be in the CLI's output
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
@@ -135,6 +136,9 @@ TEST_P(E2eOutcome, CliReportsItAndTheFlashShowsIt)
     ASSERT_TRUE(run.result.finished) << context;
     EXPECT_EQ(run.result.status, c.exitStatus) << context;
     EXPECT_NE((run.out + run.err).find(c.text), std::string::npos) << "expected \"" << c.text << "\"\n" << context;
+    if (c.absentText) {
+        EXPECT_EQ((run.out + run.err).find(c.absentText), std::string::npos) << context;
+    }
     if (c.simLogText) {
         EXPECT_NE(sim.Log().find(c.simLogText), std::string::npos) << "expected \"" << c.simLogText << "\"\n" << context;
     }
@@ -181,6 +185,15 @@ INSTANTIATE_TEST_SUITE_P(
         // Another loader, which answers with its own version and takes nothing.
         OutcomeCase{"ForeignLoaderRefusesAll", "88", {"--version-byte", "0x10", "--refuse-all"}, Hex::Program, 7,
                     "Transmission problem", Flash::Fresh},
+        // Loaders that claim a version of ours are asked once (a frame they
+        // refuse) and never taken for ours: the inherited dialogue goes on.
+        OutcomeCase{"ForeignLoaderClaimsOurVersion", "88", {"--version-byte", "0x12"}, Hex::Program, 0,
+                    "0 skipped", Flash::Full, 0, {}, Net::None, nullptr, false, "bootloader 1."},
+        OutcomeCase{"ForeignLoaderClaimsOurVersionRefusesAll", "819", {"--version-byte", "0x12", "--refuse-all"},
+                    Hex::Program, 7, "Transmission problem", Flash::Fresh, 0, {}, Net::None, nullptr, false,
+                    "bootloader 1."},
+        OutcomeCase{"VerifyNeedsOurLoader", "88", {"--version-byte", "0x12"}, Hex::Program, 11,
+                    "cannot read the chip back", Flash::Fresh, 0, {"--verify"}},
         OutcomeCase{"RefusalsThenSilence", "819", {"--nack", "1:9", "--silent", "1"}, Hex::Program, 7,
                     "Transmission problem", Flash::BlocksBelow, 1},
         OutcomeCase{"RefusalSilenceThenAccepted", "88", {"--nack", "10:1", "--silent", "10:2"}, Hex::Program, 0,
