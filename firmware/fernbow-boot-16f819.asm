@@ -33,6 +33,9 @@
         __config _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLR_ON & _BOREN_OFF & _LVP_OFF & _CPD_OFF & _WRT_ENABLE_OFF & _DEBUG_OFF & _CCP1_RB2 & _CP_OFF
 
 ENTRY   equ     0x760
+EXT_ROWS equ    4
+; 'A' answer: 38400, read, EEPROM write, write if different.
+ABIL    equ     0x19
 CHIP    equ     '8'
 RX      equ     2
 TX      equ     5
@@ -43,8 +46,9 @@ INIT    macro
         bsf     PORTB,TX        ; latch high first: the pin starts idle
         bsf     STATUS,RP0      ; bank 1
         movlw   (1 << IRCF2) | (1 << IRCF1) | (1 << IRCF0)
-        movwf   OSCCON          ; 8 MHz; W bit 4 (ASLEEP) set
+        movwf   OSCCON          ; 8 MHz
         bcf     TRISB,TX
+        call    Slow            ; bit timing for 19200 (RAM survives a reset)
         endm
 ; Every listen starts in bank 2 with IRP set (FSR reaches 0x100-0x1FF): a
 ; time-out clears STATUS.
@@ -97,7 +101,7 @@ RUN     macro
 ; for the next start.
 RxByte: movlw   0x80
         movwf   INDF
-        movlw   .50
+        movf    half,w
         call    Delay
 RxBit:  bcf     STATUS,C
         btfsc   PORTB,RX
@@ -128,13 +132,47 @@ TxBit:  btfss   STATUS,C
         retlw   SESSION
 
 BitDelay:
-        movlw   .30
+        movf    bitk,w
 Delay:  movwf   dly             ; 3 x W + 4 cycles with the call's return
         decfsz  dly,f
         goto    $-1
         return
 
+; ---- rates ----------------------------------------------------------------
+; Rate code 1 alone: 38400.
+Baud:   decf    body,w
+        btfss   STATUS,Z
+        goto    Drain
+        movlw   'B'
+        call    Tx              ; at 19200; returns once the stop bit has gone out
+        movlw   .23
+        movwf   half
+        movlw   .13
+        call    Rate
+        movlw   .2              ; 1-2 units for 0xC1 at the new rate
+        goto    Asleep
+
         if $ > 0x800
         error "the loader does not fit below 0x800"
+        endif
+
+        org     START
+        #include "boot-ext.inc"
+
+; 'R': sends W and keeps chk = minus the sum sent; returns in bank 2.
+Send:   subwf   chk,f
+        goto    Tx              ; it stays in bank 2
+
+; ---- rates, continued -----------------------------------------------------
+Slow:   movlw   .50
+        movwf   half
+        movlw   .30
+Rate:   xorwf   bitk,w
+        xorwf   bitk,f          ; bitk = the new value
+        iorlw   0               ; Z: it was so already
+        return
+
+        if $ > MROW
+        error "the extension does not fit below the moved vector's row"
         endif
         end
