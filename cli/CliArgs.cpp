@@ -130,6 +130,22 @@ bool SamePort(const PortArgument& a, const PortArgument& b)
     return a.device.empty() ? a.comPort == b.comPort : a.device == b.device;
 }
 
+// --read and --verify look at one chip and write nothing to it.
+std::string CheckLookOptions(const CliArgs& result)
+{
+    const bool read = !result.readFile.empty();
+    if (!read && !result.verify)
+        return "";
+    const std::string name = read ? "--read" : "--verify";
+    if (read && result.verify)
+        return "--read and --verify go one at a time";
+    if (result.Bench() || result.monitorBaud > 0 || result.watch)
+        return name + " is for one board: it does not go with --repeat, --log, several ports, --monitor or --watch";
+    if (result.fullWrite)
+        return "--full goes with writing, not with " + name;
+    return "";
+}
+
 // The one-board extras (--monitor, --reset, --watch) do not go with a gang run.
 std::string CheckBoardOptions(const CliArgs& result)
 {
@@ -218,6 +234,19 @@ void DefineOptions(CLI::App& app, CliArgs& result, RawOptions& raw, Problems& pr
                        ? ""
                        : "give a whole number of milliseconds from 0 to " + std::to_string(kMaxSettleMs);
         }));
+    app.add_flag("--verify", result.verify);
+    app.add_option("--read", result.readFile)->multi_option_policy(last)->check(
+        problems.Validator("--read", [](const std::string& text) {
+            return text.empty() ? "give the name of the HEX file to write" : "";
+        }));
+    app.add_flag("--full", result.fullWrite);
+    app.add_option("--baud", result.maxBaud)->multi_option_policy(last)->check(
+        problems.Validator("--baud", [](const std::string& text) {
+            int value = 0;
+            return CLI::detail::lexical_cast(text, value) && value >= 19200
+                       ? ""
+                       : "give the fastest rate to use, 19200 or more (such as 38400)";
+        }));
     app.add_flag("--repeat", result.repeat);
     app.add_flag("--list", raw.list);
     app.add_flag("-h,--help", raw.help);
@@ -266,12 +295,19 @@ void TakeRunOptions(CliArgs& result, const RawOptions& raw)
         result.error = "--settle goes with --watch";
     if (result.error.empty())
         result.error = CheckBoardOptions(result);
+    if (result.error.empty())
+        result.error = CheckLookOptions(result);
     if (!result.error.empty())
         return;
     if (raw.list) {
         result.mode = CliArgs::Mode::List;
         if (!raw.files.empty())
             result.error = "--list takes no file";
+        return;
+    }
+    if (!result.readFile.empty()) {
+        if (!raw.files.empty())
+            result.error = "--read takes no HEX file: it writes the one it names";
         return;
     }
     if (raw.files.empty())
@@ -324,7 +360,8 @@ std::string CliUsage()
            "                   [--log FILE.csv] [--force] [--trace] FILE.hex\n"
            "       fernbow-cli [--port PORT] [--monitor[=BAUD]] [--reset dtr|rts]\n"
            "                   [--watch [--settle MS]] [--wait SECONDS] [--force] [--trace]\n"
-           "                   FILE.hex\n"
+           "                   [--full] [--baud BAUD] FILE.hex\n"
+           "       fernbow-cli [--port PORT] --verify FILE.hex | --read OUT.hex\n"
            "       fernbow-cli --list | --help | --version\n"
            "\n"
            "Writes FILE.hex into a PIC16F819 or PIC16F88 through its serial bootloader.\n"
@@ -346,6 +383,14 @@ std::string CliUsage()
            "  --settle MS     with --watch: how long the file must stay the same\n"
            "                  before it is taken (default 300); raise it for a\n"
            "                  writer that pauses between parts of the file\n"
+           "  --verify        compare the chip with FILE.hex and write nothing (exit\n"
+           "                  status 0 when equal, 10 when not)\n"
+           "  --read OUT.hex  write the chip's program (and data EEPROM) to OUT.hex\n"
+           "  --full          write every row; without it a bootloader that can tell\n"
+           "                  (Fernbow's firmware 1.2 on) skips rows it already holds\n"
+           "  --baud BAUD     the fastest line rate to switch to (default: as fast as\n"
+           "                  port and bootloader go: 250000, 125000 or 38400; 19200\n"
+           "                  keeps the line as it is)\n"
            "  --wait SECONDS  give up when no target has answered within SECONDS of\n"
            "                  searching (at most a year); without it the search goes\n"
            "                  on until Ctrl-C\n"

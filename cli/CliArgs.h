@@ -23,7 +23,11 @@ struct CliArgs {
     ModemLine resetLine = ModemLine::Dtr;
     bool watch = false;        // program again whenever the file changes
     int settleMs = 300;        // with watch: how long a changed file must stay the same before it is taken
-    std::string hexFile;
+    std::string hexFile;       // the file to write, or with verify to compare
+    bool verify = false;       // --verify: compare the chip with hexFile, write nothing
+    std::string readFile;      // --read: where the chip's content goes (then no hexFile)
+    bool fullWrite = false;    // --full: write every row, also those the chip holds
+    int maxBaud = 0;           // --baud: the fastest line rate to switch to (0: no cap)
     std::string error;         // not empty: a usage error, said in these words
 
     // Several ports, --repeat or --log: the production-bench run of

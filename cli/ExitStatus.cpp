@@ -17,7 +17,8 @@ BoardEnd Stopped(Stop why) { return BoardEnd::Stopped(why); }
 const std::vector<Row>& Rows()
 {
     static const std::vector<Row> rows = {
-        {ExitStatus::kProgrammed, "programmed", {Said(FlashOutcome::Programmed)}},
+        {ExitStatus::kProgrammed, "programmed (with --verify: chip and file are equal; with --read: read)",
+         {Said(FlashOutcome::Programmed), Said(FlashOutcome::Verified), Said(FlashOutcome::ReadBack)}},
         {ExitStatus::kUsage, "bad command line, or the log cannot be written", {}},
         {ExitStatus::kPort,
          "the port cannot be opened, or it went away (unplugged, or the port\n"
@@ -41,6 +42,13 @@ const std::vector<Row>& Rows()
         {ExitStatus::kNoTarget, "no target answered within --wait", {Stopped(Stop::NoTarget)}},
         // A run stopped with no reason given has no outcome either.
         {ExitStatus::kInternal, "internal error", {Said(FlashOutcome::None), Said(FlashOutcome::Abandoned)}},
+        {ExitStatus::kDiffers, "with --verify: the chip differs from the file (the first differing\n"
+                               "       address is named)",
+         {Said(FlashOutcome::VerifyMismatch)}},
+        {ExitStatus::kCannotRead,
+         "with --read or --verify: the bootloader cannot read the chip back (it\n"
+         "       is not Fernbow's firmware 1.2 or later)",
+         {Said(FlashOutcome::CannotRead)}},
         {ExitStatus::kHungUp, "hung up (SIGHUP): the board in hand is stopped as on Ctrl-C", {}},
         {ExitStatus::kInterrupted,
          "interrupted (Ctrl-C or SIGTERM) while programming; Ctrl-C in the\n"

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-// What fernbow-cli exits with; 0 only when the chip has been programmed.
+// What fernbow-cli exits with; 0 only when the chip has been programmed
+// (verified, read) as asked.
 namespace ExitStatus {
 constexpr int kProgrammed = 0;
 constexpr int kUsage = 1;            // bad command line
@@ -16,6 +17,8 @@ constexpr int kTimeout = 6;          // a block went unanswered
 constexpr int kTransmission = 7;     // a block was refused ten times
 constexpr int kNoTarget = 8;         // no target answered within --wait
 constexpr int kInternal = 9;         // the run ended without an outcome (a bug)
+constexpr int kDiffers = 10;         // --verify: the chip differs from the file
+constexpr int kCannotRead = 11;      // --read, --verify: the bootloader cannot read the chip
 constexpr int kHungUp = 129;         // SIGHUP (the terminal went away)
 constexpr int kInterrupted = 130;    // Ctrl-C or SIGTERM
 } // namespace ExitStatus

@@ -5,6 +5,8 @@
 #include "BoardLines.h"
 #include "BoardRun.h"
 #include "BoardSession.h"
+#include "AtomicFile.h"
+#include "ChipContent.h"
 #include "CliArgs.h"
 #include "ComPortMap.h"
 #include "Console.h"
@@ -85,6 +87,23 @@ void ReportBlockFailure(const BoardResult& result)
     std::fprintf(stderr, "The bootloader is still listening, so running again is safe\n");
 }
 
+// Where --verify found the chip unlike the file, in the file's terms.
+void ReportDifference(const CliArgs& args, const BoardResult& result)
+{
+    const uint32_t at = static_cast<uint32_t>(result.firstDifference);
+    const uint32_t moved = result.chipInfo ? result.chipInfo->BootBoundary() / 2 : 0;
+    std::string where;
+    char text[96];
+    if (at >= 0x2100)
+        std::snprintf(text, sizeof text, "data EEPROM address 0x%02X", static_cast<unsigned>(at - 0x2100));
+    else if (result.chipInfo && at >= moved && at < moved + 4)
+        std::snprintf(text, sizeof text, "address 0x%04X (the program's word %u, moved there)", static_cast<unsigned>(at),
+                      static_cast<unsigned>(at - moved));
+    else
+        std::snprintf(text, sizeof text, "address 0x%04X", static_cast<unsigned>(at));
+    std::fprintf(stderr, "The chip differs from %s first at %s\n", args.hexFile.c_str(), text);
+}
+
 void ReportOutcome(const CliArgs& args, const std::string& portName, const BoardResult& result)
 {
     if (result.lineLost) {
@@ -112,9 +131,33 @@ void ReportOutcome(const CliArgs& args, const std::string& portName, const Board
     case FlashOutcome::TransmissionProblem:
         ReportBlockFailure(result);
         return;
+    case FlashOutcome::Programmed:
+        std::printf("%d rows written, %d skipped (the chip held them already)\n", static_cast<int>(result.rowsWritten),
+                    static_cast<int>(result.rowsSkipped));
+        return;
+    case FlashOutcome::VerifyMismatch:
+        ReportDifference(args, result);
+        return;
+    case FlashOutcome::CannotRead:
+        std::fprintf(stderr, "%s cannot read the chip back: that takes Fernbow's bootloader 1.2 or later "
+                             "(firmware/ in the package)\n",
+                     result.loader.extended ? DescribeLoader(result.loader).c_str() : "This bootloader");
+        return;
     default:
         return;
     }
+}
+
+// --read's file; a file that cannot be written ends as a file that cannot be read.
+BoardEnd SaveChipContent(const std::string& path, const BoardResult& result)
+{
+    std::string error;
+    if (!WriteFileAtomically(path, ChipContentHex(result.chipRead), error)) {
+        std::fprintf(stderr, "fernbow-cli: cannot write %s\n", error.c_str());
+        return BoardEnd::Stopped(BoardEnd::Stop::FileNotLoaded);
+    }
+    std::printf("Chip read into %s\n", path.c_str());
+    return result.end;
 }
 
 // One programming run on link, which may trace serial and hold it open;
@@ -126,6 +169,11 @@ BoardEnd ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink
     options.pacer.interrupted = &g_interrupted;
     options.pacer.waitMs = args.waitSeconds < 0 ? -1 : static_cast<int64_t>(args.waitSeconds * 1000.0);
     options.force = args.force;
+    options.job = args.verify ? BoardHost::Options::Job::Verify
+                  : args.readFile.empty() ? BoardHost::Options::Job::Write
+                                          : BoardHost::Options::Job::Read;
+    options.run.fullWrite = args.fullWrite;
+    options.run.maxBaud = args.maxBaud;
     if (args.reset)
         options.pulseReset = [&] { return serial.PulseModemLine(args.resetLine, BoardSession::kPulseMs).Ok(); };
     const OneBoardRun run = RunOneBoard(serial, link, args.hexFile, options, lines);
@@ -147,7 +195,11 @@ BoardEnd ProgramOnce(const CliArgs& args, const std::string& portName, IPortLink
     ReportOutcome(args, portName, run.board);
     if (run.board.targetAnswered && run.board.bytesSent > 0)
         std::printf("%s\n", SentSummary(run.board.bytesSent, run.board.elapsedMs).c_str());
+    if (run.board.end.Succeeded())
+        std::printf("%.2f s from the chip's answer, the line at %d baud\n", run.board.seconds, run.board.baud);
     std::fflush(stdout);
+    if (run.board.outcome == FlashOutcome::ReadBack)
+        return SaveChipContent(args.readFile, run.board);
     return run.board.end;
 }
 

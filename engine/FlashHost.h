@@ -1,6 +1,7 @@
 #pragma once
 #include "ChipTable.h"
 #include "HexLoadReport.h"
+#include "LoaderWire.h"
 #include "ResetCode.h"
 #include <cstdint>
 #include <string>
@@ -70,6 +71,14 @@ public:
         (void)builtFor;
         (void)target;
         return true;
+    }
+    // Told once the chip has answered and the run knows what its bootloader
+    // can do (info.extended false: only the inherited dialogue);
+    // eepromLeftOut when the file's data EEPROM will not be written.
+    virtual void OnLoaderKnown(const LoaderInfo& info, bool eepromLeftOut)
+    {
+        (void)info;
+        (void)eepromLeftOut;
     }
     // Told once the chip is known and the image may be sent, before the
     // first block: what was placed below the bootloader's entry. When

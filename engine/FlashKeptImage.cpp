@@ -12,6 +12,7 @@ bool CFlashWriter::LoadAndKeep(IByteSource& source, LoadedHex& kept)
     kept.totalBytes = m_nTotalBytes;
     kept.loadEnd = m_nLoadEnd;
     kept.report = m_report;
+    kept.eeprom = m_eeprom;
     ReleaseImage();
     if (kept.loadEnd != 0 && !m_host.OnHexLoaded(kept.report)) {
         m_outcome = FlashOutcome::FileRefused;
@@ -26,19 +27,26 @@ FlashOutcome CFlashWriter::LoadKept(IByteSource& source, IFlashHost& host, Loade
     return loader.LoadAndKeep(source, kept) ? FlashOutcome::None : loader.LastOutcome();
 }
 
-int CFlashWriter::ProgramKept(const LoadedHex& kept)
+bool CFlashWriter::TakeKept(const LoadedHex& kept)
 {
-    if (kept.image.size() != kImageSize) return Finish(FlashOutcome::FileReadError, nullptr);
+    if (kept.image.size() != kImageSize) return false;
     ResetRunState();
     m_pImage.reset(new (std::nothrow) uint8_t[kImageSize]);
-    if (!m_pImage) return Finish(FlashOutcome::FileReadError, nullptr);
+    if (!m_pImage) return false;
     std::memcpy(m_pImage.get(), kept.image.data(), kImageSize);
     m_nHighAddr = kept.highAddr;
     m_nHighCount = kept.highCount;
     m_nTotalBytes = kept.totalBytes;
     m_nLoadEnd = kept.loadEnd;
     m_report = kept.report;
+    m_eeprom = kept.eeprom;
+    m_eeprom.resize(LoaderWire::kEepromBytes, -1);
+    return true;
+}
 
+int CFlashWriter::ProgramKept(const LoadedHex& kept)
+{
+    if (!TakeKept(kept)) return Finish(FlashOutcome::FileReadError, nullptr);
     const int result = Program();
     ReleaseImage();
     return result;

@@ -10,6 +10,9 @@ constexpr uint32_t kHeaderChars = 8;
 constexpr uint32_t kHighestRecordAddress = 0x4000;
 // CONFIG2 (word 0x2008): only the PIC16F88 has it.
 constexpr uint32_t kConfig2Address = 0x4010;
+// Data EEPROM: one byte a word (the high byte means nothing), 256 bytes.
+constexpr uint32_t kEepromAddress = 0x4200;
+constexpr uint32_t kEepromEnd = kEepromAddress + 2 * LoaderWire::kEepromBytes;
 constexpr uint32_t kMaxRecordBytes = 255;
 // Header, the most data a count byte can declare, checksum.
 constexpr uint32_t kMaxRecordChars = kHeaderChars + 2 * kMaxRecordBytes + 2;
@@ -96,6 +99,11 @@ void CFlashWriter::ResetRunState()
     m_nLoadEnd = 0;
     m_nAddressBase = 0;
     m_report = HexLoadReport();
+    m_eeprom.assign(LoaderWire::kEepromBytes, -1);
+    m_nRowsWritten = 0;
+    m_nRowsSkipped = 0;
+    m_nFirstDifference = -1;
+    m_read = ChipContent();
     m_pChip = nullptr;
     m_outcome = FlashOutcome::None;
     m_resetCode = ResetCodeReport();
@@ -225,6 +233,8 @@ CFlashWriter::RecordCheck CFlashWriter::CheckRecord(const char* text, uint32_t l
 bool CFlashWriter::StoreData(uint32_t address, uint32_t count, const uint8_t* data)
 {
     m_nLoadAddr = address;
+    if (address >= kEepromAddress && address + count <= kEepromEnd)
+        return StoreEeprom(address, count, data);
     if (address >= kHighestRecordAddress) {
         ++m_report.skippedHighRecords;
         if (address < kConfig2Address + 2 && address + count > kConfig2Address) m_report.setsConfig2 = true;
@@ -246,5 +256,22 @@ bool CFlashWriter::StoreData(uint32_t address, uint32_t count, const uint8_t* da
     }
     if (address < end) m_nLoadEnd = std::max(m_nLoadEnd, end);
     m_nLoadAddr = address + count;
+    return conflicts;
+}
+
+// Data EEPROM bytes sit at the even byte addresses from 0x4200. true, as
+// StoreData, when a byte was given another value before.
+bool CFlashWriter::StoreEeprom(uint32_t address, uint32_t count, const uint8_t* data)
+{
+    bool conflicts = false;
+    for (uint32_t at = address; at < address + count; ++at) {
+        if ((at - kEepromAddress) % 2 != 0)
+            continue;
+        int16_t& byte = m_eeprom[(at - kEepromAddress) / 2];
+        conflicts |= byte >= 0 && byte != data[at - address];
+        if (byte < 0)
+            ++m_report.eepromBytes;
+        byte = data[at - address];
+    }
     return conflicts;
 }

@@ -23,6 +23,10 @@ const Row kRows[] = {
     {FlashOutcome::Timeout, {"timeout", nullptr}},
     {FlashOutcome::TransmissionProblem, {"transmission problem", nullptr}},
     {FlashOutcome::Abandoned, {"internal error", nullptr}},
+    {FlashOutcome::Verified, {"verified", nullptr}},
+    {FlashOutcome::VerifyMismatch, {"differs", nullptr}},
+    {FlashOutcome::ReadBack, {"read", nullptr}},
+    {FlashOutcome::CannotRead, {"cannot read", nullptr}},
 };
 
 } // namespace

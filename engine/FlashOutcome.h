@@ -13,6 +13,10 @@ enum class FlashOutcome {
     Timeout,             // "Timeout!"
     TransmissionProblem, // "Transmission problem"
     Abandoned,           // the host's pump asked to stop
+    Verified,            // --verify: the chip holds what the file would write
+    VerifyMismatch,      // --verify: the chip differs (CFlashWriter::FirstDifference says where)
+    ReadBack,            // --read: the chip's content has been read (CFlashWriter::ChipRead)
+    CannotRead,          // the bootloader cannot read the chip back: nothing read
 };
 
 // Everything a front end says about an outcome, in one row.

@@ -39,12 +39,13 @@ uint8_t CFlashWriter::HexPairToByte(const char* pair) const
     return static_cast<uint8_t>(16 * digit(pair[0]) + digit(pair[1]));
 }
 
-int CFlashWriter::SendFrame(uint8_t* frame, uint32_t length)
+int CFlashWriter::SendFrame(uint8_t* frame, uint32_t length, uint8_t sum)
 {
     length &= 0xFF;
-    uint8_t sum = 0;
-    for (uint32_t i = 0; i < length; ++i) sum = static_cast<uint8_t>(sum + frame[i]);
-    frame[length] = static_cast<uint8_t>(-sum);
+    uint8_t total = 0;
+    for (uint32_t i = 0; i < length; ++i) total = static_cast<uint8_t>(total + frame[i]);
+    // The last byte makes the frame's bytes add up to sum (0 for a block frame).
+    frame[length] = static_cast<uint8_t>(sum - total);
 
     m_link->Write(frame, length + 1);
 

@@ -1,15 +1,24 @@
 #pragma once
 #include "ByteSource.h"
+#include "ChipContent.h"
 #include "ChipTable.h"
 #include "FlashHost.h"
 #include "FlashOutcome.h"
 #include "HexFile.h"
 #include "LoadedHex.h"
+#include "LoaderWire.h"
 #include "SerialLink.h"
 #include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+// How a run uses a bootloader that knows more than the inherited dialogue.
+struct FlashRunOptions {
+    bool fullWrite = false;  // write every row, even one the chip already holds
+    int maxBaud = 0;         // the fastest line rate to switch to; 0: as fast as both ends go
+};
 
 // The programming engine: loads an Intel HEX file into the image, finds the
 // bootloader and writes the image to it block by block.
@@ -55,6 +64,27 @@ public:
     // LoadAndKeep.
     static FlashOutcome LoadKept(IByteSource& source, IFlashHost& host, LoadedHex& kept);
 
+    // Verifies the chip against a fresh copy of kept, writing nothing:
+    // Verified, VerifyMismatch (FirstDifference), CannotRead, or how the run
+    // failed. 1 when equal.
+    int VerifyKept(const LoadedHex& kept);
+    // Reads the chip (ChipRead): ReadBack, CannotRead, or how the run
+    // failed. 1 when read.
+    int ReadChip();
+
+    void SetRunOptions(const FlashRunOptions& options) { m_options = options; }
+    // What the bootloader of the last run said of itself.
+    const LoaderInfo& Loader() const { return m_loader; }
+    // The line rate the last run ended at.
+    int Baud() const { return m_nBaud; }
+    // Rows (and EEPROM rows) the last write wrote, and those the chip already held.
+    int32_t RowsWritten() const { return m_nRowsWritten; }
+    int32_t RowsSkipped() const { return m_nRowsSkipped; }
+    // The first word address (0x2100 on: data EEPROM) where the chip
+    // differed from the file in the last verify; -1 when none.
+    int32_t FirstDifference() const { return m_nFirstDifference; }
+    const ChipContent& ChipRead() const { return m_read; }
+
     FlashOutcome LastOutcome() const { return m_outcome; }
     const ChipInfo* Chip() const { return m_pChip; }
     uint32_t HighAddr() const { return m_nHighAddr; }
@@ -82,8 +112,10 @@ private:
 
     // Appends the checksum after length bytes of frame, writes length + 1
     // bytes and advances the progress. Returns 1.
-    int SendFrame(uint8_t* frame, uint32_t length);
+    int SendFrame(uint8_t* frame, uint32_t length, uint8_t sum = 0);
     uint8_t HexPairToByte(const char* pair) const;
+    // A fresh copy of kept as the loaded image; false when none can be had.
+    bool TakeKept(const LoadedHex& kept);
     // Zeroes the counters and measures of a run and resets the progress bar.
     void ResetRunState();
     enum class RecordCheck { Sound, WrongChecksum, Malformed };
@@ -92,8 +124,33 @@ private:
     RecordCheck CheckRecord(const char* text, uint32_t length, uint8_t* data) const;
     void NoteBadRecord(uint32_t line);
     bool StoreData(uint32_t address, uint32_t count, const uint8_t* data);
+    bool StoreEeprom(uint32_t address, uint32_t count, const uint8_t* data);
     bool SearchTarget(uint8_t answer[2]);
+    // Search, identify, and learn what the loader can do; FlashOutcome::None
+    // when the chip is ready for the job.
+    FlashOutcome Connect();
+    // The image as a write sends it: reset code moved, jump at 0. false
+    // (outcome set) when the program reaches into the loader's area.
+    bool PrepareImage();
     int WriteBlocks();
+    int WriteEeprom();
+    // Sends frame until it draws an answer other than "N" (kMaxSends at
+    // most); the answer, or 0 for none. false when abandoned.
+    bool SendUntilTaken(uint32_t length, uint8_t sum, uint8_t& reply);
+    int EndRowWrite(uint8_t reply, int32_t block);
+    // Extended dialogue (LoaderWire).
+    bool AskLoader(uint8_t version);
+    bool SwitchRate();
+    bool WakeAgainAtBaseRate();
+    enum class Heard { All, Short, Abandoned };
+    // Reads count bytes within ticks (the link's answer slack added).
+    Heard Await(uint8_t* bytes, uint32_t count, int ticks);
+    // Words (or EEPROM bytes) from address into out; Heard::Short after
+    // three tries that all failed.
+    Heard ReadWords(uint8_t space, uint32_t address, uint32_t count, uint16_t* out);
+    int TicksFor(uint32_t bytes) const;
+    // The program's highest byte offset plus one: the loader's area starts there.
+    uint32_t ProgramLimit() const;
     int Finish(FlashOutcome outcome, const char* status);
 
     ISerialLink* m_link;  // nullptr only in a loader (LoadKept)
@@ -124,4 +181,14 @@ private:
     ResetCodeReport m_resetCode;
     FlashOutcome m_outcome = FlashOutcome::None;
     int32_t m_nFailedBlock = -1;
+
+    FlashRunOptions m_options;
+    LoaderInfo m_loader;
+    int m_nBaud = LoaderWire::kBaseRate;
+    int32_t m_nRowsWritten = 0;
+    int32_t m_nRowsSkipped = 0;
+    int32_t m_nFirstDifference = -1;
+    ChipContent m_read;
+    // Data EEPROM from the file: the byte, or -1 where the file gives none.
+    std::vector<int16_t> m_eeprom;
 };

@@ -23,5 +23,10 @@ std::string BadRecordsWarning(const HexLoadReport& report)
 std::string SkippedHighRecordsNote()
 {
     // Short enough to stay on one line of a 100-column terminal, "note: " included.
-    return "configuration words, ID locations and EEPROM data in the file are not written";
+    return "configuration words and ID locations in the file are not written";
+}
+
+std::string EepromLeftOutNote()
+{
+    return "EEPROM data in the file is not written: this bootloader cannot write it";
 }

@@ -11,8 +11,8 @@ struct HexLoadReport {
     // records store nothing; data records whose only fault is their checksum
     // were loaded all the same (hand-edited files rely on it).
     uint32_t badRecords = 0;
-    // Data records at or above byte address 0x4000 (ID locations,
-    // configuration words, EEPROM data): the bootloader cannot write them,
+    // Data records at or above byte address 0x4000 other than data EEPROM
+    // (ID locations, configuration words): the bootloader cannot write them,
     // so they were left out.
     uint32_t skippedHighRecords = 0;
     // The line of the first bad record (counted from 1); 0 when none.
@@ -22,6 +22,9 @@ struct HexLoadReport {
     // The file sets CONFIG2 (word 0x2008), which only the PIC16F88 has: it
     // was built for that chip.
     bool setsConfig2 = false;
+    // Bytes of data EEPROM (byte address 0x4200 on, one byte a word) the
+    // file gives: written only by a bootloader that can.
+    uint32_t eepromBytes = 0;
 
     // Something a user must hear about before the file is written.
     bool HasFaults() const { return badRecords != 0 || missingEndRecord; }
@@ -35,3 +38,6 @@ std::string FileFaultsText(const HexLoadReport& report);
 std::string BadRecordsWarning(const HexLoadReport& report);
 // The note about skippedHighRecords (nonzero).
 std::string SkippedHighRecordsNote();
+// The note about EEPROM data (eepromBytes nonzero) that a bootloader without
+// the ability to write it leaves out.
+std::string EepromLeftOutNote();

@@ -13,4 +13,5 @@ struct LoadedHex {
     uint32_t totalBytes = 0;      // data bytes of all records read
     uint32_t loadEnd = 0;         // one past the highest byte stored
     HexLoadReport report;         // what the load found besides the program
+    std::vector<int16_t> eeprom;  // data EEPROM: 256 bytes, -1 where the file gives none
 };

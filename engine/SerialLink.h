@@ -25,4 +25,18 @@ public:
     // Milliseconds the line's answers take beyond a local port's (a network
     // round trip): the search waits that much longer for the wake-up's answer.
     virtual int AnswerSlackMs() const { return 0; }
+    // Waits until everything written has left the port, then sets the line
+    // to baud (8N1); true when the port now runs at baud. A port that cannot
+    // switch keeps its old rate.
+    virtual bool SetRate(int baud)
+    {
+        (void)baud;
+        return false;
+    }
+    // Whether this port can make baud at all.
+    virtual bool CanSetRate(int baud) const
+    {
+        (void)baud;
+        return false;
+    }
 };

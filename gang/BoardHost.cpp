@@ -90,3 +90,11 @@ void BoardHost::OnResetCode(const ResetCodeReport& report)
     if (!warning.empty())
         m_view.Problem(m_slot, "warning: " + warning);
 }
+
+void BoardHost::OnLoaderKnown(const LoaderInfo& info, bool eepromLeftOut)
+{
+    if (info.extended)
+        m_view.Line(m_slot, DescribeLoader(info));
+    if (eepromLeftOut)
+        m_view.Problem(m_slot, "note: " + EepromLeftOutNote());
+}

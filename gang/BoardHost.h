@@ -1,5 +1,6 @@
 #pragma once
 #include "FlashHost.h"
+#include "FlashWriter.h"
 #include "GangView.h"
 #include "PortLink.h"
 #include "RunPacer.h"
@@ -24,6 +25,11 @@ public:
         // Resets the board (a pulse on its reset line) when bytes that are no
         // answer come; false when the line cannot be moved. Empty without --reset.
         std::function<bool()> pulseReset;
+        // What the run does with the board, and how it uses a bootloader
+        // that knows more than the inherited dialogue.
+        enum class Job { Write, Verify, Read };
+        Job job = Job::Write;
+        FlashRunOptions run;
     };
 
     // port: the line whose loss ends the run; nullptr while only loading.
@@ -44,6 +50,7 @@ public:
     bool OnHexLoaded(const HexLoadReport& report) override;
     bool OnWrongChip(const ChipInfo& builtFor, const ChipInfo& target) override;
     void OnResetCode(const ResetCodeReport& report) override;
+    void OnLoaderKnown(const LoaderInfo& info, bool eepromLeftOut) override;
 
     AbandonReason Abandoned() const { return m_pacer.Abandoned(); }
     bool LineLost() const { return m_lineLost; }

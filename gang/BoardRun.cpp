@@ -8,7 +8,18 @@ BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& 
 {
     BoardHost host(options, view, slot, &port);
     CFlashWriter writer(link, host);
-    writer.ProgramKept(image);
+    writer.SetRunOptions(options.run);
+    switch (options.job) {
+    case BoardHost::Options::Job::Write:
+        writer.ProgramKept(image);
+        break;
+    case BoardHost::Options::Job::Verify:
+        writer.VerifyKept(image);
+        break;
+    case BoardHost::Options::Job::Read:
+        writer.ReadChip();
+        break;
+    }
 
     BoardResult result;
     result.outcome = writer.LastOutcome();
@@ -17,6 +28,7 @@ BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& 
     result.foreignAnswered = host.ForeignAnswered();
     result.targetAnswered = host.TargetAnswered();
     result.chip = writer.Chip() ? writer.Chip()->name : "";
+    result.chipInfo = writer.Chip();
     if (host.ChipFoundMs() >= 0)
         result.seconds = static_cast<double>(host.ElapsedMs() - host.ChipFoundMs()) / 1000.0;
     result.elapsedMs = host.ElapsedMs();
@@ -24,6 +36,12 @@ BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& 
     result.failedBlock = writer.FailedBlock();
     result.resetCode = writer.LastResetCode();
     result.wrongChipWarning = host.WrongChipWarning();
+    result.loader = writer.Loader();
+    result.baud = writer.Baud();
+    result.rowsWritten = writer.RowsWritten();
+    result.rowsSkipped = writer.RowsSkipped();
+    result.firstDifference = writer.FirstDifference();
+    result.chipRead = writer.ChipRead();
     result.end = EndOf(result);
     return result;
 }
@@ -37,7 +55,10 @@ OneBoardRun RunOneBoard(const IPortLink& port, ISerialLink& link, const std::str
     LoadedHex image;
     std::string sha256;
     BoardHost loader(options, view, 0, nullptr);
-    if (!LoadHexOnce(hexFile, loader, image, sha256, run.fileError)) {
+    if (options.job == BoardHost::Options::Job::Read) {
+        run.stop = OneBoardRun::Stop::Ran;
+        run.board = RunBoard(port, link, image, options, view, 0);
+    } else if (!LoadHexOnce(hexFile, loader, image, sha256, run.fileError)) {
         run.stop = OneBoardRun::Stop::FileNotLoaded;
     } else {
         run.stop = OneBoardRun::Stop::Ran;

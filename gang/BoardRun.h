@@ -17,12 +17,19 @@ struct BoardResult {
     bool foreignAnswered = false;  // some wake-up drew bytes that were no answer
     bool targetAnswered = false;   // a chip answered
     std::string chip;              // the chip's name; empty when none answered
+    const ChipInfo* chipInfo = nullptr;
     double seconds = 0;            // from the chip's answer to the end
     int64_t elapsedMs = 0;         // from the start of the run
     int32_t bytesSent = 0;
     int32_t failedBlock = -1;      // the block of a Timeout or TransmissionProblem
     ResetCodeReport resetCode;
     std::string wrongChipWarning;  // a file for the other chip written with force
+    LoaderInfo loader;             // what the bootloader said of itself
+    int baud = 0;                  // the line rate the run ended at
+    int32_t rowsWritten = 0;       // rows (and EEPROM rows) written
+    int32_t rowsSkipped = 0;       // rows the chip already held
+    int32_t firstDifference = -1;  // verify: the first word address that differs
+    ChipContent chipRead;          // read: what the chip holds
     BoardEnd end;                  // no outcome until the run has one
 
     bool Started() const { return !chip.empty(); }
@@ -36,7 +43,8 @@ BoardResult RunBoard(const IPortLink& port, ISerialLink& link, const LoadedHex& 
 
 // One board from a file, a gang of one port: opens link (a line lost in an
 // earlier run is opened anew), reads the file, runs the board, closes link
-// (a held link stays open). The file is read as a bench reads it (HexOnce).
+// (a held link stays open). The file is read as a bench reads it (HexOnce);
+// a read (options.job) takes no file.
 struct OneBoardRun {
     enum class Stop {
         PortNotOpened,  // nothing else happened

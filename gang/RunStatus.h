@@ -23,6 +23,12 @@ struct BoardEnd {
     static BoardEnd Stopped(Stop why) { return {why, FlashOutcome::None}; }
     static BoardEnd Ended(FlashOutcome outcome) { return {Stop::None, outcome}; }
     bool Programmed() const { return stop == Stop::None && outcome == FlashOutcome::Programmed; }
+    // Did what was asked: programmed, verified equal, or read.
+    bool Succeeded() const
+    {
+        return stop == Stop::None && (outcome == FlashOutcome::Programmed || outcome == FlashOutcome::Verified ||
+                                      outcome == FlashOutcome::ReadBack);
+    }
 };
 
 // How one board's session (the runs with their reset pulse, monitor and

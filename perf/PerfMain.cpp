@@ -1,7 +1,9 @@
 // fernbow-perf: programs a full-size image of each chip through fernbow-sim
 // at line rate and compares the wall time with what the line allows; then
-// eight boards at once against one.
+// eight boards at once against one; then the figures of Fernbow's own
+// firmware on the chip model (ChipModelPerf).
 // Run by hand (cmake --build DIR --target perf); it is not a test.
+#include "ChipModelPerf.h"
 #include "ChipTable.h"
 #include "IntelHexWriter.h"
 #include "ProcessSpawn.h"
@@ -211,6 +213,7 @@ int main(int argc, char** argv)
         for (const ChipInfo* chip : {&ChipF819(), &ChipF88()}) ok = TimeRun(*chip, folder, 1, command) >= 0 && ok;
         ::unlink((command.winePrefix + "/dosdevices/com" + std::to_string(170)).c_str());
     }
+    ok = ChipModelFigures(folder) && ok;
     for (const char* name : {"/full-PIC16F819.hex", "/full-PIC16F88.hex"}) std::remove((std::string(folder) + name).c_str());
     ::rmdir(folder);
     return ok ? 0 : 1;

@@ -158,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"Programmed819", "819", {}, Hex::Program, 0, kSuccess, Flash::Full},
         OutcomeCase{"Programmed88", "88", {}, Hex::Program, 0, kSuccess, Flash::Full},
         OutcomeCase{"ConfigurationWordNoted", "88", {}, Hex::Program, 0,
-                    "configuration words, ID locations and EEPROM data in the file are not written", Flash::Full},
+                    "configuration words and ID locations in the file are not written", Flash::Full},
         OutcomeCase{"NoProgramData", "819", {}, Hex::ConfigOnly, 3, "No program data in file", Flash::Fresh},
         OutcomeCase{"BootArea819", "819", {}, Hex::BootArea, 4,
                     "hex file address overlaps boot area. Programming aborted.", Flash::Fresh},
