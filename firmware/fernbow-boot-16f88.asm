@@ -1,26 +1,42 @@
 ; Fernbow bootloader for the PIC16F88.
 ;
-; Runs from word 0xF60 (ENTRY) to 0xFFF, 160 words, in program page 1: the
-; host's jump at word 0 sets PCLATH bit 3 before it jumps here, and the
-; loader leaves it set, so the moved words at 0xF5C run with PCLATH = 0x08
-; as the host expects. Serial line 19200 8N1 on the USART, RB2 (RX) and
-; RB5 (TX). Answers the wake-up with "H", 0x11.
-; Behaviour, windows and time-outs: boot-core.inc and README.md.
+; Runs from word 0xF60 (ENTRY) to 0xFFF, 160 words, in program page 1, with
+; its extension in the four rows 0xEC0-0xF3F (START) below the moved
+; vector's row 0xF40: the host's jump at word 0 sets PCLATH bit 3 before it
+; jumps here, and the loader leaves it set, so the moved words at 0xF5C run
+; with PCLATH = 0x08 as the host expects. Serial line on the USART, RB2 (RX)
+; and RB5 (TX): 19200 8N1, and 38400, 125000 or 250000 after a 'B'.
+; Answers the wake-up with "H", 0x12.
+; Behaviour, windows and time-outs: boot-core.inc, boot-ext.inc, README.md.
 ;
 ; Words each section costs (from the listing):
-;   start-up                           18
-;   wake-up answer, listen             16
-;   frame in, drain, "N"               14
-;   frame checks, row 0's jump         27
-;   row address, erase                  7
-;   write, 4-word groups               13
-;   read-back, "K"                     20
-;   unlock sequence, read              11
-;   byte or time-out                   15
-;   start the program                   7
-;   receive                             4
-;   send                                8
-;   total                             160 of 160
+;   loader, 0xF60-0xFFF
+;     start-up                           17
+;     wake-up answer, listen             16
+;     frame in, drain, "N"               14
+;     erase                               4
+;     write, 4-word groups               13
+;     read-back                          18
+;     "K" / "S"                           4
+;     row address                         5
+;     unlock sequence, read, fetch       16
+;     byte or time-out                   15
+;     start the program                   5
+;     receive                             4
+;     send                                8
+;     'B' rate code, answer, switch      17
+;     'R' send with check                 4
+;     total                             160 of 160
+;   extension, 0xEC0-0xF3F
+;     frame or extended                   5
+;     frame checks, row 0's jump         34
+;     command                            14
+;     'E' data EEPROM                    32
+;     'A' ask                            10
+;     'R' read                           18
+;     silence at a fast rate              5
+;     rate set, wait for the line         9
+;     total                             127 of 128
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
