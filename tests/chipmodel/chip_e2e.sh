@@ -131,16 +131,16 @@ firmware_hex() {
 vector_row=$(((entry - 4) & ~31))
 start=$vector_row
 if fw=$(firmware_hex) && [ -n "$fw" ]; then
+  # (srec_cat writes records in address order; Debian's awk has no strtonum)
   low=$(srec_cat "$fw" -intel -crop 0x40 $((2 * vector_row)) -o - -intel 2>/dev/null |
-    awk '/^:..[0-9A-F]{4}00/ { a = strtonum("0x" substr($0, 4, 4)); if (m == "" || a < m) m = a } END { print m }')
-  [ -n "$low" ] && start=$(((low / 2) & ~31))
+    sed -n 's/^:..\([0-9A-F]\{4\}\)00.*/\1/p' | head -n 1)
+  [ -n "$low" ] && start=$(((0x$low / 2) & ~31))
 fi
 # A file that reaches into the loader's area is refused by our firmware.
 reaches_area() {
   local high
-  high=$(srec_cat "$1" -intel -crop 0 0x4000 -o - -intel | awk '/^:..[0-9A-F]{4}00/ {
-    a = strtonum("0x" substr($0, 4, 4)) + strtonum("0x" substr($0, 2, 2)); if (a > m) m = a } END { print m + 0 }')
-  [ "$high" -gt $((2 * start)) ]
+  high=$(srec_cat "$1" -intel -crop 0 0x4000 -o - -intel | sed -n 's/^:\(..\)\([0-9A-F]\{4\}\)00.*/\2 \1/p' | tail -n 1)
+  [ -n "$high" ] && [ $((0x${high% *} + 0x${high#* })) -gt $((2 * start)) ]
 }
 # read_chip NAME: fernbow-cli --read into $work/NAME.read.hex
 read_chip() {
