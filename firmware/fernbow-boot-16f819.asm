@@ -1,25 +1,41 @@
 ; Fernbow bootloader for the PIC16F819.
 ;
-; Runs from word 0x760 (ENTRY) to 0x7FF, 160 words. Serial line 19200 8N1 on
-; RB2 (RX) and RB5 (TX) by a software UART: the same pins as the PIC16F88's
-; USART, so one board serves both chips. Answers the wake-up with "8", 0x11.
-; Behaviour, windows and time-outs: boot-core.inc and README.md.
+; Runs from word 0x760 (ENTRY) to 0x7FF, 160 words, with its extension in
+; the four rows 0x6C0-0x73F (START) below the moved vector's row 0x740.
+; Serial line on RB2 (RX) and RB5 (TX) by a software UART, 19200 8N1 and
+; 38400 after a 'B': the same pins as the PIC16F88's USART, so one board
+; serves both chips. Answers the wake-up with "8", 0x12.
+; Behaviour, windows and time-outs: boot-core.inc, boot-ext.inc, README.md.
 ;
 ; Words each section costs (from the listing):
-;   start-up                           10
-;   wake-up answer, listen             18
-;   frame in, drain, "N"               14
-;   frame checks, row 0's jump         20
-;   row address, erase                  7
-;   write, 4-word groups               13
-;   read-back, "K"                     20
-;   unlock sequence, read              11
-;   byte or time-out                   14
-;   start the program                   0 (the time-out's STATUS, a goto)
-;   receive                            13
-;   send                               14
-;   delays                              5
-;   total                             159 of 160
+;   loader, 0x760-0x7FF
+;     start-up                           11
+;     wake-up answer, listen             18
+;     frame in, drain, "N"               14
+;     erase                               4
+;     write, 4-word groups               13
+;     read-back                          18
+;     "K" / "S"                           4
+;     row address                         5
+;     unlock sequence, read, fetch       16
+;     byte or time-out                   14
+;     start the program                   0 (the time-out's STATUS, a goto)
+;     receive                            13
+;     send                               14
+;     delays                              5
+;     'B' rate code, answer, switch      11
+;     total                             160 of 160
+;   extension, 0x6C0-0x73F
+;     frame or extended                   4
+;     frame checks, row 0's jump         28
+;     command                            14
+;     'E' data EEPROM                    32
+;     'A' ask                            10
+;     'R' read                           18
+;     silence at a fast rate              5
+;     'R' send with check                 2
+;     rate set                            7
+;     total                             120 of 128
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -33,6 +49,9 @@
         __config _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLR_ON & _BOREN_OFF & _LVP_OFF & _CPD_OFF & _WRT_ENABLE_OFF & _DEBUG_OFF & _CCP1_RB2 & _CP_OFF
 
 ENTRY   equ     0x760
+EXT_ROWS equ    4
+; 'A' answer: 38400, read, EEPROM write, write if different.
+ABIL    equ     0x19
 CHIP    equ     '8'
 RX      equ     2
 TX      equ     5
@@ -43,8 +62,9 @@ INIT    macro
         bsf     PORTB,TX        ; latch high first: the pin starts idle
         bsf     STATUS,RP0      ; bank 1
         movlw   (1 << IRCF2) | (1 << IRCF1) | (1 << IRCF0)
-        movwf   OSCCON          ; 8 MHz; W bit 4 (ASLEEP) set
+        movwf   OSCCON          ; 8 MHz
         bcf     TRISB,TX
+        call    Slow            ; bit timing for 19200 (RAM survives a reset)
         endm
 ; Every listen starts in bank 2 with IRP set (FSR reaches 0x100-0x1FF): a
 ; time-out clears STATUS.
@@ -83,8 +103,19 @@ RUN     macro
         #include "boot-core.inc"
 
 ; ---- software UART ------------------------------------------------------
-; 19200 baud at 2 MHz instruction rate: 104.17 cycles a bit.
-; A call of BitDelay costs 3 x 30 + 5 = 95 cycles; Delay with W = k, 3k + 4.
+; 19200 baud at 2 MHz instruction rate: 104.17 cycles a bit; 38400: 52.08.
+; A call of BitDelay costs 3 x bitk + 5 cycles (95 at 19200, bitk = 30; 44 at
+; 38400, bitk = 13); Delay with W = k, 3k + 4. The first delay is half
+; (50 at 19200, 23 at 38400); Slow and Rate set both.
+;
+; At 38400: the first sample falls at edge + t + 3 x 23 + 11 = 80..85 cycles
+; against the ideal 78.1; each next one 51 cycles on (7 + 44) against 52.08,
+; so the eighth falls at 437..442 against 442.7: -6..+7 cycles from the
+; middle of every bit, an eighth of a bit. RxByte returns about 490 cycles
+; after the start edge and the frame loop polls again at about 502, before
+; the next start edge of a byte sent back to back (520.8). Sending, a bit is
+; 3 x 13 + 14 = 53 cycles against 52.08: the host samples the stop bit
+; 8.7 cycles late of its middle, a sixth of a bit.
 
 ; Entered 3 to 7 cycles after the start edge was seen (IF_BYTE, goto).
 ; The first sample falls at edge + t + 3 x 50 + 11 cycles, t in 0..5 from the
@@ -97,7 +128,7 @@ RUN     macro
 ; for the next start.
 RxByte: movlw   0x80
         movwf   INDF
-        movlw   .50
+        movf    half,w
         call    Delay
 RxBit:  bcf     STATUS,C
         btfsc   PORTB,RX
@@ -110,7 +141,7 @@ RxBit:  bcf     STATUS,C
         return
 
 ; Start bit, eight data bits, stop bit: ten passes of 4 + 95 + 1 + 1 + 1 + 2
-; = 104 cycles. The counter is sum, so sum is 0 afterwards; W = SESSION for
+; = 104 cycles (53 at 38400). The counter is sum, so sum is 0 afterwards; W = SESSION for
 ; Listen.
 Tx:     movwf   txb
         movlw   .10
@@ -128,13 +159,47 @@ TxBit:  btfss   STATUS,C
         retlw   SESSION
 
 BitDelay:
-        movlw   .30
+        movf    bitk,w
 Delay:  movwf   dly             ; 3 x W + 4 cycles with the call's return
         decfsz  dly,f
         goto    $-1
         return
 
+; ---- rates ----------------------------------------------------------------
+; Rate code 1 alone: 38400.
+Baud:   decf    body,w
+        btfss   STATUS,Z
+        goto    Drain
+        movlw   'B'
+        call    Tx              ; at 19200; returns once the stop bit has gone out
+        movlw   .23
+        movwf   half
+        movlw   .13
+        call    Rate
+        movlw   .2              ; 1-2 units for 0xC1 at the new rate
+        goto    Asleep
+
         if $ > 0x800
         error "the loader does not fit below 0x800"
+        endif
+
+        org     START
+        #include "boot-ext.inc"
+
+; 'R': sends W and keeps chk = minus the sum sent; returns in bank 2.
+Send:   subwf   chk,f
+        goto    Tx              ; it stays in bank 2
+
+; ---- rates, continued -----------------------------------------------------
+Slow:   movlw   .50
+        movwf   half
+        movlw   .30
+Rate:   xorwf   bitk,w
+        xorwf   bitk,f          ; bitk = the new value
+        iorlw   0               ; Z: it was so already
+        return
+
+        if $ > MROW
+        error "the extension does not fit below the moved vector's row"
         endif
         end

@@ -1,26 +1,42 @@
 ; Fernbow bootloader for the PIC16F88.
 ;
-; Runs from word 0xF60 (ENTRY) to 0xFFF, 160 words, in program page 1: the
-; host's jump at word 0 sets PCLATH bit 3 before it jumps here, and the
-; loader leaves it set, so the moved words at 0xF5C run with PCLATH = 0x08
-; as the host expects. Serial line 19200 8N1 on the USART, RB2 (RX) and
-; RB5 (TX). Answers the wake-up with "H", 0x11.
-; Behaviour, windows and time-outs: boot-core.inc and README.md.
+; Runs from word 0xF60 (ENTRY) to 0xFFF, 160 words, in program page 1, with
+; its extension in the four rows 0xEC0-0xF3F (START) below the moved
+; vector's row 0xF40: the host's jump at word 0 sets PCLATH bit 3 before it
+; jumps here, and the loader leaves it set, so the moved words at 0xF5C run
+; with PCLATH = 0x08 as the host expects. Serial line on the USART, RB2 (RX)
+; and RB5 (TX): 19200 8N1, and 38400, 125000 or 250000 after a 'B'.
+; Answers the wake-up with "H", 0x12.
+; Behaviour, windows and time-outs: boot-core.inc, boot-ext.inc, README.md.
 ;
 ; Words each section costs (from the listing):
-;   start-up                           18
-;   wake-up answer, listen             16
-;   frame in, drain, "N"               14
-;   frame checks, row 0's jump         27
-;   row address, erase                  7
-;   write, 4-word groups               13
-;   read-back, "K"                     20
-;   unlock sequence, read              11
-;   byte or time-out                   15
-;   start the program                   7
-;   receive                             4
-;   send                                8
-;   total                             160 of 160
+;   loader, 0xF60-0xFFF
+;     start-up                           17
+;     wake-up answer, listen             16
+;     frame in, drain, "N"               14
+;     erase                               4
+;     write, 4-word groups               13
+;     read-back                          18
+;     "K" / "S"                           4
+;     row address                         5
+;     unlock sequence, read, fetch       16
+;     byte or time-out                   15
+;     start the program                   5
+;     receive                             4
+;     send                                8
+;     'B' rate code, answer, switch      17
+;     'R' send with check                 4
+;     total                             160 of 160
+;   extension, 0xEC0-0xF3F
+;     frame or extended                   5
+;     frame checks, row 0's jump         34
+;     command                            14
+;     'E' data EEPROM                    32
+;     'A' ask                            10
+;     'R' read                           18
+;     silence at a fast rate              5
+;     rate set, wait for the line         9
+;     total                             127 of 128
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -36,6 +52,9 @@
         __config _CONFIG2, _FCMEN_OFF & _IESO_OFF
 
 ENTRY   equ     0xF60
+EXT_ROWS equ    4
+; 'A' answer: 38400, 125000, 250000, read, EEPROM write, write if different.
+ABIL    equ     0x1F
 CHIP    equ     'H'
 RX      equ     2
 TX      equ     5
@@ -48,18 +67,17 @@ BAUD    equ     .25
 ; bank 2 (EEADR/EEDATA, the frame).
 INIT    macro
         bsf     PORTB,TX        ; latch high first: the pin starts idle
+        call    Slow            ; SPBRG for 19200
         bsf     STATUS,RP0      ; bank 1
         movlw   (1 << IRCF2) | (1 << IRCF1) | (1 << IRCF0)
         movwf   OSCCON          ; 8 MHz
         bcf     TRISB,TX        ; the USART drives RB5 either way; some models only as an output
-        movlw   BAUD
-        movwf   SPBRG
         movlw   (1 << TXEN) | (1 << BRGH)
         movwf   TXSTA
         movlw   (1 << IRP)
         movwf   STATUS          ; bank 0, FSR reaches 0x100-0x1FF
         movlw   (1 << SPEN) | (1 << CREN)
-        movwf   RCSTA           ; W bit 4 (ASLEEP) set
+        movwf   RCSTA
         endm
 LISTEN_BANK macro
         ; bank 0 with IRP set throughout (an empty macro body upsets gpasm 1.4)
@@ -87,9 +105,7 @@ JUMP0   macro
 ; (see above).
 RUN     macro
         clrf    RCSTA
-        movlw   (1 << RP1) | (1 << RP0)
-        movwf   STATUS          ; bank 3: EECON1, and TRISB at 0x186
-        clrf    EECON1
+        bsf     STATUS,RP0      ; bank 1
         bsf     TRISB,TX
         clrf    STATUS
         goto    MOVED
@@ -118,7 +134,54 @@ Tx:     bcf     STATUS,RP1
         clrf    sum
         retlw   SESSION
 
+; ---- rates ----------------------------------------------------------------
+; Rate code (body) 1, 2, 3: 38400 (SPBRG 12, 38462, 0.16 % fast), 125000
+; (SPBRG 3) and 250000 (SPBRG 1), exact at 8 MHz with BRGH = 1.
+Baud:   decf    body,w
+        sublw   .2              ; 3 - code: 2, 1, 0; C clear for another code
+        btfss   STATUS,C
+        goto    Drain
+        movwf   chk
+        movlw   .1              ; 250000
+        btfsc   chk,0
+        movlw   .3              ; 125000
+        btfsc   chk,1
+        movlw   .12             ; 38400
+        movwf   chk
+        movlw   'B'
+        call    Tx              ; at the old rate
+        movf    chk,w
+        call    Rate            ; once the 'B' has left
+        movlw   .2              ; 1-2 units for 0xC1 at the new rate
+        goto    Asleep
+
+; 'R': sends W and keeps chk = minus the sum sent; returns in bank 2.
+Send:   subwf   chk,f
+        call    Tx
+        bsf     STATUS,RP1      ; back to bank 2
+        return
+
         if $ > 0x1000
         error "the loader does not fit below 0x1000"
+        endif
+
+        org     START
+        #include "boot-ext.inc"
+
+; ---- rates, continued -----------------------------------------------------
+; W = SPBRG; called and returns in bank 0. Waits until the last byte has
+; left at the old rate. Z set when the rate was W already.
+Slow:   movlw   BAUD
+Rate:   bsf     STATUS,RP0
+        btfss   TXSTA,TRMT
+        goto    $-1
+        xorwf   SPBRG,w
+        xorwf   SPBRG,f         ; SPBRG = the new value
+        bcf     STATUS,RP0
+        iorlw   0               ; Z: old and new the same
+        return
+
+        if $ > MROW
+        error "the extension does not fit below the moved vector's row"
         endif
         end

@@ -12,8 +12,10 @@
 #         full      program FILE (a full-size image) and compare, no start check
 #         corrupt   a byte of the first frame corrupted on the line: "N", sent
 #                   again, the run succeeds
-#         loader    raw frames aimed at the loader's first row and at row 0
-#                   without the jump: both "N", both intact, the chip answers
+#         loader    raw frames aimed at the loader's first row, its extension's
+#                   rows (also by address bit 15 and by an extended 'W'), row 0
+#                   without the jump, and an unknown extended command: all "N",
+#                   all intact, the chip answers
 #         killed    the host killed mid-run, the chip reset: a second run completes
 #         wakeup    a wake-up while the loader waits for a frame is answered,
 #                   then a run completes
@@ -130,38 +132,17 @@ firmware_hex() {
 # below the moved words' row that hold its own code), else at the entry.
 vector_row=$(((entry - 4) & ~31))
 start=$vector_row
-# hex_span FILE low|high FROM TO: the lowest start (low) or one past the
-# highest end (high) of FILE's data records that start between byte
-# addresses FROM and TO; empty when none does.
-hex_span() {
-  python3 - "$@" <<'PY'
-import sys
-path, low = sys.argv[1], sys.argv[2] == "low"
-lo, hi = int(sys.argv[3], 0), int(sys.argv[4], 0)
-base, found = 0, []
-for line in open(path):
-    line = line.strip()
-    if not line.startswith(":"):
-        continue
-    raw = bytes.fromhex(line[1:])
-    if raw[3] == 4:
-        base = (raw[4] << 8 | raw[5]) << 16
-    elif raw[3] == 0:
-        a = base + (raw[1] << 8 | raw[2])
-        if lo <= a < hi:
-            found.append(a if low else a + raw[0])
-print((min(found) if low else max(found)) if found else "")
-PY
-}
 if fw=$(firmware_hex) && [ -n "$fw" ]; then
-  low=$(hex_span "$fw" low 0x40 $((2 * vector_row)))
-  [ -n "$low" ] && start=$(((low / 2) & ~31))
+  # (srec_cat writes records in address order; Debian's awk has no strtonum)
+  low=$(srec_cat "$fw" -intel -crop 0x40 $((2 * vector_row)) -o - -intel 2>/dev/null |
+    sed -n 's/^:..\([0-9A-F]\{4\}\)00.*/\1/p' | head -n 1)
+  [ -n "$low" ] && start=$(((0x$low / 2) & ~31))
 fi
 # A file that reaches into the loader's area is refused by our firmware.
 reaches_area() {
   local high
-  high=$(hex_span "$1" high 0 0x4000)
-  [ "${high:-0}" -gt $((2 * start)) ]
+  high=$(srec_cat "$1" -intel -crop 0 0x4000 -o - -intel | sed -n 's/^:\(..\)\([0-9A-F]\{4\}\)00.*/\2 \1/p' | tail -n 1)
+  [ -n "$high" ] && [ $((0x${high% *} + 0x${high#* })) -gt $((2 * start)) ]
 }
 # read_chip NAME: fernbow-cli --read into $work/NAME.read.hex
 read_chip() {
@@ -243,21 +224,27 @@ case $case_ in
     printf '\xC1' >&5
     answer=$(read_bytes 2)
     [ ${#answer} -eq 4 ] || fail "no answer to the wake-up (got '$answer')"
-    # raw_frame WORD: a frame for that word address, 32 words of 0x0000,
-    # checksum right; the loader's answer in $reply.
+    # raw_frame WORD [CMD [SUM]]: a frame for that word address, 32 words of
+    # 0x0000, count byte CMD (0x40), the bytes summing to SUM (0: a plain
+    # frame; 0x5A an extended one); the loader's answer in $reply.
     raw_frame() {
-      local sum=$(( ($1 >> 8) + ($1 & 0xFF) + 0x40 )) frame _
-      frame=$(printf '\\x%02x\\x%02x\\x40' $(($1 >> 8)) $(($1 & 0xFF)))
+      local cmd=${2:-0x40} target=${3:-0} sum frame _
+      sum=$(( ($1 >> 8) + ($1 & 0xFF) + cmd ))
+      frame=$(printf '\\x%02x\\x%02x\\x%02x' $((($1 >> 8) & 0xFF)) $(($1 & 0xFF)) "$cmd")
       for _ in $(seq 64); do frame+='\x00'; done
-      frame+=$(printf '\\x%02x' $(( (256 - sum % 256) % 256 )))
+      frame+=$(printf '\\x%02x' $(( (target + 256 - sum % 256) % 256 )))
       printf "$frame" >&5
       reply=$(read_bytes 1)
     }
-    # The loader's first row, then row 0 without the jump to the loader.
-    raw_frame $entry
-    [ "$reply" = 4e ] || fail "the loader's row was not refused with N (got '$reply')"
-    raw_frame 0
-    [ "$reply" = 4e ] || fail "row 0 without the jump was not refused with N (got '$reply')"
+    # word | CMD | sum | what: every one refused with "N"
+    for row in "$entry|0x40|0|the loader's row" "$start|0x40|0|the extension's first row" \
+               "$((vector_row - 32))|0x40|0|the extension's last row" "$((0x8000 | start))|0x40|0|an alias of the extension" \
+               "0|0x40|0|row 0 without the jump" "$start|0x57|0x5A|a write-if-different at the extension" \
+               "0|0x5A|0x5A|an unknown extended command"; do
+      IFS='|' read -r word cmd target what <<<"$row"
+      raw_frame "$word" "$cmd" "$target"
+      [ "$reply" = 4e ] || fail "$what was not refused with N (got '$reply')"
+    done
     printf '\xC1' >&5
     again=$(read_bytes 2)
     exec 5>&-
@@ -265,8 +252,10 @@ case $case_ in
     [ "$again" = "$answer" ] || fail "the chip did not answer a wake-up after the frames (got '$again')"
     fw=$(firmware_hex)
     cmp -s <(loader "$work/chip.hex") <(loader "$fw") || fail "the loader's rows changed"
+    cmp -s <(words "$work/chip.hex" "$start" "$vector_row") <(words "$fw" "$start" "$vector_row") ||
+      fail "the extension's rows changed"
     cmp -s <(below_loader "$work/chip.hex" | head -n 32) <(below_loader "$fw" | head -n 32) || fail "row 0 changed"
-    echo "PASS: frames aimed at the loader and at row 0 without the jump were refused, both intact, the chip still answers"
+    echo "PASS: frames aimed at the loader, its extension and row 0 without the jump were refused, all intact, the chip still answers"
     ;;
   killed)
     reference_dump
