@@ -1,7 +1,7 @@
 ; Fernbow bootloader for the PIC16F819.
 ;
 ; Runs from word 0x760 (ENTRY) to 0x7FF, 160 words, with its extension in
-; the four rows 0x6C0-0x73F (START) below the moved vector's row 0x740.
+; the five rows 0x6A0-0x73F (START) below the moved vector's row 0x740.
 ; Serial line on RB2 (RX) and RB5 (TX) by a software UART, 19200 8N1 and
 ; 38400 after a 'B': the same pins as the PIC16F88's USART, so one board
 ; serves both chips. Answers the wake-up with "8", 0x12.
@@ -25,17 +25,18 @@
 ;     delays                              5
 ;     'B' rate code, answer, switch      11
 ;     total                             160 of 160
-;   extension, 0x6C0-0x73F
+;   extension, 0x6A0-0x73F
 ;     frame or extended                   4
+;     command ('W' on as a frame)        18
 ;     frame checks, row 0's jump         28
-;     command                            14
+;     'W' compare, a difference erases   10
 ;     'E' data EEPROM                    32
 ;     'A' ask                            10
 ;     'R' read                           18
-;     silence at a fast rate              5
+;     silence, back to 19200              7
 ;     'R' send with check                 2
 ;     rate set                            7
-;     total                             120 of 128
+;     total                             136 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -49,9 +50,9 @@
         __config _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLR_ON & _BOREN_OFF & _LVP_OFF & _CPD_OFF & _WRT_ENABLE_OFF & _DEBUG_OFF & _CCP1_RB2 & _CP_OFF
 
 ENTRY   equ     0x760
-EXT_ROWS equ    4
+EXT_ROWS equ    5
 ; 'A' answer: 38400, read, EEPROM write, write if different.
-ABIL    equ     0x19
+ABIL    equ     0x39
 CHIP    equ     '8'
 RX      equ     2
 TX      equ     5
