@@ -116,7 +116,9 @@ RUN     macro
 ; after the start edge and the frame loop polls again at about 502, before
 ; the next start edge of a byte sent back to back (520.8). Sending, a bit is
 ; 3 x 13 + 14 = 53 cycles against 52.08: the host samples the stop bit
-; 8.7 cycles late of its middle, a sixth of a bit.
+; 8.7 cycles late of its middle, a sixth of a bit. After an answer the
+; loader polls again about 15 cycles after the stop bit has started, 11
+; before the host can have heard it.
 
 ; Entered 3 to 7 cycles after the start edge was seen (IF_BYTE, goto).
 ; The first sample falls at edge + t + 3 x 50 + 11 cycles, t in 0..5 from the
@@ -141,18 +143,22 @@ RxBit:  bcf     STATUS,C
         movf    INDF,w
         return
 
-; Start bit, eight data bits, stop bit: ten passes of 4 + 95 + 1 + 1 + 1 + 2
-; = 104 cycles (53 at 38400). The counter is sum, so sum is 0 afterwards; W = SESSION for
-; Listen.
+; Ten passes of 95 + 4 + 1 + 1 + 1 + 2 = 104 cycles (53 at 38400), each a
+; bit's delay, then the next level on the line: the first delay is the
+; stop bit of the byte before (or idle line), then the start bit, eight data
+; bits and the stop bit go out. Tx returns as soon as the stop bit is on the
+; line: the loader listens again well before a host that answers at once
+; (it hears the byte in the middle of the stop bit) can start its next byte.
+; The counter is sum, so sum is 0 afterwards; W = SESSION for Listen.
 Tx:     movwf   txb
         movlw   .10
         movwf   sum
         bcf     STATUS,C        ; the start bit
-TxBit:  btfss   STATUS,C
+TxBit:  call    BitDelay        ; the bit before (leaves C alone)
+        btfss   STATUS,C
         bcf     PORTB,TX
         btfsc   STATUS,C
         bsf     PORTB,TX
-        call    BitDelay
         bsf     STATUS,C        ; shifted in: the stop bit after bit 7
         rrf     txb,f
         decfsz  sum,f
@@ -172,7 +178,8 @@ Baud:   decf    body,w
         btfss   STATUS,Z
         goto    Drain
         movlw   'B'
-        call    Tx              ; at 19200; returns once the stop bit has gone out
+        call    Tx              ; at 19200; returns with its stop bit on the line,
+                                ; which stays there whatever the rate
         movlw   .23
         movwf   half
         movlw   .13

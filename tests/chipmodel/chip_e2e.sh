@@ -32,7 +32,8 @@
 #                   the board leave; a reset brings "the next board"
 #         (every run that programs also reads the chip back with --read: the
 #         file equals the flash below the loader, the moved words at 0..3)
-#         again     --read, the read file written back, --read again: the same
+#         again     --read, the read file written back (every row skipped),
+#                   --read again: the same
 #                   file; --verify of FILE equal (0), of FILE with one word
 #                   changed unequal (10, the word named); that changed file
 #                   written: one row written, the rest skipped
@@ -380,7 +381,7 @@ case $case_ in
     reset_chip
     timeout 120 "$cli" --port "$device" --wait 30 "$work/one.read.hex" >"$work/back.out" 2>"$work/back.err" ||
       fail "writing the read file ended with $?"
-    grep -q '^[01] rows written' "$work/back.out" || fail "the read file was not skipped but for row 0: $(grep 'rows written' "$work/back.out")"
+    grep -q '^0 rows written' "$work/back.out" || fail "the read file was not skipped: $(grep 'rows written' "$work/back.out")"
     read_chip two || fail "the second --read ended with $?"
     cmp -s "$work/one.read.hex" "$work/two.read.hex" || fail "read, write, read gave another file"
     reset_chip
