@@ -14,7 +14,8 @@
 #         corrupt   a byte of the first frame corrupted on the line: "N", sent
 #                   again, the run succeeds
 #         loader    raw frames aimed at the loader's first row, its extension's
-#                   rows (also by address bit 15 and by an extended 'W'), row 0
+#                   rows (also by address bit 15 and by an extended 'W', one
+#                   with the words the row holds), row 0
 #                   without the jump, and an unknown extended command: all "N",
 #                   all intact, the chip answers
 #         killed    the host killed mid-run, the chip reset: a second run completes
@@ -241,25 +242,34 @@ case $case_ in
     printf '\xC1' >&5
     answer=$(read_bytes 2)
     [ ${#answer} -eq 4 ] || fail "no answer to the wake-up (got '$answer')"
-    # raw_frame WORD [CMD [SUM]]: a frame for that word address, 32 words of
-    # 0x0000, count byte CMD (0x40), the bytes summing to SUM (0: a plain
-    # frame; 0x5A an extended one); the loader's answer in $reply.
+    # raw_frame WORD [CMD [SUM [held]]]: a frame for that word address, 32
+    # words of 0x0000 (held: the words the firmware puts there), count byte
+    # CMD (0x40), the bytes summing to SUM (0: a plain frame; 0x5A an
+    # extended one); the loader's answer in $reply.
     raw_frame() {
-      local cmd=${2:-0x40} target=${3:-0} sum frame _
+      local cmd=${2:-0x40} target=${3:-0} sum frame w _
       sum=$(( ($1 >> 8) + ($1 & 0xFF) + cmd ))
       frame=$(printf '\\x%02x\\x%02x\\x%02x' $((($1 >> 8) & 0xFF)) $(($1 & 0xFF)) "$cmd")
-      for _ in $(seq 64); do frame+='\x00'; done
+      if [ "${4:-}" = held ]; then
+        for w in $(words "$(firmware_hex)" "$1" $(($1 + 32))); do
+          frame+=$(printf '\\x%02x\\x%02x' $((0x$w & 0xFF)) $((0x$w >> 8)))
+          sum=$((sum + 0x$w % 256 + 0x$w / 256))
+        done
+      else
+        for _ in $(seq 64); do frame+='\x00'; done
+      fi
       frame+=$(printf '\\x%02x' $(( (target + 256 - sum % 256) % 256 )))
       printf "$frame" >&5
       reply=$(read_bytes 1)
     }
-    # word | CMD | sum | what: every one refused with "N"
+    # word | CMD | sum | what [| held]: every one refused with "N"
     for row in "$entry|0x40|0|the loader's row" "$start|0x40|0|the extension's first row" \
                "$((vector_row - 32))|0x40|0|the extension's last row" "$((0x8000 | start))|0x40|0|an alias of the extension" \
                "0|0x40|0|row 0 without the jump" "$start|0x57|0x5A|a write-if-different at the extension" \
+               "$start|0x57|0x5A|a write-if-different of the extension's first row as it is (not 'S')|held" \
                "0|0x5A|0x5A|an unknown extended command"; do
-      IFS='|' read -r word cmd target what <<<"$row"
-      raw_frame "$word" "$cmd" "$target"
+      IFS='|' read -r word cmd target what body <<<"$row"
+      raw_frame "$word" "$cmd" "$target" "$body"
       [ "$reply" = 4e ] || fail "$what was not refused with N (got '$reply')"
     done
     printf '\xC1' >&5
