@@ -1,7 +1,7 @@
 ; Fernbow bootloader for the PIC16F819.
 ;
 ; Runs from word 0x760 (ENTRY) to 0x7FF, 160 words, with its extension in
-; the four rows 0x6C0-0x73F (START) below the moved vector's row 0x740.
+; the five rows 0x6A0-0x73F (START) below the moved vector's row 0x740.
 ; Serial line on RB2 (RX) and RB5 (TX) by a software UART, 19200 8N1 and
 ; 38400 after a 'B': the same pins as the PIC16F88's USART, so one board
 ; serves both chips. Answers the wake-up with "8", 0x12.
@@ -25,17 +25,18 @@
 ;     delays                              5
 ;     'B' rate code, answer, switch      11
 ;     total                             160 of 160
-;   extension, 0x6C0-0x73F
+;   extension, 0x6A0-0x73F
 ;     frame or extended                   4
+;     command ('W' on as a frame)        18
 ;     frame checks, row 0's jump         28
-;     command                            14
+;     'W' compare, a difference erases   10
 ;     'E' data EEPROM                    32
 ;     'A' ask                            10
 ;     'R' read                           18
-;     silence at a fast rate              5
+;     silence, back to 19200              7
 ;     'R' send with check                 2
 ;     rate set                            7
-;     total                             120 of 128
+;     total                             136 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -49,9 +50,9 @@
         __config _INTRC_IO & _WDT_OFF & _PWRTE_ON & _MCLR_ON & _BOREN_OFF & _LVP_OFF & _CPD_OFF & _WRT_ENABLE_OFF & _DEBUG_OFF & _CCP1_RB2 & _CP_OFF
 
 ENTRY   equ     0x760
-EXT_ROWS equ    4
+EXT_ROWS equ    5
 ; 'A' answer: 38400, read, EEPROM write, write if different.
-ABIL    equ     0x19
+ABIL    equ     0x39
 CHIP    equ     '8'
 RX      equ     2
 TX      equ     5
@@ -115,7 +116,9 @@ RUN     macro
 ; after the start edge and the frame loop polls again at about 502, before
 ; the next start edge of a byte sent back to back (520.8). Sending, a bit is
 ; 3 x 13 + 14 = 53 cycles against 52.08: the host samples the stop bit
-; 8.7 cycles late of its middle, a sixth of a bit.
+; 8.7 cycles late of its middle, a sixth of a bit. After an answer the
+; loader polls again about 15 cycles after the stop bit has started, 11
+; before the host can have heard it.
 
 ; Entered 3 to 7 cycles after the start edge was seen (IF_BYTE, goto).
 ; The first sample falls at edge + t + 3 x 50 + 11 cycles, t in 0..5 from the
@@ -140,18 +143,22 @@ RxBit:  bcf     STATUS,C
         movf    INDF,w
         return
 
-; Start bit, eight data bits, stop bit: ten passes of 4 + 95 + 1 + 1 + 1 + 2
-; = 104 cycles (53 at 38400). The counter is sum, so sum is 0 afterwards; W = SESSION for
-; Listen.
+; Ten passes of 95 + 4 + 1 + 1 + 1 + 2 = 104 cycles (53 at 38400), each a
+; bit's delay, then the next level on the line: the first delay is the
+; stop bit of the byte before (or idle line), then the start bit, eight data
+; bits and the stop bit go out. Tx returns as soon as the stop bit is on the
+; line: the loader listens again well before a host that answers at once
+; (it hears the byte in the middle of the stop bit) can start its next byte.
+; The counter is sum, so sum is 0 afterwards; W = SESSION for Listen.
 Tx:     movwf   txb
         movlw   .10
         movwf   sum
         bcf     STATUS,C        ; the start bit
-TxBit:  btfss   STATUS,C
+TxBit:  call    BitDelay        ; the bit before (leaves C alone)
+        btfss   STATUS,C
         bcf     PORTB,TX
         btfsc   STATUS,C
         bsf     PORTB,TX
-        call    BitDelay
         bsf     STATUS,C        ; shifted in: the stop bit after bit 7
         rrf     txb,f
         decfsz  sum,f
@@ -171,7 +178,8 @@ Baud:   decf    body,w
         btfss   STATUS,Z
         goto    Drain
         movlw   'B'
-        call    Tx              ; at 19200; returns once the stop bit has gone out
+        call    Tx              ; at 19200; returns with its stop bit on the line,
+                                ; which stays there whatever the rate
         movlw   .23
         movwf   half
         movlw   .13

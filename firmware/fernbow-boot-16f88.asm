@@ -1,7 +1,7 @@
 ; Fernbow bootloader for the PIC16F88.
 ;
 ; Runs from word 0xF60 (ENTRY) to 0xFFF, 160 words, in program page 1, with
-; its extension in the four rows 0xEC0-0xF3F (START) below the moved
+; its extension in the five rows 0xEA0-0xF3F (START) below the moved
 ; vector's row 0xF40: the host's jump at word 0 sets PCLATH bit 3 before it
 ; jumps here, and the loader leaves it set, so the moved words at 0xF5C run
 ; with PCLATH = 0x08 as the host expects. Serial line on the USART, RB2 (RX)
@@ -27,16 +27,17 @@
 ;     'B' rate code, answer, switch      17
 ;     'R' send with check                 4
 ;     total                             160 of 160
-;   extension, 0xEC0-0xF3F
+;   extension, 0xEA0-0xF3F
 ;     frame or extended                   5
+;     command ('W' on as a frame)        18
 ;     frame checks, row 0's jump         34
-;     command                            14
+;     'W' compare, a difference erases   10
 ;     'E' data EEPROM                    32
 ;     'A' ask                            10
 ;     'R' read                           18
-;     silence at a fast rate              5
+;     silence, back to 19200              7
 ;     rate set, wait for the line         9
-;     total                             127 of 128
+;     total                             143 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -52,9 +53,9 @@
         __config _CONFIG2, _FCMEN_OFF & _IESO_OFF
 
 ENTRY   equ     0xF60
-EXT_ROWS equ    4
+EXT_ROWS equ    5
 ; 'A' answer: 38400, 125000, 250000, read, EEPROM write, write if different.
-ABIL    equ     0x1F
+ABIL    equ     0x3F
 CHIP    equ     'H'
 RX      equ     2
 TX      equ     5

@@ -9,11 +9,13 @@
 #                   reset with no host, starts like a plain reset of FILE
 #                   (gpsim_start.sh; EXPECT is its mended|unchanged; without
 #                   EXPECT no start check)
-#         full      program FILE (a full-size image) and compare, no start check
+#         full      program FILE (a full-size image) and compare, no start check;
+#                   written again, every row is skipped
 #         corrupt   a byte of the first frame corrupted on the line: "N", sent
 #                   again, the run succeeds
 #         loader    raw frames aimed at the loader's first row, its extension's
-#                   rows (also by address bit 15 and by an extended 'W'), row 0
+#                   rows (also by address bit 15 and by an extended 'W', one
+#                   with the words the row holds), row 0
 #                   without the jump, and an unknown extended command: all "N",
 #                   all intact, the chip answers
 #         killed    the host killed mid-run, the chip reset: a second run completes
@@ -31,7 +33,8 @@
 #                   the board leave; a reset brings "the next board"
 #         (every run that programs also reads the chip back with --read: the
 #         file equals the flash below the loader, the moved words at 0..3)
-#         again     --read, the read file written back, --read again: the same
+#         again     --read, the read file written back (every row skipped),
+#                   --read again: the same
 #                   file; --verify of FILE equal (0), of FILE with one word
 #                   changed unequal (10, the word named); that changed file
 #                   written: one row written, the rest skipped
@@ -144,8 +147,17 @@ reaches_area() {
   high=$(srec_cat "$1" -intel -crop 0 0x4000 -o - -intel | sed -n 's/^:\(..\)\([0-9A-F]\{4\}\)00.*/\2 \1/p' | tail -n 1)
   [ -n "$high" ] && [ $((0x${high% *} + 0x${high#* })) -gt $((2 * start)) ]
 }
-# read_chip NAME: fernbow-cli --read into $work/NAME.read.hex
+# reset_chip: MCLR on the board $sim_pid, as a reset button. A run at a fast
+# rate leaves the loader there until its session ends and the program starts,
+# deaf to a host at 19200 meanwhile: every run after another on the same board
+# comes after a reset.
+reset_chip() {
+  kill -USR1 "$sim_pid"
+  sleep 0.2
+}
+# read_chip NAME: fernbow-cli --read into $work/NAME.read.hex, after a reset
 read_chip() {
+  reset_chip
   timeout 60 "$cli" --port "$device" --wait 30 --read "$work/$1.read.hex" >"$work/$1.read.out" 2>"$work/$1.read.err"
 }
 # check_read READ DUMP: READ holds DUMP's words below the loader's area, with
@@ -185,6 +197,12 @@ run_and_compare() {
   start_sim "$name" --chip-model --dump "$work/$name.hex" "$@"
   program "$name"; local status=$?
   [ "$status" = 0 ] && { read_chip "$name" || fail "--read ended with $?: $(tail -n 2 "$work/$name.read.err")"; }
+  # Written again: every row the chip holds already is skipped.
+  if [ "$case_" = full ] && [ "$status" = 0 ]; then
+    reset_chip
+    program again || fail "the second write ended with $?"
+    grep -q '^0 rows written, [1-9][0-9]* skipped' "$work/again.out" || fail "rows written again: $(grep 'rows written' "$work/again.out")"
+  fi
   stop_sim "$sim_pid"
   # Our loader's area is larger than the model's.
   [ "$expected" = 0 ] && reaches_area "$hex" && expected=4
@@ -224,25 +242,34 @@ case $case_ in
     printf '\xC1' >&5
     answer=$(read_bytes 2)
     [ ${#answer} -eq 4 ] || fail "no answer to the wake-up (got '$answer')"
-    # raw_frame WORD [CMD [SUM]]: a frame for that word address, 32 words of
-    # 0x0000, count byte CMD (0x40), the bytes summing to SUM (0: a plain
-    # frame; 0x5A an extended one); the loader's answer in $reply.
+    # raw_frame WORD [CMD [SUM [held]]]: a frame for that word address, 32
+    # words of 0x0000 (held: the words the firmware puts there), count byte
+    # CMD (0x40), the bytes summing to SUM (0: a plain frame; 0x5A an
+    # extended one); the loader's answer in $reply.
     raw_frame() {
-      local cmd=${2:-0x40} target=${3:-0} sum frame _
+      local cmd=${2:-0x40} target=${3:-0} sum frame w _
       sum=$(( ($1 >> 8) + ($1 & 0xFF) + cmd ))
       frame=$(printf '\\x%02x\\x%02x\\x%02x' $((($1 >> 8) & 0xFF)) $(($1 & 0xFF)) "$cmd")
-      for _ in $(seq 64); do frame+='\x00'; done
+      if [ "${4:-}" = held ]; then
+        for w in $(words "$(firmware_hex)" "$1" $(($1 + 32))); do
+          frame+=$(printf '\\x%02x\\x%02x' $((0x$w & 0xFF)) $((0x$w >> 8)))
+          sum=$((sum + 0x$w % 256 + 0x$w / 256))
+        done
+      else
+        for _ in $(seq 64); do frame+='\x00'; done
+      fi
       frame+=$(printf '\\x%02x' $(( (target + 256 - sum % 256) % 256 )))
       printf "$frame" >&5
       reply=$(read_bytes 1)
     }
-    # word | CMD | sum | what: every one refused with "N"
+    # word | CMD | sum | what [| held]: every one refused with "N"
     for row in "$entry|0x40|0|the loader's row" "$start|0x40|0|the extension's first row" \
                "$((vector_row - 32))|0x40|0|the extension's last row" "$((0x8000 | start))|0x40|0|an alias of the extension" \
                "0|0x40|0|row 0 without the jump" "$start|0x57|0x5A|a write-if-different at the extension" \
+               "$start|0x57|0x5A|a write-if-different of the extension's first row as it is (not 'S')|held" \
                "0|0x5A|0x5A|an unknown extended command"; do
-      IFS='|' read -r word cmd target what <<<"$row"
-      raw_frame "$word" "$cmd" "$target"
+      IFS='|' read -r word cmd target what body <<<"$row"
+      raw_frame "$word" "$cmd" "$target" "$body"
       [ "$reply" = 4e ] || fail "$what was not refused with N (got '$reply')"
     done
     printf '\xC1' >&5
@@ -361,21 +388,25 @@ case $case_ in
     start_sim chip --chip-model --dump "$work/chip.hex"
     program first || fail "the first write ended with $?"
     read_chip one || fail "--read ended with $?"
+    reset_chip
     timeout 120 "$cli" --port "$device" --wait 30 "$work/one.read.hex" >"$work/back.out" 2>"$work/back.err" ||
       fail "writing the read file ended with $?"
-    grep -q '^[01] rows written' "$work/back.out" || fail "the read file was not skipped but for row 0: $(grep 'rows written' "$work/back.out")"
+    grep -q '^0 rows written' "$work/back.out" || fail "the read file was not skipped: $(grep 'rows written' "$work/back.out")"
     read_chip two || fail "the second --read ended with $?"
     cmp -s "$work/one.read.hex" "$work/two.read.hex" || fail "read, write, read gave another file"
+    reset_chip
     "$cli" --port "$device" --wait 30 --verify "$hex" >"$work/verify.out" 2>"$work/verify.err" ||
       fail "--verify of the written file ended with $?: $(tail -n 2 "$work/verify.err")"
     # One word of the fifth row changed.
     changed=$(printf '%04X' $((5 * 32 + 3)))
     srec_cat "$hex" -intel -exclude $((2 * 0x$changed)) $((2 * 0x$changed + 2)) \
       -generate $((2 * 0x$changed)) $((2 * 0x$changed + 2)) -constant-l-e 0x0123 2 -o "$work/changed.hex" -intel
+    reset_chip
     "$cli" --port "$device" --wait 30 --verify "$work/changed.hex" >"$work/verify2.out" 2>"$work/verify2.err"
     status=$?
     [ "$status" = 10 ] || fail "--verify of a changed file ended with $status"
     grep -q "first at address 0x$changed" "$work/verify2.err" || fail "the difference was not named: $(cat "$work/verify2.err")"
+    reset_chip
     timeout 120 "$cli" --port "$device" --wait 30 "$work/changed.hex" >"$work/changed.out" 2>"$work/changed.err" ||
       fail "writing the changed file ended with $?"
     grep -q '^1 rows written' "$work/changed.out" || fail "not one row written: $(grep 'rows written' "$work/changed.out")"
@@ -391,6 +422,7 @@ case $case_ in
     program first || fail "the write ended with $?: $(tail -n 2 "$work/first.err")"
     grep -q 'EEPROM data in the file is not written' "$work/first.err" && fail "the EEPROM data was left out"
     read_chip one || fail "--read ended with $?"
+    reset_chip
     "$cli" --port "$device" --wait 30 --verify "$hex" >"$work/verify.out" 2>"$work/verify.err" ||
       fail "--verify ended with $?: $(tail -n 2 "$work/verify.err")"
     stop_sim "$sim_pid"
