@@ -10,7 +10,7 @@
 ; Words each section costs (from the listing):
 ;   loader, 0x760-0x7FF
 ;     start-up                           11
-;     wake-up answer, listen             18
+;     wake-up answer, listen             20
 ;     frame in, drain, "N"               14
 ;     erase                               4
 ;     write, 4-word groups               13
@@ -23,8 +23,7 @@
 ;     receive                            13
 ;     send                               14
 ;     delays                              5
-;     'B' rate code, answer, switch      11
-;     total                             160 of 160
+;     total                             151 of 160
 ;   extension, 0x6A0-0x73F
 ;     frame or extended                   4
 ;     command ('W' on as a frame)        18
@@ -33,10 +32,11 @@
 ;     'E' data EEPROM                    32
 ;     'A' ask                            10
 ;     'R' read                           18
-;     silence, back to 19200              7
+;     silence, back to 19200              5
 ;     'R' send with check                 2
-;     rate set                            7
-;     total                             136 of 160
+;     'B' rate code, answer, switch      11
+;     rate and unit set                  14
+;     total                             152 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -172,6 +172,13 @@ Delay:  movwf   dly             ; 3 x W + 4 cycles with the call's return
         goto    $-1
         return
 
+        if $ > 0x800
+        error "the loader does not fit below 0x800"
+        endif
+
+        org     START
+        #include "boot-ext.inc"
+
 ; ---- rates ----------------------------------------------------------------
 ; Rate code 1 alone: 38400.
 Baud:   decf    body,w
@@ -184,25 +191,25 @@ Baud:   decf    body,w
         movwf   half
         movlw   .13
         call    Rate
-        movlw   .2              ; 1-2 units for 0xC1 at the new rate
+        movlw   SESSION         ; 154 ms for 0xC1 at the new rate
         goto    Asleep
-
-        if $ > 0x800
-        error "the loader does not fit below 0x800"
-        endif
-
-        org     START
-        #include "boot-ext.inc"
 
 ; 'R': sends W and keeps chk = minus the sum sent; returns in bank 2.
 Send:   subwf   chk,f
         goto    Tx              ; it stays in bank 2
 
 ; ---- rates, continued -----------------------------------------------------
-Slow:   movlw   .50
+Slow:   movlw   UNIT_H
+        movwf   unith
+        movlw   .50
         movwf   half
         movlw   .30
-Rate:   xorwf   bitk,w
+        goto    Switch
+Rate:   movwf   dly             ; bitk's new value (Delay is not running)
+        movlw   FAST_H
+        movwf   unith
+        movf    dly,w
+Switch: xorwf   bitk,w
         xorwf   bitk,f          ; bitk = the new value
         iorlw   0               ; Z: it was so already
         return

@@ -12,7 +12,7 @@
 ; Words each section costs (from the listing):
 ;   loader, 0xF60-0xFFF
 ;     start-up                           17
-;     wake-up answer, listen             16
+;     wake-up answer, listen             18
 ;     frame in, drain, "N"               14
 ;     erase                               4
 ;     write, 4-word groups               13
@@ -25,8 +25,7 @@
 ;     receive                             4
 ;     send                                8
 ;     'B' rate code, answer, switch      17
-;     'R' send with check                 4
-;     total                             160 of 160
+;     total                             158 of 160
 ;   extension, 0xEA0-0xF3F
 ;     frame or extended                   5
 ;     command ('W' on as a frame)        18
@@ -35,9 +34,10 @@
 ;     'E' data EEPROM                    32
 ;     'A' ask                            10
 ;     'R' read                           18
-;     silence, back to 19200              7
-;     rate set, wait for the line         9
-;     total                             143 of 160
+;     silence, back to 19200              5
+;     'R' send with check                 4
+;     rate and unit set, wait for line   15
+;     total                             151 of 160
 ;
 ; Configuration: internal oscillator with RA6/RA7 as I/O, watchdog off,
 ; power-up timer on, MCLR as reset, brown-out reset off (its 4 V trip point
@@ -153,14 +153,8 @@ Baud:   decf    body,w
         call    Tx              ; at the old rate
         movf    chk,w
         call    Rate            ; once the 'B' has left
-        movlw   .2              ; 1-2 units for 0xC1 at the new rate
+        movlw   SESSION         ; 154 ms for 0xC1 at the new rate
         goto    Asleep
-
-; 'R': sends W and keeps chk = minus the sum sent; returns in bank 2.
-Send:   subwf   chk,f
-        call    Tx
-        bsf     STATUS,RP1      ; back to bank 2
-        return
 
         if $ > 0x1000
         error "the loader does not fit below 0x1000"
@@ -169,11 +163,24 @@ Send:   subwf   chk,f
         org     START
         #include "boot-ext.inc"
 
+; 'R': sends W and keeps chk = minus the sum sent; returns in bank 2.
+Send:   subwf   chk,f
+        call    Tx
+        bsf     STATUS,RP1      ; back to bank 2
+        return
+
 ; ---- rates, continued -----------------------------------------------------
-; W = SPBRG; called and returns in bank 0. Waits until the last byte has
-; left at the old rate. Z set when the rate was W already.
-Slow:   movlw   BAUD
-Rate:   bsf     STATUS,RP0
+; Slow: back to 19200; Rate: to SPBRG = chk, with short units. Called and
+; return in bank 0. Wait until the last byte has left at the old rate. Z set
+; when the rate was so already.
+Slow:   movlw   UNIT_H
+        movwf   unith
+        movlw   BAUD
+        goto    Switch
+Rate:   movlw   FAST_H
+        movwf   unith
+        movf    chk,w
+Switch: bsf     STATUS,RP0
         btfss   TXSTA,TRMT
         goto    $-1
         xorwf   SPBRG,w

@@ -147,17 +147,10 @@ reaches_area() {
   high=$(srec_cat "$1" -intel -crop 0 0x4000 -o - -intel | sed -n 's/^:\(..\)\([0-9A-F]\{4\}\)00.*/\2 \1/p' | tail -n 1)
   [ -n "$high" ] && [ $((0x${high% *} + 0x${high#* })) -gt $((2 * start)) ]
 }
-# reset_chip: MCLR on the board $sim_pid, as a reset button. A run at a fast
-# rate leaves the loader there until its session ends and the program starts,
-# deaf to a host at 19200 meanwhile: every run after another on the same board
-# comes after a reset.
-reset_chip() {
-  kill -USR1 "$sim_pid"
-  sleep 0.2
-}
-# read_chip NAME: fernbow-cli --read into $work/NAME.read.hex, after a reset
+# read_chip NAME: fernbow-cli --read into $work/NAME.read.hex. Every run after
+# another on the same board comes without a reset: after a run at a fast
+# rate the loader is back at 19200 once the line has been quiet for 154 ms.
 read_chip() {
-  reset_chip
   timeout 60 "$cli" --port "$device" --wait 30 --read "$work/$1.read.hex" >"$work/$1.read.out" 2>"$work/$1.read.err"
 }
 # check_read READ DUMP: READ holds DUMP's words below the loader's area, with
@@ -199,7 +192,6 @@ run_and_compare() {
   [ "$status" = 0 ] && { read_chip "$name" || fail "--read ended with $?: $(tail -n 2 "$work/$name.read.err")"; }
   # Written again: every row the chip holds already is skipped.
   if [ "$case_" = full ] && [ "$status" = 0 ]; then
-    reset_chip
     program again || fail "the second write ended with $?"
     grep -q '^0 rows written, [1-9][0-9]* skipped' "$work/again.out" || fail "rows written again: $(grep 'rows written' "$work/again.out")"
   fi
@@ -388,25 +380,21 @@ case $case_ in
     start_sim chip --chip-model --dump "$work/chip.hex"
     program first || fail "the first write ended with $?"
     read_chip one || fail "--read ended with $?"
-    reset_chip
     timeout 120 "$cli" --port "$device" --wait 30 "$work/one.read.hex" >"$work/back.out" 2>"$work/back.err" ||
       fail "writing the read file ended with $?"
     grep -q '^0 rows written' "$work/back.out" || fail "the read file was not skipped: $(grep 'rows written' "$work/back.out")"
     read_chip two || fail "the second --read ended with $?"
     cmp -s "$work/one.read.hex" "$work/two.read.hex" || fail "read, write, read gave another file"
-    reset_chip
     "$cli" --port "$device" --wait 30 --verify "$hex" >"$work/verify.out" 2>"$work/verify.err" ||
       fail "--verify of the written file ended with $?: $(tail -n 2 "$work/verify.err")"
     # One word of the fifth row changed.
     changed=$(printf '%04X' $((5 * 32 + 3)))
     srec_cat "$hex" -intel -exclude $((2 * 0x$changed)) $((2 * 0x$changed + 2)) \
       -generate $((2 * 0x$changed)) $((2 * 0x$changed + 2)) -constant-l-e 0x0123 2 -o "$work/changed.hex" -intel
-    reset_chip
     "$cli" --port "$device" --wait 30 --verify "$work/changed.hex" >"$work/verify2.out" 2>"$work/verify2.err"
     status=$?
     [ "$status" = 10 ] || fail "--verify of a changed file ended with $status"
     grep -q "first at address 0x$changed" "$work/verify2.err" || fail "the difference was not named: $(cat "$work/verify2.err")"
-    reset_chip
     timeout 120 "$cli" --port "$device" --wait 30 "$work/changed.hex" >"$work/changed.out" 2>"$work/changed.err" ||
       fail "writing the changed file ended with $?"
     grep -q '^1 rows written' "$work/changed.out" || fail "not one row written: $(grep 'rows written' "$work/changed.out")"
@@ -422,7 +410,6 @@ case $case_ in
     program first || fail "the write ended with $?: $(tail -n 2 "$work/first.err")"
     grep -q 'EEPROM data in the file is not written' "$work/first.err" && fail "the EEPROM data was left out"
     read_chip one || fail "--read ended with $?"
-    reset_chip
     "$cli" --port "$device" --wait 30 --verify "$hex" >"$work/verify.out" 2>"$work/verify.err" ||
       fail "--verify ended with $?: $(tail -n 2 "$work/verify.err")"
     stop_sim "$sim_pid"
