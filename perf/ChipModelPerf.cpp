@@ -127,7 +127,7 @@ bool Figures(const ChipInfo& chip, const std::string& folder)
         std::printf("%-10s a chip-model run failed:\n%s\n", chip.name, (read.out + write.out + again.out + verify.out).c_str());
         return false;
     }
-    const uint32_t rows = start / 32;
+    const uint32_t rows = start / 32 + 1;  // and the row of the moved vector
     const double line = kHandshakeBytes * 10.0 / 19200 + (3 + rows * 69.0) * 10.0 / write.baud;
     const double ideal = line + rows * kFlashBusySeconds;
     char extra[96];
