@@ -92,10 +92,10 @@ void ReportDifference(const CliArgs& args, const BoardResult& result)
 {
     const uint32_t at = static_cast<uint32_t>(result.firstDifference);
     const uint32_t moved = result.chipInfo ? result.chipInfo->BootBoundary() / 2 : 0;
-    std::string where;
     char text[96];
-    if (at >= 0x2100)
-        std::snprintf(text, sizeof text, "data EEPROM address 0x%02X", static_cast<unsigned>(at - 0x2100));
+    if (at >= LoaderWire::kEepromWordAddress)
+        std::snprintf(text, sizeof text, "data EEPROM address 0x%02X",
+                      static_cast<unsigned>(at - LoaderWire::kEepromWordAddress));
     else if (result.chipInfo && at >= moved && at < moved + 4)
         std::snprintf(text, sizeof text, "address 0x%04X (the program's word %u, moved there)", static_cast<unsigned>(at),
                       static_cast<unsigned>(at - moved));

@@ -1,13 +1,14 @@
 #include "ChipContent.h"
 
 #include "IntelHexWriter.h"
+#include "LoaderWire.h"
 
 #include <algorithm>
 
 namespace {
 constexpr size_t kRowWords = 32;
 constexpr size_t kRecordWords = 8;  // 16 bytes a record
-constexpr uint32_t kEepromByteAddress = 0x4200;
+constexpr uint32_t kEepromByteAddress = 2 * LoaderWire::kEepromWordAddress;
 constexpr uint16_t kErasedWord = 0x3FFF;
 
 // Records for the 16-bit values from word address base on, a row at a time,

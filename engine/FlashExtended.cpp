@@ -191,7 +191,7 @@ int CFlashWriter::VerifyKept(const LoadedHex& kept)
         if (heard == Heard::Abandoned) return Finish(FlashOutcome::Abandoned, nullptr);
         if (heard == Heard::Short) return Finish(FlashOutcome::Timeout, "Timeout!");
         for (uint32_t i = 0; i < kEepromBytes && m_nFirstDifference < 0; ++i)
-            if (m_eeprom[i] >= 0 && (words[i] & 0xFF) != m_eeprom[i]) m_nFirstDifference = static_cast<int32_t>(0x2100 + i);
+            if (m_eeprom[i] >= 0 && (words[i] & 0xFF) != m_eeprom[i]) m_nFirstDifference = static_cast<int32_t>(kEepromWordAddress + i);
         if (m_nFirstDifference >= 0) return Finish(FlashOutcome::VerifyMismatch, kDiffers);
     }
     return Finish(FlashOutcome::Verified, kVerified);

@@ -11,7 +11,7 @@ constexpr uint32_t kHighestRecordAddress = 0x4000;
 // CONFIG2 (word 0x2008): only the PIC16F88 has it.
 constexpr uint32_t kConfig2Address = 0x4010;
 // Data EEPROM: one byte a word (the high byte means nothing), 256 bytes.
-constexpr uint32_t kEepromAddress = 0x4200;
+constexpr uint32_t kEepromAddress = 2 * LoaderWire::kEepromWordAddress;
 constexpr uint32_t kEepromEnd = kEepromAddress + 2 * LoaderWire::kEepromBytes;
 constexpr uint32_t kMaxRecordBytes = 255;
 // Header, the most data a count byte can declare, checksum.

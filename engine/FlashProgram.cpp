@@ -164,7 +164,8 @@ bool CFlashWriter::SendUntilTaken(uint32_t length, uint8_t sum, uint8_t& reply)
             if (!m_host.PumpMessages()) return false;
         } while (m_link->Read(&reply, 1) <= 0 && m_host.GetCountdown() != 0);
 
-        if (reply == kAnswerAccepted || reply == LoaderWire::kAnswerSame)
+        // "S" (already held) answers only our extended frames.
+        if (reply == kAnswerAccepted || (reply == LoaderWire::kAnswerSame && sum == LoaderWire::kExtendedSum))
             m_nReplyState = kStateAccepted;
         else if (reply == kAnswerResend)
             ++m_nReplyState;
@@ -233,7 +234,7 @@ int CFlashWriter::WriteEeprom()
         if (!SendUntilTaken(kFrameHeaderSize + kBlockSize, kExtendedSum, reply))
             return Finish(FlashOutcome::Abandoned, nullptr);
         // An EEPROM row that fails is named by its word address (0x2100 on).
-        if (!EndRowWrite(reply, static_cast<int32_t>((0x4200 + 2 * row) / kBlockSize))) return 0;
+        if (!EndRowWrite(reply, static_cast<int32_t>(2 * (kEepromWordAddress + row) / kBlockSize))) return 0;
     }
     return 1;
 }

@@ -75,7 +75,7 @@ public:
     void SetRunOptions(const FlashRunOptions& options) { m_options = options; }
     // What the bootloader of the last run said of itself.
     const LoaderInfo& Loader() const { return m_loader; }
-    // The line rate the last run ended at.
+    // The line rate the last run used at its end (before the port went back to 19200).
     int Baud() const { return m_nBaud; }
     // Rows (and EEPROM rows) the last write wrote, and those the chip already held.
     int32_t RowsWritten() const { return m_nRowsWritten; }
@@ -149,7 +149,7 @@ private:
     // three tries that all failed.
     Heard ReadWords(uint8_t space, uint32_t address, uint32_t count, uint16_t* out);
     int TicksFor(uint32_t bytes) const;
-    // The program's highest byte offset plus one: the loader's area starts there.
+    // One past the highest image byte a program may hold: the loader's area starts there.
     uint32_t ProgramLimit() const;
     int Finish(FlashOutcome outcome, const char* status);
 

@@ -31,6 +31,8 @@ constexpr uint32_t kMaxReadWords = 256;
 // An EEPROM frame's high byte for an address the file leaves alone.
 constexpr uint8_t kEepromKeep = 0xFF;
 constexpr uint32_t kEepromBytes = 256;
+// Where a HEX file (and a verify's first difference) puts data EEPROM byte 0.
+constexpr uint32_t kEepromWordAddress = 0x2100;
 constexpr uint32_t kEepromRowBytes = 32;
 
 enum Ability : uint8_t {
