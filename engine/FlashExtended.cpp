@@ -22,11 +22,6 @@ const char kReadRefused[] = "This bootloader cannot read the chip back";
 const char kVerified[] = "Chip and file are equal";
 const char kDiffers[] = "Chip and file differ";
 const char kReadDone[] = "Chip read";
-
-bool IsErasedRow(const uint8_t* bytes)
-{
-    return std::all_of(bytes, bytes + kBlockSize, [](uint8_t b) { return b == 0xFF; });
-}
 }  // namespace
 
 int CFlashWriter::TicksFor(uint32_t bytes) const
@@ -153,6 +148,8 @@ CFlashWriter::Heard CFlashWriter::ReadWords(uint8_t space, uint32_t address, uin
 int CFlashWriter::VerifyKept(const LoadedHex& kept)
 {
     if (!TakeKept(kept)) return Finish(FlashOutcome::FileReadError, nullptr);
+    // Nothing to compare is no proof of anything.
+    if (!HasProgramData()) return Finish(FlashOutcome::NoProgramData, nullptr);
     const FlashOutcome connected = Connect();
     if (connected != FlashOutcome::None) return Finish(connected, nullptr);
     if (!m_loader.Has(kCanRead)) return Finish(FlashOutcome::CannotRead, kReadRefused);
@@ -163,12 +160,12 @@ int CFlashWriter::VerifyKept(const LoadedHex& kept)
     const uint32_t lastBlock = m_pChip->VectorBlock();
     uint16_t words[kMaxReadWords];
     for (uint32_t block = 0; block <= lastBlock;) {
-        if (IsErasedRow(image + block * kBlockSize)) {
+        if (IsErasedBlock(image + block * kBlockSize)) {
             ++block;
             continue;
         }
         uint32_t end = block;
-        while (end <= lastBlock && end - block < kMaxReadWords / kWordsPerRow && !IsErasedRow(image + end * kBlockSize)) ++end;
+        while (end <= lastBlock && end - block < kMaxReadWords / kWordsPerRow && !IsErasedBlock(image + end * kBlockSize)) ++end;
         const uint32_t first = block * kWordsPerRow, count = (end - block) * kWordsPerRow;
         const Heard heard = ReadWords(kSpaceProgram, first, count, words);
         if (heard == Heard::Abandoned) return Finish(FlashOutcome::Abandoned, nullptr);

@@ -24,11 +24,12 @@ const char kTimeout[] = "Timeout!";
 const char kTransmission[] = "Transmission problem";
 const char kSuccess[] = "Pic successfully programmed! ";
 
-bool IsErased(const uint8_t* block)
+}  // namespace
+
+bool CFlashWriter::IsErasedBlock(const uint8_t* block)
 {
     return std::all_of(block, block + kBlockSize, [](uint8_t b) { return b == 0xFF; });
 }
-}  // namespace
 
 int CFlashWriter::Finish(FlashOutcome outcome, const char* status)
 {
@@ -199,7 +200,7 @@ int CFlashWriter::WriteBlocks()
     const uint32_t lastBlock = m_pChip->VectorBlock();
     for (uint32_t block = 0; block <= lastBlock; ++block) {
         const uint32_t offset = block * kBlockSize;
-        if (IsErased(image + offset)) continue;
+        if (IsErasedBlock(image + offset)) continue;
 
         m_frame[0] = static_cast<uint8_t>(offset >> 9);
         m_frame[1] = static_cast<uint8_t>(offset >> 1);

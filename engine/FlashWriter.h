@@ -114,6 +114,8 @@ private:
     // bytes and advances the progress. Returns 1.
     int SendFrame(uint8_t* frame, uint32_t length, uint8_t sum = 0);
     uint8_t HexPairToByte(const char* pair) const;
+    // A 64-byte image block with nothing loaded in it: never sent, never compared.
+    static bool IsErasedBlock(const uint8_t* block);
     // A fresh copy of kept as the loaded image; false when none can be had.
     bool TakeKept(const LoadedHex& kept);
     // Zeroes the counters and measures of a run and resets the progress bar.

@@ -49,18 +49,16 @@ private:
     FlashSelfWrite& m_owner;
 };
 
-// Setting "NAME.dump" to a path writes the program memory there at once, so a
-// script can take the flash after its run.
-class FlashSelfWrite::DumpAction : public String {
+namespace {
+// A string attribute that acts when a script sets it to a path (gpsim hands
+// the value over either as text or as a Value).
+class PathAction : public String {
 public:
-    DumpAction(FlashSelfWrite& owner) : String("dump", "", "set to a path: writes program memory as Intel HEX"), m_owner(owner) {}
+    PathAction(const char* name, const char* description) : String(name, "", description) {}
     void set(const char* path, int len = 0) override
     {
         String::set(path, len);
-        std::string error;
-        if (m_owner.Dump(getVal(), error)) std::printf("fernbow_flash: dump written to %s\n", getVal());
-        else std::printf("fernbow_flash: cannot write the dump: %s\n", error.c_str());
-        std::fflush(stdout);
+        Take(getVal());
     }
     void set(Value* v) override
     {
@@ -69,38 +67,52 @@ public:
         set(buffer);
     }
 
+protected:
+    virtual void Take(const char* path) = 0;
+};
+}  // namespace
+
+// Setting "NAME.dump" to a path writes the program memory there at once, so a
+// script can take the flash after its run.
+class FlashSelfWrite::DumpAction : public PathAction {
+public:
+    DumpAction(FlashSelfWrite& owner)
+        : PathAction("dump", "set to a path: writes program memory as Intel HEX"), m_owner(owner)
+    {
+    }
+
 private:
+    void Take(const char* path) override
+    {
+        std::string error;
+        if (m_owner.Dump(path, error)) std::printf("fernbow_flash: dump written to %s\n", path);
+        else std::printf("fernbow_flash: cannot write the dump: %s\n", error.c_str());
+        std::fflush(stdout);
+    }
     FlashSelfWrite& m_owner;
 };
 
 // Setting "NAME.eeprom_from" to the program's HEX file starts the data EEPROM
 // with the bytes the file gives there and 0xFF elsewhere (gpsim's own load
 // leaves 0x00 where the file has nothing).
-class FlashSelfWrite::EepromLoad : public String {
+class FlashSelfWrite::EepromLoad : public PathAction {
 public:
     EepromLoad(FlashSelfWrite& owner)
-        : String("eeprom_from", "", "set to the program's Intel HEX file: the data EEPROM starts as it gives"),
+        : PathAction("eeprom_from", "set to the program's Intel HEX file: the data EEPROM starts as it gives"),
           m_owner(owner)
     {
     }
-    void set(const char* path, int len = 0) override
+
+private:
+    void Take(const char* path) override
     {
-        String::set(path, len);
         std::string error;
-        if (!m_owner.m_eeprom || !m_owner.m_eeprom->Load(getVal(), error)) {
-            std::fprintf(stderr, "fernbow_flash: cannot take the data EEPROM from %s: %s\n", getVal(),
+        if (!m_owner.m_eeprom || !m_owner.m_eeprom->Load(path, error)) {
+            std::fprintf(stderr, "fernbow_flash: cannot take the data EEPROM from %s: %s\n", path,
                          m_owner.m_eeprom ? error.c_str() : "no processor");
             std::fflush(stderr);
         }
     }
-    void set(Value* v) override
-    {
-        char buffer[4096];
-        v->get(buffer, sizeof buffer);
-        set(buffer);
-    }
-
-private:
     FlashSelfWrite& m_owner;
 };
 

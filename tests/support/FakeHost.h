@@ -32,6 +32,11 @@ public:
         return !refuseFaults || !report.HasFaults();
     }
     void OnResetCode(const ResetCodeReport& report) override { resetCodes.push_back(report); }
+    void OnLoaderKnown(const LoaderInfo& info, bool eepromLeftOut) override
+    {
+        loaders.push_back(info);
+        eepromNotes += eepromLeftOut ? 1 : 0;
+    }
 
     std::string LastStatus() const { return statuses.empty() ? std::string() : statuses.back(); }
 
@@ -47,4 +52,6 @@ public:
     std::vector<int> progress;
     std::vector<std::pair<std::string, std::string>> boxes;
     std::vector<ResetCodeReport> resetCodes;
+    std::vector<LoaderInfo> loaders;
+    int eepromNotes = 0;
 };

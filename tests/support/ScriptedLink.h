@@ -17,6 +17,14 @@ public:
     int Close() override { const int was = open ? 1 : 0; open = false; return was; }
     bool IsOpen() const override { return open; }
     int AnswerSlackMs() const override { return answerSlackMs; }
+    bool SetRate(int baud) override
+    {
+        if (!switchable) return false;
+        rate = baud;
+        rates.push_back(baud);
+        return true;
+    }
+    bool CanSetRate(int) const override { return switchable; }
 
     int Read(uint8_t* buffer, uint32_t count) override
     {
@@ -61,6 +69,9 @@ public:
     bool open = true;
     int reads = 0;
     int answerSlackMs = 0;  // a network line's round trip
+    bool switchable = false;  // SetRate works
+    int rate = 19200;
+    std::vector<int> rates;   // every rate set, in order
     std::function<void(const std::vector<uint8_t>&)> onWrite;
     std::vector<std::vector<uint8_t>> writes;
     std::deque<std::pair<int, uint8_t>> rx;
